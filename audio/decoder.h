@@ -1,0 +1,72 @@
+// MPEG decoding, one frame per timer tick, and the playback state machine.
+#pragma once
+
+#include <cstdint>
+#include <pthread.h>
+
+struct tHandle;
+typedef struct mpg123_handle_struct mpg123_handle;
+
+constexpr int32_t SAMPLE_FORMAT_S16 = 1;
+
+enum : int32_t {
+    DECODER_IDLE = 0,
+    DECODER_READY = 1,
+    DECODER_PLAYING = 2,
+    DECODER_ENDED = 3,
+};
+
+struct tSongInfo {
+    char path[1024];
+    char title[256];
+    int32_t length;
+    int32_t position;
+    int32_t channels;
+    int32_t rate;
+    int32_t bitrate;
+};
+
+struct tPcmChunk {
+    unsigned char *samples;
+    int32_t bytes;
+    int32_t channels;
+    int32_t rate;
+    int32_t format;
+};
+
+struct tMpgStream {
+    mpg123_handle *mh;
+    int32_t is_open;
+    int32_t length;
+    int32_t channels;
+    int32_t rate;
+    int32_t format;
+};
+
+struct tHandleDecoder {
+    tHandle *handle;
+    tMpgStream stream;
+    tPcmChunk chunk;
+    tSongInfo song;
+    int32_t state;
+    int32_t open_attempted;
+    pthread_mutex_t mutex;
+    int32_t eq_enabled;
+    int32_t eq_band[32];
+    int32_t eq_preamp;
+    // Set by decoder_quiet_end when an end of track led nowhere: the tick then stops
+    // sending EVENT_END_OF_TRACK until the next open or play.
+    int32_t end_quiet;
+};
+
+int32_t decoder_init(tHandleDecoder *d, tHandle *h);
+int decoder_tick(void *user_data);
+int32_t decoder_open(tHandleDecoder *d, const char *path);
+int32_t decoder_play(tHandleDecoder *d);
+int32_t decoder_pause(tHandleDecoder *d);
+int32_t decoder_seek(tHandleDecoder *d, int32_t second);
+int32_t decoder_get_song_info(tHandleDecoder *d, tSongInfo *destination);
+int32_t decoder_get_state(tHandleDecoder *d, int32_t *destination);
+int32_t decoder_set_eq(tHandleDecoder *d, int32_t index, int32_t value);
+int32_t decoder_enable_eq(tHandleDecoder *d, int32_t flag);
+int32_t decoder_quiet_end(tHandleDecoder *d);

@@ -1,0 +1,33 @@
+// One module's key=value settings file in the data directory.
+#pragma once
+
+#include <cstdint>
+
+struct tHandle;
+
+constexpr int CONFIG_SLOTS = 32;
+constexpr int CONFIG_KEY_SIZE = 32;
+constexpr int CONFIG_VALUE_SIZE = 160;
+constexpr int CONFIG_PATH_SIZE = 2048;
+
+struct tHandleConfig {
+    tHandle *handle;
+    int32_t count;
+    char path[CONFIG_PATH_SIZE];
+    char keys[CONFIG_SLOTS][CONFIG_KEY_SIZE];
+    char values[CONFIG_SLOTS][CONFIG_VALUE_SIZE];
+};
+
+int32_t config_open(tHandleConfig *c, tHandle *h, const char *filename);
+int32_t config_load(tHandleConfig *c);
+int32_t config_lookup(tHandleConfig *c, const char *key, const char *default_text);
+int32_t config_save(tHandleConfig *c);
+int32_t config_get_int(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value);
+int32_t config_get_string(tHandleConfig *c, const char *key, char out[CONFIG_VALUE_SIZE],
+                          const char *default_text);
+int32_t config_get_bool(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value);
+int32_t config_get_onoff(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value);
+int32_t config_set_int(tHandleConfig *c, const char *key, int32_t value);
+int32_t config_set_string(tHandleConfig *c, const char *key, const char *text);
+int32_t config_set_bool(tHandleConfig *c, const char *key, int32_t flag);
+int32_t config_set_onoff(tHandleConfig *c, const char *key, int32_t flag);

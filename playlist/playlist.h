@@ -1,0 +1,39 @@
+// The playlist store: up to 16384 paths with selection marks and a current index.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/decoder.h"
+
+constexpr int PLAYLIST_CAPACITY = 16384;
+
+enum : int32_t {
+    PLAYLIST_SELECT_ALL = 0,
+    PLAYLIST_SELECT_NONE = 1,
+    PLAYLIST_SELECT_INVERT = 2,
+};
+
+struct tHandlePlaylist {
+    tSongInfo entries[PLAYLIST_CAPACITY];
+    uint8_t selected[PLAYLIST_CAPACITY];
+    int32_t count;
+    int32_t current;
+};
+
+int32_t playlist_init(tHandlePlaylist *p);
+int32_t playlist_clear(tHandlePlaylist *p);
+int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry);
+int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory);
+int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
+int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
+int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
+int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);
+int32_t playlist_set_current(tHandlePlaylist *p, int32_t index);
+int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark);
+int32_t playlist_sort_by_filename(tHandlePlaylist *p);
+int32_t playlist_sort_randomize(tHandlePlaylist *p);
+int32_t playlist_sort_reverse(tHandlePlaylist *p);
+int32_t playlist_remove(tHandlePlaylist *p, int32_t index);
+int32_t playlist_remove_selected(tHandlePlaylist *p);
+int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index);
+int32_t playlist_select(tHandlePlaylist *p, int32_t mode);

@@ -1,0 +1,2 @@
+// Shared test harness (being written).
+#pragma once
