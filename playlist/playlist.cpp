@@ -1,36 +1,339 @@
-// Placeholder: not built yet; every operation reports failure.
+// The playlist store: a fixed block of entries with selection marks, and M3U files.
 #include "playlist/playlist.h"
 
-int32_t playlist_init(tHandlePlaylist *p) { return -1; }
+#include <dirent.h>
+#include <sys/stat.h>
 
-int32_t playlist_clear(tHandlePlaylist *p) { return -1; }
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) { return -1; }
+namespace {
 
-int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) { return -1; }
+constexpr int32_t PATH_SIZE = 1024;
+static_assert(sizeof(tSongInfo::path) == PATH_SIZE, "paths are 1024-byte buffers");
 
-int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return -1; }
+// Position permutations live on the stack: no allocation, 64 KB each.
+using tPositions = std::array<int32_t, PLAYLIST_CAPACITY>;
 
-int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) { return -1; }
+bool any_selected(const tHandlePlaylist *p) {
+    for (int32_t i = 0; i < p->count; i++) {
+        if (p->selected[i] != 0) return true;
+    }
+    return false;
+}
 
-int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) { return -1; }
+// The directory part of a playlist path: up to its last slash, looking at no more
+// than the first 1024 bytes. Returns false when there is no slash.
+bool playlist_directory(const char *path, char (&dir)[PATH_SIZE]) {
+    snprintf(dir, sizeof dir, "%s", path);
+    char *slash = strrchr(dir, '/');
+    if (slash == nullptr) {
+        dir[0] = '\0';
+        return false;
+    }
+    *slash = '\0';
+    return true;
+}
 
-int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current) { return -1; }
+// Rearranges the entries so that position i receives the entry that was at source[i].
+// Each record moves once (plus one per cycle), instead of once per exchange.
+// Marks stay with their positions. source is consumed.
+void apply_permutation(tHandlePlaylist *p, int32_t *source) {
+    static tSongInfo hold;  // main thread only; keeps 1.3 KB off the stack
+    for (int32_t start = 0; start < p->count; start++) {
+        if (source[start] == start) continue;
+        memcpy(&hold, &p->entries[start], sizeof hold);
+        int32_t j = start;
+        for (;;) {
+            int32_t k = source[j];
+            source[j] = j;
+            if (k == start) {
+                memcpy(&p->entries[j], &hold, sizeof hold);
+                break;
+            }
+            memcpy(&p->entries[j], &p->entries[k], sizeof hold);
+            j = k;
+        }
+    }
+}
 
-int32_t playlist_set_current(tHandlePlaylist *p, int32_t index) { return -1; }
+bool ends_in_mp3(const char *name, size_t len) {
+    if (len < 4) return false;
+    const char *e = name + len - 4;
+    return e[0] == '.' && (e[1] == 'm' || e[1] == 'M') && (e[2] == 'p' || e[2] == 'P') && e[3] == '3';
+}
 
-int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark) { return -1; }
+void append_path(tHandlePlaylist *p, const char *path) {
+    tSongInfo *e = &p->entries[p->count];
+    memset(e, 0, sizeof *e);
+    size_t n = strnlen(path, sizeof e->path - 1);
+    memcpy(e->path, path, n);  // the rest of the record is already zero
+    p->selected[p->count] = 0;
+    p->count++;
+}
 
-int32_t playlist_sort_by_filename(tHandlePlaylist *p) { return -1; }
+}  // namespace
 
-int32_t playlist_sort_randomize(tHandlePlaylist *p) { return -1; }
+int32_t playlist_init(tHandlePlaylist *p) {
+    memset(p, 0, sizeof *p);
+    return 0;
+}
 
-int32_t playlist_sort_reverse(tHandlePlaylist *p) { return -1; }
+int32_t playlist_clear(tHandlePlaylist *p) {
+    memset(p, 0, sizeof *p);
+    return 0;
+}
 
-int32_t playlist_remove(tHandlePlaylist *p, int32_t index) { return -1; }
+int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
+    if (entry == nullptr) return -1;
+    if (p->count < PLAYLIST_CAPACITY) {
+        memcpy(&p->entries[p->count], entry, sizeof *entry);
+        // A caller's unterminated path must not run past the record.
+        p->entries[p->count].path[PATH_SIZE - 1] = '\0';
+        p->selected[p->count] = 0;
+        p->count++;
+    }
+    return 0;
+}
 
-int32_t playlist_remove_selected(tHandlePlaylist *p) { return -1; }
+int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
+    if (directory == nullptr) return 0;
+    DIR *dir = opendir(directory);
+    if (dir == nullptr) return 0;
+    char path[PATH_SIZE];
+    while (const struct dirent *de = readdir(dir)) {
+#ifdef DT_REG
+        if (de->d_type != DT_REG) continue;
+#else
+        continue;  // without entry types nothing can be told to be a regular file
+#endif
+        size_t len = strlen(de->d_name);
+        if (len < 4 || len > 1022 || !ends_in_mp3(de->d_name, len)) continue;
+        if (p->count >= PLAYLIST_CAPACITY) continue;
+        snprintf(path, sizeof path, "%s/%s", directory, de->d_name);
+        append_path(p, path);
+    }
+    closedir(dir);
+    return 0;
+}
 
-int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index) { return -1; }
+int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
+    if (path == nullptr) return -1;
+    char dir[PATH_SIZE];
+    bool has_dir = playlist_directory(path, dir);
+    FILE *f = fopen(path, "r");
+    if (f == nullptr) return -1;
+    // A directory opens for reading on some systems but holds no lines: refuse it
+    // instead of emptying the list.
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(f);
+        return -1;
+    }
+    p->count = 0;
+    p->current = 0;
+    char piece[PATH_SIZE];
+    char joined[2 * PATH_SIZE];
+    while (fgets(piece, sizeof piece, f) != nullptr) {
+        // Bytes of 0x80 and above are part of the path; only control bytes end it.
+        size_t n = 0;
+        while (static_cast<unsigned char>(piece[n]) >= 0x20) n++;
+        piece[n] = '\0';
+        if (n == 0) continue;
+        if (p->count >= PLAYLIST_CAPACITY) continue;
+        const char *entry = piece;
+        if (piece[0] != '/' && has_dir) {
+            snprintf(joined, sizeof joined, "%s/%s", dir, piece);
+            entry = joined;
+        }
+        append_path(p, entry);
+    }
+    fclose(f);
+    return 0;
+}
 
-int32_t playlist_select(tHandlePlaylist *p, int32_t mode) { return -1; }
+int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
+    if (path == nullptr) return -1;
+    char dir[PATH_SIZE];
+    bool has_dir = playlist_directory(path, dir);
+    size_t dir_len = strlen(dir);
+    FILE *f = fopen(path, "w");
+    if (f == nullptr) return -1;
+    for (int32_t i = 0; i < p->count; i++) {
+        const char *e = p->entries[i].path;
+        if (mode == 0 && e[0] != '/' && has_dir) {
+            fputs(dir, f);
+            fputc('/', f);
+            fputs(e, f);
+        } else if (mode == 1 && has_dir && e[0] == '/' && strncmp(e, dir, dir_len) == 0 &&
+                   e[dir_len] == '/' && e[dir_len + 1] != '\0' && e[dir_len + 1] != '/') {
+            // A rest that began with a slash would read back as a different, absolute path.
+            fputs(e + dir_len + 1, f);
+        } else {
+            fputs(e, f);
+        }
+        fputc('\n', f);
+    }
+    // A full disk must not pass for a saved playlist.
+    bool failed = ferror(f) != 0;
+    if (fclose(f) != 0) failed = true;
+    return failed ? -1 : 0;
+}
+
+int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {
+    static constexpr char PREFIX[] = "--playlist.m3u=";
+    constexpr size_t PREFIX_LEN = sizeof PREFIX - 1;
+    static_assert(PREFIX_LEN == 15);
+    if (arg == nullptr || strlen(arg) < 16 || strncmp(arg, PREFIX, PREFIX_LEN) != 0) return -2;
+    return playlist_read_m3u(p, arg + PREFIX_LEN);
+}
+
+int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current) {
+    if (count != nullptr) *count = p->count;
+    if (current != nullptr) *current = p->current;
+    return 0;
+}
+
+int32_t playlist_set_current(tHandlePlaylist *p, int32_t index) {
+    p->current = index;
+    return 0;
+}
+
+int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark) {
+    if (index < 0 || index >= p->count) {
+        if (entry != nullptr) memset(entry, 0, sizeof *entry);
+        return -1;
+    }
+    if (entry != nullptr) memcpy(entry, &p->entries[index], sizeof *entry);
+    if (mark != nullptr) *mark = p->selected[index];
+    return 0;
+}
+
+int32_t playlist_sort_by_filename(tHandlePlaylist *p) {
+    if (p->count <= 1) return 0;
+    // Entries whose paths compare equal are indistinguishable, so any ascending order
+    // of the working set by strcmp is the exchange sort's result.
+    bool all = !any_selected(p);
+    tPositions work;
+    int32_t n = 0;
+    for (int32_t i = 0; i < p->count; i++) {
+        if (all || p->selected[i] != 0) work[n++] = i;
+    }
+    tPositions order;
+    std::copy(work.begin(), work.begin() + n, order.begin());
+    const tSongInfo *e = p->entries;
+    std::sort(order.begin(), order.begin() + n,
+              [e](int32_t a, int32_t b) { return strcmp(e[a].path, e[b].path) < 0; });
+    tPositions source;
+    for (int32_t i = 0; i < p->count; i++) source[i] = i;
+    for (int32_t k = 0; k < n; k++) source[work[k]] = order[k];
+    apply_permutation(p, source.data());
+    return 0;
+}
+
+int32_t playlist_sort_randomize(tHandlePlaylist *p) {
+    if (p->count == 0) return 0;
+    // The exchanges are played out on positions first, drawing exactly as the
+    // record-by-record shuffle would; the records then move once.
+    bool all = !any_selected(p);
+    tPositions source;
+    for (int32_t i = 0; i < p->count; i++) source[i] = i;
+    for (int32_t a = 0; a < p->count; a++) {
+        if (!all && p->selected[a] == 0) continue;
+        int32_t b;
+        do {
+            b = rand() % p->count;
+        } while (!all && p->selected[b] == 0);
+        std::swap(source[a], source[b]);
+    }
+    apply_permutation(p, source.data());
+    return 0;
+}
+
+int32_t playlist_sort_reverse(tHandlePlaylist *p) {
+    if (p->count <= 1) return 0;
+    bool all = !any_selected(p);
+    tPositions source;
+    for (int32_t i = 0; i < p->count; i++) source[i] = i;
+    int32_t lo = 0;
+    int32_t hi = p->count - 1;
+    while (lo < hi) {
+        bool in_lo = all || p->selected[lo] != 0;
+        bool in_hi = all || p->selected[hi] != 0;
+        if (in_lo && in_hi) {
+            std::swap(source[lo], source[hi]);
+            lo++;
+            hi--;
+        } else if (in_lo) {
+            hi--;
+        } else if (in_hi) {
+            lo++;
+        } else {
+            lo++;
+            hi--;
+        }
+    }
+    apply_permutation(p, source.data());
+    return 0;
+}
+
+int32_t playlist_remove(tHandlePlaylist *p, int32_t index) {
+    if (index < 0 || index >= p->count) return -1;
+    p->count--;
+    int32_t tail = p->count - index;
+    if (tail > 0) {
+        memmove(&p->entries[index], &p->entries[index + 1], sizeof(tSongInfo) * tail);
+        memmove(&p->selected[index], &p->selected[index + 1], tail);
+    }
+    p->selected[p->count] = 0;
+    if (p->current > index) p->current--;
+    return 0;
+}
+
+int32_t playlist_remove_selected(tHandlePlaylist *p) {
+    // One pass: the kept entries close up, and `current` follows the same rule as when
+    // the selected entries are removed one at a time from the front.
+    int32_t kept = 0;
+    int32_t removed = 0;
+    int32_t current = p->current;
+    for (int32_t r = 0; r < p->count; r++) {
+        if (p->selected[r] != 0) {
+            if (current > r - removed) current--;
+            removed++;
+            continue;
+        }
+        if (kept != r) {
+            memcpy(&p->entries[kept], &p->entries[r], sizeof(tSongInfo));
+            p->selected[kept] = p->selected[r];
+        }
+        kept++;
+    }
+    for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
+    p->count = kept;
+    p->current = current;
+    return 0;
+}
+
+int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index) {
+    if (index >= 0 && index < p->count) p->selected[index] = static_cast<uint8_t>(1 - p->selected[index]);
+    return 0;
+}
+
+int32_t playlist_select(tHandlePlaylist *p, int32_t mode) {
+    switch (mode) {
+    case PLAYLIST_SELECT_ALL:
+        memset(p->selected, 1, p->count);
+        return 0;
+    case PLAYLIST_SELECT_NONE:
+        memset(p->selected, 0, p->count);
+        return 0;
+    case PLAYLIST_SELECT_INVERT:
+        for (int32_t i = 0; i < p->count; i++) p->selected[i] = static_cast<uint8_t>(1 - p->selected[i]);
+        return 0;
+    default:
+        return -1;
+    }
+}
