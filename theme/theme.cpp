@@ -1,18 +1,428 @@
-// Placeholder: not built yet; every operation reports failure.
+// Loading themes: directories and .wsz archives pass through the data directory's theme folder,
+// missing files come from the default theme, then the folder is read into the theme record.
 #include "theme/theme.h"
 
-int32_t theme_init(tHandleTheme *t, tHandle *h) { return -1; }
+#include <dirent.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <sys/stat.h>
+#include <zip.h>
 
-int32_t theme_load_directory(tHandleTheme *t, const char *directory) { return -1; }
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
 
-int32_t theme_load_wsz(tHandleTheme *t, const char *archive) { return -1; }
+#include "core/handle.h"
+#include "theme/default_theme.h"
 
-int32_t theme_copy_files(const char *source, const char *destination) { return -1; }
+namespace {
 
-int32_t theme_find_file(const char *directory, char name[1024]) { return -1; }
+constexpr int PATH_SIZE = 1024;
+constexpr int IMAGE_PATH_SIZE = 3096;
+constexpr int LINE_SIZE = 1024;
+constexpr int MIN_LOADED_BITMAPS = 8;
 
-int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) { return -1; }
+constexpr std::array<const char *, THEME_FILE_COUNT> theme_file_names() {
+    std::array<const char *, THEME_FILE_COUNT> names{};
+    for (int i = 0; i < THEME_BITMAP_COUNT; ++i) names[i] = THEME_BITMAPS[i].name;
+    names[THEME_BITMAP_COUNT] = THEME_PLEDIT_NAME;
+    names[THEME_BITMAP_COUNT + 1] = THEME_VISCOLOR_NAME;
+    return names;
+}
+constexpr std::array<const char *, THEME_FILE_COUNT> THEME_FILE_NAMES = theme_file_names();
 
-int32_t theme_read_pledit(tHandleTheme *t, const char *path) { return -1; }
+// Upper case in the C locale only; bytes 0x80 and above stay as they are.
+constexpr unsigned char ascii_upper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+bool theme_folder(tHandleTheme *t, char folder[PATH_SIZE]) {
+    char data_dir[HANDLE_PATH_SIZE];
+    if (t->handle == nullptr || handle_get_data_dir(t->handle, data_dir) != 0) return false;
+    const int n = snprintf(folder, PATH_SIZE, "%s/theme/", data_dir);
+    if (n < 0 || n >= PATH_SIZE) return false;
+    // The folder normally exists already; make it so a deleted one does not lose the new theme.
+    mkdir(folder, 0700);
+    return true;
+}
+
+void set_defaults(tHandleTheme *t) {
+    for (int i = 0; i < 24; ++i) {
+        const int v = 255 * i / 24;
+        t->viscolors[i][0] = static_cast<uint8_t>(255 - v);
+        t->viscolors[i][1] = static_cast<uint8_t>(v);
+        t->viscolors[i][2] = 0;
+    }
+    static constexpr uint8_t PLCOLORS[4][3] = {{255, 64, 0}, {255, 255, 255}, {0, 0, 0}, {0, 64, 255}};
+    memcpy(t->plcolors, PLCOLORS, sizeof PLCOLORS);
+    snprintf(t->font, sizeof t->font, "%s", "Arial");
+}
+
+struct FileCloser {
+    FILE *f;
+    ~FileCloser() {
+        if (f != nullptr) fclose(f);
+    }
+};
+
+struct PixbufRef {
+    GdkPixbuf *p;
+    ~PixbufRef() {
+        if (p != nullptr) g_object_unref(p);
+    }
+};
+
+// Loads one sheet into its bitmap image; returns false when the file is not loaded.
+bool load_bitmap(GdkPixbuf *target, const char *path, int32_t *loaded_w, int32_t *loaded_h) {
+    *loaded_w = 0;
+    *loaded_h = 0;
+    // Read the declared size first so a crafted header cannot make the decoder allocate
+    // gigabytes.
+    int declared_w = 0, declared_h = 0;
+    if (gdk_pixbuf_get_file_info(path, &declared_w, &declared_h) == nullptr) return false;
+    if (declared_w <= 0 || declared_h <= 0 || declared_w > THEME_MAX_IMAGE_SIZE ||
+        declared_h > THEME_MAX_IMAGE_SIZE)
+        return false;
+    PixbufRef image{gdk_pixbuf_new_from_file(path, nullptr)};
+    if (image.p == nullptr) return false;
+    const int w = gdk_pixbuf_get_width(image.p), h = gdk_pixbuf_get_height(image.p);
+    if (w <= 0 || h <= 0 || w > THEME_MAX_IMAGE_SIZE || h > THEME_MAX_IMAGE_SIZE ||
+        gdk_pixbuf_get_bits_per_sample(image.p) != 8 ||
+        gdk_pixbuf_get_colorspace(image.p) != GDK_COLORSPACE_RGB)
+        return false;
+    const int cw = std::min(w, gdk_pixbuf_get_width(target));
+    const int ch = std::min(h, gdk_pixbuf_get_height(target));
+    const int src_channels = gdk_pixbuf_get_n_channels(image.p);
+    const bool src_alpha = gdk_pixbuf_get_has_alpha(image.p);
+    const int src_stride = gdk_pixbuf_get_rowstride(image.p);
+    const int dst_stride = gdk_pixbuf_get_rowstride(target);
+    const guint8 *src = gdk_pixbuf_read_pixels(image.p);
+    guint8 *dst = gdk_pixbuf_get_pixels(target);
+    for (int y = 0; y < ch; ++y) {
+        const guint8 *s = src + static_cast<size_t>(y) * src_stride;
+        guint8 *d = dst + static_cast<size_t>(y) * dst_stride;
+        for (int x = 0; x < cw; ++x, s += src_channels, d += 4) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            d[3] = src_alpha ? s[3] : 255;
+        }
+    }
+    *loaded_w = w;
+    *loaded_h = h;
+    return true;
+}
+
+bool same_file(const char *a, const char *b) {
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Upper-cased base name of an archive entry, at most 31 bytes.
+void entry_base_name(const char *entry, char base[32]) {
+    size_t n = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(entry); *p != 0; ++p) {
+        if (*p == '/' || *p == '\\') {
+            n = 0;
+            continue;
+        }
+        if (n < 31) base[n++] = static_cast<char>(ascii_upper(*p));
+    }
+    base[n] = '\0';
+}
+
+bool is_theme_file_name(const char *name) {
+    for (const char *f : THEME_FILE_NAMES)
+        if (strcmp(f, name) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int32_t theme_init(tHandleTheme *t, tHandle *h) {
+    memset(t, 0, sizeof *t);
+    t->handle = h;
+    int32_t result = 0;
+    for (int i = 0; i < THEME_BITMAP_COUNT; ++i) {
+        t->bitmaps[i] = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, THEME_BITMAPS[i].width,
+                                       THEME_BITMAPS[i].height);
+        if (t->bitmaps[i] == nullptr) {
+            result = -1;
+            continue;
+        }
+        gdk_pixbuf_fill(t->bitmaps[i], 0);
+    }
+    set_defaults(t);
+    return result;
+}
+
+int32_t theme_find_file(const char *directory, char name[1024]) {
+    DIR *dir = opendir(directory);
+    if (dir == nullptr) return 0;
+    char wanted[PATH_SIZE];
+    snprintf(wanted, sizeof wanted, "%s", name);
+    const size_t wanted_len = strlen(wanted);
+    int32_t found = 0;
+    while (const dirent *entry = readdir(dir)) {
+        if (strlen(entry->d_name) != wanted_len) continue;
+        size_t i = 0;
+        while (i < wanted_len && ascii_upper(static_cast<unsigned char>(entry->d_name[i])) ==
+                                     ascii_upper(static_cast<unsigned char>(wanted[i])))
+            ++i;
+        if (i != wanted_len) continue;
+        snprintf(name, PATH_SIZE, "%s/%s", directory, entry->d_name);
+        found = 1;
+        break;
+    }
+    closedir(dir);
+    return found;
+}
+
+int32_t theme_copy_files(const char *source, const char *destination) {
+    for (const char *file : THEME_FILE_NAMES) {
+        char from[PATH_SIZE];
+        snprintf(from, sizeof from, "%s", file);
+        if (theme_find_file(source, from) != 1) continue;
+        char to[PATH_SIZE];
+        snprintf(to, sizeof to, "%s/%s", destination, file);
+        if (same_file(from, to)) continue;
+
+        // A source that cannot be read is skipped before the destination is touched.
+        FileCloser in{fopen(from, "rb")};
+        if (in.f == nullptr) continue;
+        struct stat st;
+        if (fstat(fileno(in.f), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+
+        FileCloser out{fopen(to, "wb")};
+        if (out.f == nullptr) {
+            fprintf(stderr, "unable to open file [%s]\n", to);
+            return -1;
+        }
+        char block[1024];
+        long long bytes_in = 0, bytes_out = 0;
+        size_t n;
+        while ((n = fread(block, 1, sizeof block, in.f)) > 0) {
+            bytes_in += static_cast<long long>(n);
+            bytes_out += static_cast<long long>(fwrite(block, 1, n, out.f));
+        }
+        const bool read_failed = ferror(in.f) != 0;
+        fclose(in.f);
+        in.f = nullptr;
+        if (fclose(out.f) != 0) bytes_out = -1;
+        out.f = nullptr;
+        if (read_failed) {
+            // A half-copied sheet is worse than none: the default one takes its place.
+            remove(to);
+            continue;
+        }
+        if (bytes_in != bytes_out) {
+            fprintf(stderr, "%s -> %s failed. %d bytes in, %d bytes out\n", from, to,
+                    static_cast<int>(bytes_in), static_cast<int>(bytes_out));
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) {
+    FileCloser f{fopen(path, "r")};
+    if (f.f == nullptr) return -1;
+    int n = 0;
+    char line[LINE_SIZE];
+    while (fgets(line, sizeof line, f.f) != nullptr) {
+        if (line[0] == '\0') continue;
+        char digits[16];
+        int ndigits = 0;
+        int m = 0;
+        long long rgb[3] = {0, 0, 0};
+        for (const char *p = line; *p != '\0'; ++p) {
+            if (*p >= '0' && *p <= '9') {
+                if (ndigits < 15) digits[ndigits++] = *p;
+                continue;
+            }
+            if (ndigits > 0) {
+                digits[ndigits] = '\0';
+                if (m < 3) rgb[m] = strtoll(digits, nullptr, 10);
+                if (m < 3) ++m;
+                ndigits = 0;
+            }
+            if (*p == '/') break;
+        }
+        if (m == 3) {
+            if (n < 24) {
+                colours[n][0] = static_cast<uint8_t>(rgb[0] & 255);
+                colours[n][1] = static_cast<uint8_t>(rgb[1] & 255);
+                colours[n][2] = static_cast<uint8_t>(rgb[2] & 255);
+            }
+            ++n;
+        }
+    }
+    return n == 24 ? 0 : -1;
+}
+
+int32_t theme_read_pledit(tHandleTheme *t, const char *path) {
+    FileCloser f{fopen(path, "r")};
+    if (f.f == nullptr) return -1;
+    char line[LINE_SIZE];
+    char upper[LINE_SIZE];
+    while (fgets(line, sizeof line, f.f) != nullptr) {
+        const size_t len = strlen(line);
+        for (size_t i = 0; i < len; ++i) {
+            const unsigned char c = static_cast<unsigned char>(line[i]);
+            upper[i] = (c < 0x20 || c >= 0x80) ? '\0' : static_cast<char>(ascii_upper(c));
+        }
+        upper[len] = '\0';
+
+        uint32_t value = 0;
+        bool after_equals = false;
+        for (size_t i = 0; i < len; ++i) {
+            const char c = upper[i];
+            if (after_equals) {
+                if (c >= '0' && c <= '9')
+                    value = value * 16 + static_cast<uint32_t>(c - '0');
+                else if (c >= 'A' && c <= 'F')
+                    value = value * 16 + static_cast<uint32_t>(c - 'A' + 10);
+            } else if (c == '=' && i > 0) {
+                after_equals = true;
+            }
+        }
+        const uint8_t rgb[3] = {static_cast<uint8_t>((value >> 16) & 255),
+                                static_cast<uint8_t>((value >> 8) & 255),
+                                static_cast<uint8_t>(value & 255)};
+
+        auto starts = [&](const char *key) {
+            const size_t n = strlen(key);
+            return len >= n && memcmp(upper, key, n) == 0;
+        };
+        int colour = -1;
+        if (starts("NORMAL="))
+            colour = 0;
+        else if (starts("CURRENT="))
+            colour = 1;
+        else if (starts("NORMALBG="))
+            colour = 2;
+        else if (starts("SELECTEDBG="))
+            colour = 3;
+        if (colour >= 0) {
+            memcpy(t->plcolors[colour], rgb, 3);
+        } else if (starts("FONT=")) {
+            size_t end = len;
+            while (end > 5 && (line[end - 1] == '\r' || line[end - 1] == '\n')) --end;
+            snprintf(t->font, sizeof t->font, "%.*s", static_cast<int>(end - 5), line + 5);
+        }
+    }
+    return 0;
+}
+
+int32_t theme_load_directory(tHandleTheme *t, const char *directory) {
+    char folder[PATH_SIZE];
+    if (!theme_folder(t, folder)) return -1;
+
+    theme_copy_files(directory, folder);
+
+    // Anything the folder lacks comes from the default theme (which has no AVS.BMP or MB.BMP).
+    auto ensure = [&](const char *file) {
+        char name[PATH_SIZE];
+        snprintf(name, sizeof name, "%s", file);
+        if (theme_find_file(folder, name) != 1) theme_default_write_file(folder, file);
+    };
+    for (const tThemeBitmap &b : THEME_BITMAPS) ensure(b.name);
+    ensure(THEME_VISCOLOR_NAME);
+    ensure(THEME_PLEDIT_NAME);
+
+    for (GdkPixbuf *b : t->bitmaps)
+        if (b != nullptr) gdk_pixbuf_fill(b, 0);
+    set_defaults(t);
+
+    int32_t loaded_w[THEME_BITMAP_COUNT] = {};
+    int32_t loaded_h[THEME_BITMAP_COUNT] = {};
+    int loaded = 0;
+    for (int i = 0; i < THEME_BITMAP_COUNT; ++i) {
+        char path[IMAGE_PATH_SIZE];
+        snprintf(path, sizeof path, "%s/%s", folder, THEME_BITMAPS[i].name);
+        if (t->bitmaps[i] != nullptr && load_bitmap(t->bitmaps[i], path, &loaded_w[i], &loaded_h[i]))
+            ++loaded;
+    }
+    theme_compute_present(t->present, loaded_w, loaded_h);
+
+    char path[IMAGE_PATH_SIZE];
+    snprintf(path, sizeof path, "%s/%s", folder, THEME_VISCOLOR_NAME);
+    theme_read_viscolor(t->viscolors, path);
+    snprintf(path, sizeof path, "%s/%s", folder, THEME_PLEDIT_NAME);
+    theme_read_pledit(t, path);
+
+    return loaded < MIN_LOADED_BITMAPS ? -1 : 0;
+}
+
+int32_t theme_load_wsz(tHandleTheme *t, const char *archive) {
+    char folder[PATH_SIZE];
+    if (!theme_folder(t, folder)) return -1;
+
+    int error = 0;
+    zip_t *za = zip_open(archive, 0, &error);
+    if (za == nullptr) {
+        fprintf(stderr, "illegal skin file [%s]\n", archive);
+        return -1;
+    }
+    const zip_int64_t entries = zip_get_num_entries(za, 0);
+    long long total = 0;
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+            (st.valid & ZIP_STAT_NAME) == 0 || (st.valid & ZIP_STAT_SIZE) == 0)
+            continue;
+        char base[32];
+        entry_base_name(st.name, base);
+        if (!is_theme_file_name(base)) continue;
+
+        // An archive is a stranger's file: never let one entry, or the whole archive, fill the
+        // disk.
+        total += static_cast<long long>(st.size);
+        if (st.size > THEME_MAX_ENTRY_SIZE || total > THEME_MAX_ARCHIVE_SIZE) {
+            fprintf(stderr, "error reading WSZ file\n");
+            zip_close(za);
+            return -1;
+        }
+        zip_file_t *zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
+        if (zf == nullptr) {
+            fprintf(stderr, "error reading WSZ file\n");
+            zip_close(za);
+            return -1;
+        }
+        char path[IMAGE_PATH_SIZE];
+        snprintf(path, sizeof path, "%s/%s", folder, base);
+        FILE *out = fopen(path, "wb");
+        if (out == nullptr) {
+            fprintf(stderr, "error opening file [%s]\n", path);
+            zip_fclose(zf);
+            zip_close(za);
+            return -1;
+        }
+        char buffer[4096];
+        zip_uint64_t written = 0;
+        while (written < st.size) {
+            const zip_uint64_t want = std::min<zip_uint64_t>(sizeof buffer, st.size - written);
+            const zip_int64_t got = zip_fread(zf, buffer, want);
+            if (got < 0) {
+                fprintf(stderr, "error reading WSZ file\n");
+                fclose(out);
+                remove(path);
+                zip_fclose(zf);
+                zip_close(za);
+                return -1;
+            }
+            if (got == 0) break;
+            written += fwrite(buffer, 1, static_cast<size_t>(got), out);
+        }
+        fclose(out);
+        zip_fclose(zf);
+    }
+    zip_close(za);
+    return 0;
+}
+
 uint8_t (*theme_get_viscolors(tHandleTheme *t))[3] { return t->viscolors; }
+
 uint8_t (*theme_get_plcolors(tHandleTheme *t))[3] { return t->plcolors; }
