@@ -1,0 +1,244 @@
+// The settings store against real files in a temporary data directory.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "config/config.h"
+#include "core/handle.h"
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void *p) const { free(p); }
+};
+
+class ConfigStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ravlox-config-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        handle.reset(static_cast<tHandle *>(calloc(1, sizeof(tHandle))));
+        snprintf(handle->data_dir, sizeof handle->data_dir, "%s", dir.c_str());
+        store.reset(static_cast<tHandleConfig *>(calloc(1, sizeof(tHandleConfig))));
+    }
+    void TearDown() override {
+        const std::string command = "rm -rf '" + dir + "'";
+        ASSERT_EQ(system(command.c_str()), 0);
+    }
+    std::string file(const std::string &name = "test.config") const { return dir + "/" + name; }
+    void write(const std::string &text, const std::string &name = "test.config") const {
+        std::ofstream(file(name), std::ios::binary) << text;
+    }
+    std::string read(const std::string &name = "test.config") const {
+        std::ifstream in(file(name), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void open(const std::string &name = "test.config") {
+        ASSERT_EQ(config_open(store.get(), handle.get(), name.c_str()), 0);
+    }
+
+    std::string dir;
+    std::unique_ptr<tHandle, FreeDeleter> handle;
+    std::unique_ptr<tHandleConfig, FreeDeleter> store;
+};
+
+TEST_F(ConfigStore, MissingFileIsCreatedWithTheDefault) {
+    open("gui.config");
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "scalefactor", &value, 1), 0);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(read("gui.config"), "scalefactor=1\n");
+}
+
+TEST_F(ConfigStore, ParsingKeepsBlanksAndLaterEquals) {
+    write("k=a=b\n volume = 50\nnovalue\nempty=\nnum= 50\nword=abc\n");
+    open();
+    char text[CONFIG_VALUE_SIZE];
+    EXPECT_EQ(config_get_string(store.get(), "k", text, "x"), 0);
+    EXPECT_STREQ(text, "a=b");
+    EXPECT_EQ(config_get_string(store.get(), "empty", text, "x"), 0);
+    EXPECT_STREQ(text, "");
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "num", &value, 7), 0);
+    EXPECT_EQ(value, 50);
+    EXPECT_EQ(config_get_int(store.get(), "word", &value, 7), 0);
+    EXPECT_EQ(value, 0);
+    // " volume " with its blanks is another key: "volume" is appended with its default.
+    EXPECT_EQ(config_get_int(store.get(), "volume", &value, 100), 0);
+    EXPECT_EQ(value, 100);
+    EXPECT_EQ(read(), "k=a=b\n volume = 50\nempty=\nnum= 50\nword=abc\nvolume=100\n");
+}
+
+TEST_F(ConfigStore, DuplicateKeysReadAndReplaceTheLast) {
+    write("a=1\na=2\n");
+    open();
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "a", &value, 0), 0);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(config_set_int(store.get(), "a", 3), 0);
+    EXPECT_EQ(read(), "a=1\na=3\n");
+}
+
+TEST_F(ConfigStore, AtMostThirtyTwoEntries) {
+    std::string text;
+    for (int k = 0; k < 40; ++k)
+        text += "key" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+    write(text);
+    open();
+    EXPECT_EQ(store->count, 32);
+    int32_t value = -5;
+    EXPECT_EQ(config_get_int(store.get(), "key35", &value, 9), -1);
+    EXPECT_EQ(value, 9);
+    EXPECT_EQ(config_set_int(store.get(), "key36", 1), -1);
+    EXPECT_EQ(config_set_int(store.get(), "key31", 77), 0);
+    const std::string after = read();
+    EXPECT_NE(after.find("key31=77\n"), std::string::npos);
+    EXPECT_EQ(after.find("key32="), std::string::npos);
+}
+
+TEST_F(ConfigStore, WindowsLineEndsAndLimits) {
+    const std::string long_key(40, 'k');
+    const std::string long_value(200, 'v');
+    write("volume=42\r\n" + long_key + "=" + long_value + "\r\nutf=h\xc3\xa9llo \xe2\x82\xac\r\n");
+    open();
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "volume", &value, 100), 0);
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(std::string(store->keys[1]), long_key.substr(0, 31));
+    EXPECT_EQ(std::string(store->values[1]), long_value.substr(0, 159));
+    char text[CONFIG_VALUE_SIZE];
+    EXPECT_EQ(config_get_string(store.get(), "utf", text, ""), 0);
+    EXPECT_STREQ(text, "h\xc3\xa9llo \xe2\x82\xac");
+}
+
+TEST_F(ConfigStore, TruthValueForms) {
+    write("t1=TRUE\nt2=true\nt3=Tx\nf1=FALSE\nf2=f\nb1=yes\nb2=1\n"
+          "o1=ON\no2=on\no3=oN\no4=OFF\no5=of\nx1=O\nx2=1\nx3=yes\n");
+    open();
+    int32_t value = 0;
+    for (const char *key : {"t1", "t2", "t3"}) {
+        EXPECT_EQ(config_get_bool(store.get(), key, &value, 0), 0) << key;
+        EXPECT_EQ(value, 1) << key;
+    }
+    for (const char *key : {"f1", "f2"}) {
+        EXPECT_EQ(config_get_bool(store.get(), key, &value, 1), 0) << key;
+        EXPECT_EQ(value, 0) << key;
+    }
+    for (const char *key : {"b1", "b2"}) {
+        EXPECT_EQ(config_get_bool(store.get(), key, &value, 1), -1) << key;
+        EXPECT_EQ(value, 1) << key;
+    }
+    for (const char *key : {"o1", "o2", "o3"}) {
+        EXPECT_EQ(config_get_onoff(store.get(), key, &value, 0), 0) << key;
+        EXPECT_EQ(value, 1) << key;
+    }
+    for (const char *key : {"o4", "o5"}) {
+        EXPECT_EQ(config_get_onoff(store.get(), key, &value, 1), 0) << key;
+        EXPECT_EQ(value, 0) << key;
+    }
+    for (const char *key : {"x1", "x2", "x3"}) {
+        EXPECT_EQ(config_get_onoff(store.get(), key, &value, 1), -1) << key;
+        EXPECT_EQ(value, 1) << key;
+    }
+    EXPECT_EQ(config_set_bool(store.get(), "new", 5), 0);
+    EXPECT_EQ(config_set_onoff(store.get(), "sw", 1), 0);
+    const std::string after = read();
+    EXPECT_NE(after.find("new=TRUE\n"), std::string::npos);
+    EXPECT_NE(after.find("sw=ON\n"), std::string::npos);
+}
+
+TEST_F(ConfigStore, HostileFilesStayWithinBounds) {
+    std::string text = "good=1\n";
+    text += std::string(100 * 1024, 'x') + "=" + std::string(100 * 1024, 'y') + "\n";
+    text += std::string("nul\0key=va\0lue\n", 15);
+    for (int k = 0; k < 256; ++k)
+        text += static_cast<char>(k);
+    for (int k = 0; k < 10000; ++k)
+        text += "line" + std::to_string(k) + "=v\n";
+    text += "last=no newline";
+    write(text);
+    open();
+    EXPECT_LE(store->count, 32);
+    for (int k = 0; k < store->count; ++k) {
+        EXPECT_LT(strnlen(store->keys[k], CONFIG_KEY_SIZE), static_cast<size_t>(CONFIG_KEY_SIZE));
+        EXPECT_LT(strnlen(store->values[k], CONFIG_VALUE_SIZE),
+                  static_cast<size_t>(CONFIG_VALUE_SIZE));
+    }
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "good", &value, 0), 0);
+    EXPECT_EQ(value, 1);
+    char out[CONFIG_VALUE_SIZE];
+    // NUL bytes are control characters and dropped.
+    EXPECT_EQ(config_get_string(store.get(), "nulkey", out, ""), 0);
+    EXPECT_STREQ(out, "value");
+}
+
+TEST_F(ConfigStore, LastLineWithoutNewline) {
+    write("a=1\nb=2");
+    open();
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "b", &value, 0), 0);
+    EXPECT_EQ(value, 2);
+}
+
+TEST_F(ConfigStore, FailedSaveKeepsTheOldFile) {
+    write("volume=42\n");
+    open();
+    ASSERT_EQ(chmod(dir.c_str(), 0500), 0);
+    if (access(dir.c_str(), W_OK) == 0) {
+        chmod(dir.c_str(), 0700);
+        GTEST_SKIP() << "running with privileges that ignore directory permissions";
+    }
+    testing::internal::CaptureStderr();
+    const int32_t result = config_set_int(store.get(), "volume", 7);
+    const std::string err = testing::internal::GetCapturedStderr();
+    chmod(dir.c_str(), 0700);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(err, "unable to write [" + file() + "]\n");
+    EXPECT_EQ(read(), "volume=42\n");
+    EXPECT_STREQ(store->values[0], "7"); // the value still changes in memory
+}
+
+TEST_F(ConfigStore, SaveThatCannotCompleteLeavesTheOldFile) {
+    // A directory in the way of the file: the rename fails after the temporary was written.
+    ASSERT_EQ(mkdir(file("blocked.config").c_str(), 0700), 0);
+    open("blocked.config");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(config_set_int(store.get(), "volume", 7), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("unable to write ["), std::string::npos);
+    struct stat info;
+    ASSERT_EQ(stat(file("blocked.config").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    // No temporary file is left behind.
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(ConfigStore, UnwritableDirectoryReportsEverySave) {
+    snprintf(handle->data_dir, sizeof handle->data_dir, "%s/missing/deeper", dir.c_str());
+    open("audiooutout.config");
+    testing::internal::CaptureStderr();
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "volume", &value, 100), 0);
+    EXPECT_EQ(value, 100);
+    EXPECT_EQ(config_set_int(store.get(), "volume", 50), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string line = "unable to write [" + dir + "/missing/deeper/audiooutout.config]\n";
+    EXPECT_EQ(err, line + line);
+}
+
+} // namespace

@@ -1,0 +1,199 @@
+// The dispatcher and the handle's small services.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/handle.h"
+#include "support/harness.h"
+#include "support/live_handle.h"
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void *p) const { free(p); }
+};
+using HandlePtr = std::unique_ptr<tHandle, FreeDeleter>;
+
+// A handle with only what the tests below touch: no module sends events or draws.
+HandlePtr bare_handle() {
+    HandlePtr h(static_cast<tHandle *>(calloc(1, sizeof(tHandle))));
+    h->magic = HANDLE_MAGIC;
+    h->scale_factor = 1;
+    pthread_mutex_init(&h->mutex, nullptr);
+    return h;
+}
+
+TEST(Dispatcher, UnknownEventsChangeNothing) {
+    HandlePtr h = bare_handle();
+    std::vector<unsigned char> before(sizeof(tHandle));
+    memcpy(before.data(), h.get(), sizeof(tHandle));
+    for (uint32_t type : {0u, 20u, 0xffffffffu}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(handle_dispatch(h.get(), type, nullptr), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "TODO: handle event " + std::to_string(static_cast<int>(type)) + "\n");
+    }
+    EXPECT_EQ(memcmp(before.data(), h.get(), sizeof(tHandle)), 0);
+    // The mutex was released: a second event does not deadlock.
+    EXPECT_EQ(pthread_mutex_trylock(&h->mutex), 0);
+    pthread_mutex_unlock(&h->mutex);
+}
+
+TEST(DispatcherDeathTest, CorruptMagicEndsTheProcess) {
+    HandlePtr h = bare_handle();
+    h->magic = 0x12345678;
+    EXPECT_EXIT(handle_dispatch(h.get(), EVENT_PLAY, nullptr), testing::ExitedWithCode(1),
+                "Memory corruption detected\n");
+}
+
+TEST(Dispatcher, HandleSizeIsTheRecord) {
+    int32_t size = 0;
+    EXPECT_EQ(handle_get_size(&size), 0);
+    EXPECT_EQ(static_cast<size_t>(size), sizeof(tHandle));
+}
+
+TEST(SampleTap, ReadBeforeAnyWriteGivesZeros) {
+    HandlePtr h = bare_handle();
+    std::vector<int16_t> out(512, 7);
+    handle_read_tap(h.get(), out.data(), 512);
+    EXPECT_EQ(out, std::vector<int16_t>(512, 0));
+}
+
+TEST(SampleTap, WrapsAroundAndReadsNewestOldestFirst) {
+    HandlePtr h = bare_handle();
+    // No stream is running, so the output drops the frames; only the tap matters here.
+    std::vector<int16_t> samples(2 * 1152);
+    int16_t next = 1;
+    auto push = [&] {
+        for (int16_t &s : samples)
+            s = next++;
+        tPcmChunk chunk{reinterpret_cast<unsigned char *>(samples.data()),
+                        static_cast<int32_t>(samples.size() * 2), 2, 44100, SAMPLE_FORMAT_S16};
+        handle_push_pcm(h.get(), &chunk);
+    };
+    for (int k = 0; k < 5; ++k) // 11520 values: past the 8192 ring
+        push();
+    EXPECT_EQ(h->tap_pos, (5 * 2304) % 8192);
+    std::vector<int16_t> out(512);
+    handle_read_tap(h.get(), out.data(), 512);
+    for (int k = 0; k < 512; ++k)
+        ASSERT_EQ(out[k], static_cast<int16_t>(next - 512 + k)) << k;
+    // An odd byte count advances by whole values only.
+    tPcmChunk odd{reinterpret_cast<unsigned char *>(samples.data()), 7, 2, 44100,
+                  SAMPLE_FORMAT_S16};
+    const int32_t pos = h->tap_pos;
+    handle_push_pcm(h.get(), &odd);
+    EXPECT_EQ(h->tap_pos, (pos + 3) % 8192);
+    // Counts outside 1..8192 are safe.
+    handle_read_tap(h.get(), out.data(), 0);
+    std::vector<int16_t> all(8192);
+    handle_read_tap(h.get(), all.data(), 9000);
+}
+
+std::vector<int> calls;
+int32_t page_open(void *context) {
+    calls.push_back(static_cast<int>(reinterpret_cast<intptr_t>(context)));
+    return 0;
+}
+int32_t page_apply(void *context) {
+    calls.push_back(100 + static_cast<int>(reinterpret_cast<intptr_t>(context)));
+    return 0;
+}
+
+TEST(Pages, RegisteredInOrderAndAtMostSixteen) {
+    HandlePtr h = bare_handle();
+    calls.clear();
+    for (intptr_t k = 0; k < 16; ++k)
+        EXPECT_EQ(handle_register_page(h.get(), nullptr, "page", page_open, page_apply,
+                                       reinterpret_cast<void *>(k)),
+                  0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(handle_register_page(h.get(), nullptr, "extra", page_open, page_apply, nullptr), -1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(h->page_count, 16);
+    handle_dispatch(h.get(), EVENT_PREFERENCES_APPLY, nullptr);
+    ASSERT_EQ(calls.size(), 16u);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(calls[k], 100 + k);
+}
+
+TEST(DataDir, CopyIsBoundedAndTerminated) {
+    HandlePtr h = bare_handle();
+    memset(h->data_dir, 'a', sizeof h->data_dir); // no terminator at all
+    char out[HANDLE_PATH_SIZE];
+    EXPECT_EQ(handle_get_data_dir(h.get(), out), 0);
+    EXPECT_EQ(strlen(out), static_cast<size_t>(HANDLE_PATH_SIZE - 1));
+}
+
+// With every module started, under a private display.
+class Live : public ::testing::Test {
+protected:
+    void SetUp() override {
+        live = std::make_unique<LiveHandle>();
+        ASSERT_TRUE(live->ok());
+    }
+    std::unique_ptr<LiveHandle> live;
+};
+
+TEST_F(Live, ScaleCyclesFromOneAndFromThree) {
+    tHandle *h = live->get();
+    std::vector<int32_t> seen;
+    for (int k = 0; k < 4; ++k) {
+        live->dispatch(EVENT_SCALE);
+        seen.push_back(h->scale_factor);
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{2, 4, 1, 2}));
+    live->dispatch_int(EVENT_SCALE, 3);
+    EXPECT_EQ(h->scale_factor, 3);
+    live->dispatch(EVENT_SCALE);
+    EXPECT_EQ(h->scale_factor, 6);
+    live->dispatch(EVENT_SCALE);
+    EXPECT_EQ(h->scale_factor, 1);
+    EXPECT_NE(read_file(live->data_dir() + "gui.config").find("scalefactor=1\n"), std::string::npos);
+}
+
+TEST_F(Live, PlayWithNothingOpenStillShowsPlaying) {
+    live->dispatch(EVENT_PLAY);
+    EXPECT_EQ(live->status(), STATUS_PLAYING);
+    EXPECT_EQ(live->decoder_state(), DECODER_IDLE);
+}
+
+TEST_F(Live, OpenSeekAndStatus) {
+    const std::string path = fixture_path("stereo44.mp3");
+    const char *p = path.c_str();
+    live->dispatch(EVENT_OPEN_FILE, &p);
+    EXPECT_EQ(live->status(), STATUS_READY);
+    live->dispatch(EVENT_PAUSE);
+    EXPECT_EQ(live->status(), STATUS_PAUSED);
+    live->dispatch_int(EVENT_SEEK, 1);
+    EXPECT_EQ(live->status(), STATUS_PAUSED);
+    live->dispatch_int(EVENT_SEEK, 0);
+    EXPECT_EQ(live->status(), STATUS_READY);
+    live->dispatch(EVENT_STOP);
+    EXPECT_EQ(live->status(), STATUS_STOPPED);
+    const std::string missing = live->data_dir() + "missing.mp3";
+    const char *m = missing.c_str();
+    live->dispatch(EVENT_OPEN_FILE, &m);
+    EXPECT_EQ(live->status(), STATUS_NONE);
+}
+
+TEST_F(Live, VolumeAndBalanceAreStored) {
+    live->dispatch_int(EVENT_VOLUME, 42);
+    live->dispatch_int(EVENT_BALANCE, -30);
+    const std::string text = read_file(live->data_dir() + "audiooutout.config");
+    EXPECT_NE(text.find("volume=42\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("balance=-30\n"), std::string::npos) << text;
+    EXPECT_EQ(live->get()->audiooutput.portaudio.volume, 42);
+}
+
+TEST_F(Live, PagesRegisteredAtStartUpInOrder) {
+    tHandle *h = live->get();
+    ASSERT_GE(h->page_count, 2);
+    EXPECT_EQ(h->page_context[1], &h->audiooutput);
+}
+
+} // namespace
