@@ -2,16 +2,98 @@
 #pragma once
 
 #include <cstdint>
+#include <pthread.h>
+
+#include "config/config.h"
 
 struct tHandle;
 struct tHandleTheme;
 struct tHandlePlaylist;
 typedef struct _GtkApplication GtkApplication;
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkGesture GtkGesture;
+typedef struct _GtkEventController GtkEventController;
+typedef struct _GdkPixbuf GdkPixbuf;
+typedef struct _GMenu GMenu;
+typedef struct _GMenuItem GMenuItem;
+typedef struct _GSimpleAction GSimpleAction;
+
+constexpr int WINDOW_PLAYLIST_HITBOXES = 33;
+constexpr int WINDOW_PLAYLIST_MENUS = 5;
+constexpr int WINDOW_PLAYLIST_SORT_ITEMS = 16;
+// Upper bounds that keep the geometry far from integer overflow and absurd image sizes.
+constexpr int32_t WINDOW_PLAYLIST_MAX_ROWS = 256;
+constexpr int32_t WINDOW_PLAYLIST_MAX_COLUMNS = 256;
+constexpr int32_t WINDOW_PLAYLIST_MAX_SCALE = 16;
+
+// Same fields and order as tHitBox: gui/gui.h includes this header before it defines tHitBox,
+// so the record keeps its boxes in this form and the input code converts them for the tests.
+struct tPlaylistHitBox {
+    int32_t id;
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+
+enum : int32_t {
+    PLAYLIST_MENU_ADD = 0,
+    PLAYLIST_MENU_REMOVE = 1,
+    PLAYLIST_MENU_SELECT = 2,
+    PLAYLIST_MENU_MISC = 3,
+    PLAYLIST_MENU_LIST = 4,
+};
 
 struct tHandleWindowPlaylist {
-    tHandle *handle;
-    tHandleTheme *theme;
+    tHandleConfig config;
+    int32_t config_read;
+    GtkApplication *application;
+    GdkPixbuf *frame;
+    GdkPixbuf *title_strip;
+    GdkPixbuf *body_strip;
+    GdkPixbuf *text_layer;
+    GtkWidget *window_handle;
+    GtkWidget *box;
+    GtkWidget *overlay;
+    GtkWidget *title_picture;
+    GtkWidget *list_picture;
+    GtkWidget *body_picture;
+    GtkWidget *window;
+    GtkGesture *click;
+    GtkGesture *drag;
+    GtkEventController *scroll;
+    GdkPixbuf *background;
     tHandlePlaylist *playlist;
+    tHandleTheme *theme;
+    tHandle *handle;
+    int32_t pressed;
+    int32_t press_x;
+    int32_t press_y;
+    int32_t press_columns;
+    int32_t press_rows;
+    int32_t rows;
+    int32_t columns;
+    int32_t height;
+    int32_t width;
+    int32_t list_x;
+    int32_t list_y;
+    int32_t list_width;
+    int32_t list_height;
+    int32_t scroll_offset;
+    int32_t visible_lines;
+    int32_t entry_count;
+    int32_t thumb_y;
+    int32_t scale;
+    tPlaylistHitBox hitboxes[WINDOW_PLAYLIST_HITBOXES];
+    int32_t menu_open[WINDOW_PLAYLIST_MENUS];
+    GtkWidget *sort_popover;
+    GMenu *sort_model;
+    GMenuItem *sort_items[WINDOW_PLAYLIST_SORT_ITEMS];
+    GSimpleAction *sort_actions[WINDOW_PLAYLIST_SORT_ITEMS];
+    int32_t sort_count;
+    pthread_mutex_t mutex;
+    int32_t showfull;
+    GtkWidget *showfull_check;
 };
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,
@@ -23,3 +105,9 @@ int32_t window_playlist_refresh(tHandleWindowPlaylist *w);
 int32_t window_playlist_set_scale(tHandleWindowPlaylist *w, uint32_t scale);
 int32_t window_playlist_show(tHandleWindowPlaylist *w);
 int32_t window_playlist_hide(tHandleWindowPlaylist *w);
+
+// Shared by the window's drawing and input sources.
+int32_t window_playlist_draw_frame(tHandleWindowPlaylist *w);
+int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w);
+int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w);
+int32_t window_playlist_attach_input(tHandleWindowPlaylist *w);
