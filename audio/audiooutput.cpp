@@ -1,20 +1,525 @@
-// Placeholder: not built yet; every operation reports failure.
+// PortAudio output with a ring of four buffers, volume and balance.
 #include "audio/audiooutput.h"
 
-int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) { return -1; }
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) { return -1; }
+#include <gtk/gtk.h>
+#include <portaudio.h>
 
-int32_t audiooutput_start(tHandleAudioOutput *a) { return -1; }
+#include "audio/audiooutput_page.h"
+#include "core/handle.h"
+#include "core/startup.h"
 
-int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) { return -1; }
+namespace {
 
-int32_t audiooutput_flush(tHandleAudioOutput *a) { return -1; }
+constexpr int AUDIO_FRAMES_PER_CALLBACK = 64;
+constexpr int OUT_BYTES_PER_FRAME = 4;
+static_assert(AUDIO_BUFFER_BYTES % (AUDIO_FRAMES_PER_CALLBACK * OUT_BYTES_PER_FRAME) == 0);
+static_assert(AUDIO_STAGE_FRAMES >= 2 * 1152);
 
-int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume) { return -1; }
+constexpr char OPTION_PREFIX[] = "--audiooutput.portaudio.";
+constexpr char OPTION_DEVICE[] = "--audiooutput.portaudio.device=";
+static_assert(sizeof(OPTION_PREFIX) - 1 == 24 && sizeof(OPTION_DEVICE) - 1 == 31);
 
-int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) { return -1; }
+int32_t load_atomic(const int32_t *v) { return __atomic_load_n(v, __ATOMIC_ACQUIRE); }
+void store_atomic(int32_t *v, int32_t x) { __atomic_store_n(v, x, __ATOMIC_RELEASE); }
 
-int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination) { return -1; }
+// The per-buffer locks are plain counters under a mutex, so the playing side may release
+// a read lock on another thread than the one that took it.
+void lock_init(tBufferLock *l) {
+    pthread_mutex_init(&l->mutex, nullptr);
+    pthread_cond_init(&l->cond, nullptr);
+    l->readers = 0;
+    l->writer = 0;
+}
 
-int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) { return -1; }
+void read_acquire(tBufferLock *l) {
+    pthread_mutex_lock(&l->mutex);
+    while (l->writer)
+        pthread_cond_wait(&l->cond, &l->mutex);
+    l->readers++;
+    pthread_mutex_unlock(&l->mutex);
+}
+
+// Releases the read lock; a buffer played through, or dropped by a flush, is empty now.
+void read_release(tPortaudioOutput *p, int i, bool played) {
+    tBufferLock *l = &p->lock[i];
+    pthread_mutex_lock(&l->mutex);
+    if (l->readers > 0)
+        l->readers--;
+    if (played || load_atomic(&p->drop[i])) {
+        p->fill[i] = 0;
+        store_atomic(&p->drop[i], 0);
+    }
+    pthread_mutex_unlock(&l->mutex);
+}
+
+// Takes the write lock without waiting; returns the offset to write at, or -1 when the
+// buffer is being played or (advanced past a full one) still holds unplayed sound.
+int32_t write_try(tPortaudioOutput *p, int i, bool advanced) {
+    tBufferLock *l = &p->lock[i];
+    pthread_mutex_lock(&l->mutex);
+    int32_t offset = -1;
+    if (l->readers == 0 && !l->writer) {
+        const int32_t f = p->fill[i];
+        if (advanced ? f == 0 : f < AUDIO_BUFFER_BYTES) {
+            offset = f;
+            l->writer = 1;
+        }
+    }
+    pthread_mutex_unlock(&l->mutex);
+    return offset;
+}
+
+void write_release(tPortaudioOutput *p, int i, int32_t fill) {
+    tBufferLock *l = &p->lock[i];
+    pthread_mutex_lock(&l->mutex);
+    p->fill[i] = fill;
+    l->writer = 0;
+    pthread_cond_broadcast(&l->cond);
+    pthread_mutex_unlock(&l->mutex);
+}
+
+int32_t fill_of(tPortaudioOutput *p, int i, bool *held) {
+    tBufferLock *l = &p->lock[i];
+    pthread_mutex_lock(&l->mutex);
+    const int32_t f = p->fill[i];
+    *held = l->readers > 0;
+    pthread_mutex_unlock(&l->mutex);
+    return f;
+}
+
+// Frames that fit into the ring now, without passing the buffer being played or one that
+// holds unplayed sound.
+int32_t ring_room(tPortaudioOutput *p) {
+    int32_t room = 0;
+    int i = p->write_index;
+    for (int k = 0; k < AUDIO_BUFFER_COUNT; k++) {
+        bool held = false;
+        const int32_t f = fill_of(p, i, &held);
+        if (held)
+            break;
+        if (k == 0) {
+            room += (AUDIO_BUFFER_BYTES - f) / OUT_BYTES_PER_FRAME;
+        } else {
+            if (f != 0)
+                break;
+            room += AUDIO_BUFFER_FRAMES;
+        }
+        i = (i + 1) % AUDIO_BUFFER_COUNT;
+    }
+    return room;
+}
+
+// Moves staged frames into the ring for as long as buffers are free; never waits.
+void place_stage(tPortaudioOutput *p) {
+    while (p->stage_pos < p->stage_frames) {
+        int i = p->write_index;
+        bool advanced = false;
+        bool held = false;
+        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES) {
+            i = (i + 1) % AUDIO_BUFFER_COUNT;
+            advanced = true;
+        }
+        const int32_t offset = write_try(p, i, advanced);
+        if (offset < 0)
+            break;
+        int32_t n = (AUDIO_BUFFER_BYTES - offset) / OUT_BYTES_PER_FRAME;
+        const int32_t left = p->stage_frames - p->stage_pos;
+        if (n > left)
+            n = left;
+        memcpy(&p->buffer[i][offset], &p->stage[2 * p->stage_pos],
+               static_cast<size_t>(n) * OUT_BYTES_PER_FRAME);
+        write_release(p, i, offset + n * OUT_BYTES_PER_FRAME);
+        p->write_index = i;
+        p->stage_pos += n;
+    }
+    if (p->stage_pos >= p->stage_frames)
+        p->stage_pos = p->stage_frames = 0;
+}
+
+int16_t saturate(int64_t v) {
+    if (v > INT16_MAX)
+        return INT16_MAX;
+    if (v < INT16_MIN)
+        return INT16_MIN;
+    return static_cast<int16_t>(v);
+}
+
+int16_t read_s16(const unsigned char *b) {
+    int16_t v;
+    memcpy(&v, b, sizeof(v));
+    return v;
+}
+
+// Converts `frames` input frames into the stage (volume, balance, saturation).
+void stage_frames(tPortaudioOutput *p, const unsigned char *in, int32_t frames, bool mono) {
+    if (p->stage_pos > 0) {
+        const int32_t left = p->stage_frames - p->stage_pos;
+        memmove(p->stage, &p->stage[2 * p->stage_pos], static_cast<size_t>(left) * OUT_BYTES_PER_FRAME);
+        p->stage_frames = left;
+        p->stage_pos = 0;
+    }
+    const int32_t space = AUDIO_STAGE_FRAMES - p->stage_frames;
+    if (frames > space) {
+        p->dropped_frames += frames - space;
+        frames = space;
+    }
+    int16_t *out = &p->stage[2 * p->stage_frames];
+    const int64_t vol = p->volume;
+    const int64_t bal = p->balance;
+    const int in_bpf = mono ? 2 : 4;
+    if (!mono && vol == 100 && bal == 0) {
+        memcpy(out, in, static_cast<size_t>(frames) * OUT_BYTES_PER_FRAME);
+    } else {
+        for (int32_t k = 0; k < frames; k++) {
+            const unsigned char *f = in + static_cast<size_t>(k) * in_bpf;
+            const int64_t l = read_s16(f);
+            const int64_t r = mono ? l : read_s16(f + 2);
+            const int64_t lv = l * vol / 100;
+            const int64_t rv = r * vol / 100;
+            int64_t lo = lv;
+            int64_t ro = rv;
+            if (bal > 0) {
+                lo = lv * (100 - bal) / 100;
+                ro = (100 * rv + bal * lv) / (100 + bal);
+            } else if (bal < 0) {
+                ro = rv * (100 + bal) / 100;
+                lo = (100 * lv - bal * rv) / (100 - bal);
+            }
+            out[2 * k] = saturate(lo);
+            out[2 * k + 1] = saturate(ro);
+        }
+    }
+    p->stage_frames += frames;
+}
+
+void fill_params(tPortaudioOutput *p) {
+    PaStreamParameters *sp = p->params;
+    sp->device = p->device;
+    sp->channelCount = 0;
+    sp->sampleFormat = 0;
+    // No device: some latency of ours; opening the stream then reports PortAudio's error.
+    const PaDeviceInfo *info = p->device >= 0 ? Pa_GetDeviceInfo(p->device) : nullptr;
+    sp->suggestedLatency = info ? info->defaultLowOutputLatency : 0.05;
+    sp->hostApiSpecificStreamInfo = nullptr;
+}
+
+// Starts a stream that was stopped while idle.
+void wake_stream(tPortaudioOutput *p) {
+    if (p->stream == nullptr || !p->idle_stopped)
+        return;
+    store_atomic(&p->silent_frames, 0);
+    p->idle_stopped = 0;
+    const PaError err = Pa_StartStream(p->stream);
+    if (err != paNoError) {
+        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
+        fflush(stdout);
+        Pa_CloseStream(p->stream);
+        p->stream = nullptr;
+    }
+}
+
+void open_stream(tPortaudioOutput *p) {
+    if (!p->reader_started) {
+        read_acquire(&p->lock[p->read_index]);
+        p->reader_started = 1;
+    }
+    p->idle_stopped = 0;
+    store_atomic(&p->silent_frames, 0);
+    p->params->channelCount = 2;
+    p->params->sampleFormat = paInt16;
+    PaStream *stream = nullptr;
+    PaError err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(p->cur_rate),
+                                AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+    if (err != paNoError) {
+        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
+        fflush(stdout);
+        return;
+    }
+    err = Pa_StartStream(stream);
+    if (err != paNoError) {
+        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
+        fflush(stdout);
+        Pa_CloseStream(stream);
+        return;
+    }
+    p->stream = stream;
+}
+
+int32_t pa_reinit(tPortaudioOutput *p) {
+    if (p->initialised) {
+        const PaError err = Pa_Terminate();
+        // Terminating closed any stream, whatever it reported.
+        p->stream = nullptr;
+        p->initialised = 0;
+        p->cur_channels = p->cur_rate = p->cur_format = 0;
+        if (err != paNoError)
+            return -1;
+    }
+    if (Pa_Initialize() != paNoError)
+        return -1;
+    p->initialised = 1;
+    return 0;
+}
+
+}  // namespace
+
+int portaudio_callback(const void *input, void *output, unsigned long frames,
+                       const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags,
+                       void *user_data) {
+    (void)input;
+    (void)time_info;
+    (void)status_flags;
+    tPortaudioOutput *p = static_cast<tPortaudioOutput *>(user_data);
+    unsigned char *out = static_cast<unsigned char *>(output);
+    int64_t len = static_cast<int64_t>(frames) * p->bytes_per_frame;
+    int r = p->read_index;
+    int32_t pos = p->read_pos[r];
+    bool played = false;
+    while (len > 0) {
+        if (pos >= AUDIO_BUFFER_BYTES) {
+            read_release(p, r, p->fill[r] == AUDIO_BUFFER_BYTES);
+            r = (r + 1) % AUDIO_BUFFER_COUNT;
+            read_acquire(&p->lock[r]);
+            pos = 0;
+        }
+        int32_t n = AUDIO_BUFFER_BYTES - pos;
+        if (n > len)
+            n = static_cast<int32_t>(len);
+        if (p->fill[r] == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[r])) {
+            memcpy(out, &p->buffer[r][pos], static_cast<size_t>(n));
+            played = true;
+        } else {
+            memset(out, 0, static_cast<size_t>(n));
+        }
+        out += n;
+        pos += n;
+        len -= n;
+    }
+    p->read_pos[r] = pos;
+    p->read_index = r;
+    if (played) {
+        store_atomic(&p->silent_frames, 0);
+    } else {
+        const int32_t s = load_atomic(&p->silent_frames);
+        if (s < INT32_MAX - static_cast<int32_t>(frames))
+            store_atomic(&p->silent_frames, s + static_cast<int32_t>(frames));
+    }
+    return paContinue;
+}
+
+int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
+    memset(a, 0, sizeof(*a));
+    a->handle = h;
+    a->backend = AUDIO_BACKEND_PORTAUDIO;
+    tPortaudioOutput *p = &a->portaudio;
+    p->device = -1;
+    p->bytes_per_frame = OUT_BYTES_PER_FRAME;
+    p->volume = 100;
+    p->params = static_cast<PaStreamParameters *>(calloc(1, sizeof(PaStreamParameters)));
+    for (auto &l : p->lock)
+        lock_init(&l);
+    memset(&a->page, 0, sizeof(a->page));
+    return p->params ? 0 : -1;
+}
+
+int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
+    const size_t len = strlen(arg);
+    if (strncmp(arg, OPTION_PREFIX, sizeof(OPTION_PREFIX) - 1) != 0 || len < 25)
+        return -2;
+    if (len < 32 || strncmp(arg, OPTION_DEVICE, sizeof(OPTION_DEVICE) - 1) != 0)
+        return -2;
+    const char *value = arg + sizeof(OPTION_DEVICE) - 1;
+    if (*value != '?') {
+        long v = strtol(value, nullptr, 10);
+        if (v > INT32_MAX)
+            v = INT32_MAX;
+        if (v < INT32_MIN)
+            v = INT32_MIN;
+        a->portaudio.device = static_cast<int32_t>(v);
+        return 0;
+    }
+    if (Pa_Initialize() != paNoError) {
+        printf("Portaudio cannot be inialized.\n");
+        fflush(stdout);
+        return -2;
+    }
+    printf("Available portaudio devices:\n");
+    printf("   %3d> DEFAULT DEVICE\n", -1);
+    const PaDeviceIndex def = Pa_GetDefaultOutputDevice();
+    const PaDeviceIndex n = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < n; i++) {
+        const PaDeviceInfo *info = Pa_GetDeviceInfo(i);
+        printf("   %3d> %s%s\n", i, info && info->name ? info->name : "",
+               i == def ? " (default device)" : "");
+    }
+    fflush(stdout);
+    Pa_Terminate();
+    return 65535;
+}
+
+int32_t portaudio_start(tPortaudioOutput *p) {
+    if (pa_reinit(p) == 0) {
+        if (p->device == -1)
+            p->device = Pa_GetDefaultOutputDevice();
+        fill_params(p);
+        p->cur_channels = p->cur_rate = p->cur_format = 0;
+    }
+    p->volume = 100;
+    p->balance = 0;
+    p->stream = nullptr;
+    if (!p->reader_started) {
+        read_acquire(&p->lock[p->read_index]);
+        p->reader_started = 1;
+    }
+    return 0;
+}
+
+int32_t audiooutput_start(tHandleAudioOutput *a) {
+    const int32_t result = portaudio_start(&a->portaudio);
+    tHandle *h = a->handle;
+    config_open(&a->config, h, "audiooutout.config");
+    int32_t volume = 100;
+    int32_t balance = 0;
+    config_get_int(&a->config, "volume", &volume, 100);
+    handle_dispatch(h, EVENT_VOLUME, &volume);
+    config_get_int(&a->config, "balance", &balance, 0);
+    handle_dispatch(h, EVENT_BALANCE, &balance);
+    // Without a display there is no preferences dialog to hold the page.
+    if (gtk_is_initialized()) {
+        GtkWidget *widget = nullptr;
+        if (audiooutput_page_build(&a->page, &widget) == 0 && widget)
+            handle_register_page(h, widget, "Audio", audiooutput_page_open, audiooutput_page_apply, a);
+    }
+    return result;
+}
+
+int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (chunk->channels != p->cur_channels || chunk->rate != p->cur_rate ||
+        chunk->format != p->cur_format) {
+        p->cur_channels = chunk->channels;
+        p->cur_rate = chunk->rate;
+        p->cur_format = chunk->format;
+        if (p->stream) {
+            Pa_CloseStream(p->stream);
+            p->stream = nullptr;
+        }
+        if (p->params && p->initialised && chunk->rate > 0)
+            open_stream(p);
+        else if (p->params && chunk->rate > 0) {
+            printf("Unable to open audio. Sorry. Portaudio Error:%d\n", paNotInitialized);
+            fflush(stdout);
+        }
+    }
+    if (chunk->format != SAMPLE_FORMAT_S16) {
+        printf("UNKNOWN SAMPLE FORMAT. PLEASE CONTACT %s\n", RAVLOX_CONTACT);
+        fflush(stdout);
+    }
+    const bool mono = chunk->channels == 1;
+    const int32_t in_bpf = mono ? 2 : 4;
+    const int32_t frames = chunk->samples && chunk->bytes > 0 ? chunk->bytes / in_bpf : 0;
+    if (frames == 0)
+        return 0;
+    if (p->stream == nullptr) {
+        // Nothing plays these frames, and nothing may wait for a stream that is not there.
+        p->dropped_frames += frames;
+        return 0;
+    }
+    wake_stream(p);
+    place_stage(p);
+    stage_frames(p, chunk->samples, frames, mono);
+    place_stage(p);
+    return 0;
+}
+
+int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (p->stream == nullptr) {
+        p->stage_pos = p->stage_frames = 0;
+        return 1;
+    }
+    wake_stream(p);
+    place_stage(p);
+    const int32_t staged = p->stage_frames - p->stage_pos;
+    return ring_room(p) >= staged + frames ? 1 : 0;
+}
+
+int32_t audiooutput_poll(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (p->stream == nullptr)
+        return 0;
+    if (p->idle_stopped) {
+        // A buffer filled just before the stream stopped must still be heard.
+        bool held = false;
+        for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+            if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES) {
+                wake_stream(p);
+                break;
+            }
+        }
+        return 0;
+    }
+    if (load_atomic(&p->silent_frames) < AUDIO_IDLE_FRAMES || p->stage_frames > p->stage_pos)
+        return 0;
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        bool held = false;
+        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES)
+            return 0;
+    }
+    // Only silence is pending, so nothing audible is cut off by not draining.
+    Pa_AbortStream(p->stream);
+    p->idle_stopped = 1;
+    return 0;
+}
+
+int32_t audiooutput_flush(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    p->stage_pos = p->stage_frames = 0;
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        tBufferLock *l = &p->lock[i];
+        pthread_mutex_lock(&l->mutex);
+        if (l->readers > 0)
+            store_atomic(&p->drop[i], 1);
+        else
+            p->fill[i] = 0;
+        pthread_mutex_unlock(&l->mutex);
+    }
+    return 0;
+}
+
+int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume) {
+    config_set_int(&a->config, "volume", volume);
+    a->portaudio.volume = volume;
+    return 0;
+}
+
+int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) {
+    config_set_int(&a->config, "balance", balance);
+    a->portaudio.balance = balance;
+    return 0;
+}
+
+int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination) {
+    *destination = p->device;
+    return 0;
+}
+
+int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
+    if (device == p->device)
+        return 0;
+    if (pa_reinit(p) != 0)
+        return -1;
+    p->device = device;
+    if (device == -1)
+        p->device = Pa_GetDefaultOutputDevice();
+    fill_params(p);
+    p->cur_channels = p->cur_rate = p->cur_format = 0;
+    p->stream = nullptr;
+    p->idle_stopped = 0;
+    return 0;
+}

@@ -10,10 +10,15 @@
 
 struct tHandle;
 struct PaStreamParameters;
+struct PaStreamCallbackTimeInfo;
 
 constexpr int32_t AUDIO_BACKEND_PORTAUDIO = 1;
 constexpr int AUDIO_BUFFER_COUNT = 4;
 constexpr int AUDIO_BUFFER_BYTES = 8192;
+constexpr int AUDIO_BUFFER_FRAMES = AUDIO_BUFFER_BYTES / 4;
+constexpr int AUDIO_STAGE_FRAMES = 8192;
+// Silence played this long (in output frames) stops an idle stream.
+constexpr int32_t AUDIO_IDLE_FRAMES = 8 * AUDIO_BUFFER_FRAMES;
 
 // A per-buffer reader/writer lock that may be released by a thread other than the one that
 // took it (the playing side hands its read lock from thread to thread).
@@ -41,6 +46,22 @@ struct tPortaudioOutput {
     int32_t volume;
     int32_t balance;
     int32_t initialised;
+    // Frames converted but not yet placed in the ring (the buffer they need was being
+    // played); placed first on the next write, so nothing is lost and the order is kept.
+    int16_t stage[AUDIO_STAGE_FRAMES * 2];
+    int32_t stage_frames;
+    int32_t stage_pos;
+    // Set by a flush for the buffer the playing side holds: it plays silence for the rest
+    // of that buffer and empties it when it moves on (touched with atomic operations).
+    int32_t drop[AUDIO_BUFFER_COUNT];
+    // Consecutive output frames of silence the callback played (atomic).
+    int32_t silent_frames;
+    // 1 while the open stream was stopped for being idle; the next frame starts it again.
+    int32_t idle_stopped;
+    // 1 once the playing side holds the read lock of read_index.
+    int32_t reader_started;
+    // Frames dropped because no stream runs or the stage overflowed (for diagnostics).
+    int64_t dropped_frames;
 };
 
 struct tHandleAudioOutput {
@@ -58,5 +79,16 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk);
 int32_t audiooutput_flush(tHandleAudioOutput *a);
 int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume);
 int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
+// 1 when `frames` more input frames can go into the ring without waiting for the playing
+// side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
+int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
+// Called on every decoder tick: stops a stream that only plays silence, starts a stopped
+// one again when a full buffer waits. Never waits for the device.
+int32_t audiooutput_poll(tHandleAudioOutput *a);
+// PortAudio's callback, 64 frames per call; user data is the tPortaudioOutput.
+int portaudio_callback(const void *input, void *output, unsigned long frames,
+                       const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags, void *user_data);
+// Steps of audiooutput_start that touch only PortAudio and the ring.
+int32_t portaudio_start(tPortaudioOutput *p);
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);

@@ -1,24 +1,276 @@
-// Placeholder: not built yet; every operation reports failure.
+// MPEG decoding, one frame per timer tick, and the playback state machine.
 #include "audio/decoder.h"
 
-int32_t decoder_init(tHandleDecoder *d, tHandle *h) { return -1; }
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 
-int decoder_tick(void *user_data) { return -1; }
+#include <glib.h>
+#include <mpg123.h>
 
-int32_t decoder_open(tHandleDecoder *d, const char *path) { return -1; }
+#include "audio/audiooutput.h"
+#include "core/handle.h"
+#include "core/startup.h"
 
-int32_t decoder_play(tHandleDecoder *d) { return -1; }
+namespace {
 
-int32_t decoder_pause(tHandleDecoder *d) { return -1; }
+constexpr int DECODER_TICK_MS = 7;
+constexpr int ENCODING_S16 = 208;
+static_assert(ENCODING_S16 == MPG123_ENC_SIGNED_16);
+// The most samples per channel one MPEG frame can carry (layer II/III, MPEG-1).
+constexpr int32_t DECODER_MAX_FRAME_SAMPLES = 1152;
 
-int32_t decoder_seek(tHandleDecoder *d, int32_t second) { return -1; }
+// Library bands that each equalizer window index sets: first and last, -1 for none.
+struct tEqRange {
+    int first;
+    int last;
+};
+constexpr tEqRange EQ_RANGES[11] = {
+    {-1, -1}, {0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 8}, {9, 11}, {12, 14}, {15, 17}, {18, 20},
+};
+static_assert(EQ_RANGES[10].last == 20 && EQ_RANGES[6].first == 5);
 
-int32_t decoder_get_song_info(tHandleDecoder *d, tSongInfo *destination) { return -1; }
+void print_unknown_encoding(int encoding) {
+    printf("UNKNOWN ENCODING %d. Please contact %s\n", encoding, RAVLOX_CONTACT);
+    fflush(stdout);
+}
 
-int32_t decoder_get_state(tHandleDecoder *d, int32_t *destination) { return -1; }
+// One frame into chunk and song; 1 at the end of the stream, -1 on an encoding we cannot
+// hand on, -2 when the library delivered no format (nothing may be handed on then).
+int32_t decode_one_frame(tHandleDecoder *d) {
+    tMpgStream *s = &d->stream;
+    off_t frame_number = 0;
+    size_t bytes = 0;
+    unsigned char *audio = nullptr;
+    const int rc = mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes);
+    d->chunk.samples = audio;
+    d->chunk.bytes = static_cast<int32_t>(bytes);
+    const bool done = rc == MPG123_DONE;
 
-int32_t decoder_set_eq(tHandleDecoder *d, int32_t index, int32_t value) { return -1; }
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(s->mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        channels <= 0) {
+        return done ? 1 : -2;
+    }
+    s->channels = channels;
+    s->rate = static_cast<int32_t>(rate);
+    if (encoding != ENCODING_S16) {
+        print_unknown_encoding(encoding);
+        return -1;
+    }
+    s->format = SAMPLE_FORMAT_S16;
+    d->chunk.rate = s->rate;
+    d->chunk.channels = s->channels;
+    d->chunk.format = s->format;
 
-int32_t decoder_enable_eq(tHandleDecoder *d, int32_t flag) { return -1; }
+    const off_t tell = mpg123_tell(s->mh);
+    if (tell >= 0)
+        d->song.position = static_cast<int32_t>(tell) / s->rate;
+    d->song.length = s->length;
 
-int32_t decoder_quiet_end(tHandleDecoder *d) { return -1; }
+    mpg123_frameinfo2 info{};
+    if (mpg123_info2(s->mh, &info) == MPG123_OK)
+        d->song.bitrate = info.bitrate;
+    return done ? 1 : 0;
+}
+
+int32_t apply_eq(tHandleDecoder *d) {
+    int32_t result = 0;
+    for (int i = 0; i < 32; i++) {
+        int32_t b = 0;
+        int32_t p = 0;
+        if (d->eq_enabled) {
+            b = d->eq_band[i];
+            p = d->eq_preamp;
+        }
+        const float bf = static_cast<float>(b) * 6.0f / 100.0f;
+        const float pf = static_cast<float>(p) * 6.0f / 100.0f;
+        const double g = pow(10.0, (static_cast<double>(bf) + static_cast<double>(pf)) / 10.0);
+#if MPG123_API_VERSION >= 46
+        result |= mpg123_eq2(d->stream.mh, MPG123_LR, i, g);
+#else
+        result |= mpg123_eq(d->stream.mh, MPG123_LR, i, g);
+#endif
+    }
+    return result;
+}
+
+}  // namespace
+
+int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
+    memset(d, 0, sizeof(*d));
+    d->handle = h;
+    memset(&d->stream, 0, sizeof(d->stream));
+    int err = MPG123_OK;
+#if MPG123_API_VERSION < 46
+    mpg123_init();
+#endif
+    d->stream.mh = mpg123_new(nullptr, &err);
+    d->stream.is_open = 0;
+    const int32_t result = (err != MPG123_OK || d->stream.mh == nullptr) ? -1 : 0;
+    pthread_mutex_init(&d->mutex, nullptr);
+    g_timeout_add(DECODER_TICK_MS, decoder_tick, d);
+    return result;
+}
+
+int decoder_tick(void *user_data) {
+    tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
+    pthread_mutex_lock(&d->mutex);
+    if (d->state == DECODER_PLAYING && d->open_attempted == 1) {
+        // Nothing is decoded while no file is open (a failed open while playing), and the
+        // frame waits for a later tick while the output ring has no room for all of it.
+        tHandleAudioOutput *a = d->handle ? &d->handle->audiooutput : nullptr;
+        if (d->stream.is_open && (a == nullptr || audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
+            const int32_t r = decode_one_frame(d);
+            if (r != -2 && d->handle)
+                handle_push_pcm(d->handle, &d->chunk);
+            if (r == 1)
+                d->state = DECODER_ENDED;
+        }
+    }
+    if (d->handle)
+        audiooutput_poll(&d->handle->audiooutput);
+    const bool ended = d->state == DECODER_ENDED && !d->end_quiet;
+    pthread_mutex_unlock(&d->mutex);
+    if (ended && d->handle)
+        handle_dispatch(d->handle, EVENT_END_OF_TRACK, nullptr);
+    return 1;
+}
+
+int32_t decoder_open(tHandleDecoder *d, const char *path) {
+    pthread_mutex_lock(&d->mutex);
+    d->open_attempted = 1;
+    d->end_quiet = 0;
+    tMpgStream *s = &d->stream;
+    int32_t result = -1;
+    do {
+        if (s->is_open) {
+            mpg123_close(s->mh);
+            s->is_open = 0;
+        }
+        if (path == nullptr || s->mh == nullptr)
+            break;
+        if (mpg123_open(s->mh, path) != MPG123_OK)
+            break;
+        // Bounded copy; a path of 1024 or more characters fills the field without terminator.
+        const size_t len = strnlen(path, sizeof(d->song.path));
+        memcpy(d->song.path, path, len);
+        if (len < sizeof(d->song.path))
+            d->song.path[len] = '\0';
+
+        off_t frame_number = 0;
+        size_t bytes = 0;
+        unsigned char *audio = nullptr;
+        if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
+            break;
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        if (mpg123_getformat(s->mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+            channels <= 0)
+            break;  // no format delivered: nothing that could be played
+        s->channels = channels;
+        s->rate = static_cast<int32_t>(rate);
+        d->song.channels = s->channels;
+        d->song.rate = s->rate;
+        if (encoding != ENCODING_S16) {
+            print_unknown_encoding(encoding);
+            break;
+        }
+        s->format = SAMPLE_FORMAT_S16;
+        mpg123_frameinfo2 info{};
+        if (mpg123_info2(s->mh, &info) == MPG123_OK)
+            d->song.bitrate = info.bitrate;
+        mpg123_seek(s->mh, 0, SEEK_END);
+        const off_t end = mpg123_tell(s->mh);
+        s->length = end > 0 ? static_cast<int32_t>(end) / s->rate : 0;
+        d->song.length = s->length;
+        mpg123_seek(s->mh, 0, SEEK_SET);
+        const off_t start = mpg123_tell(s->mh);
+        d->song.position = start > 0 ? static_cast<int32_t>(start) / s->rate : 0;
+        s->is_open = 1;
+        result = 0;
+    } while (false);
+    if (result == 0 && d->state != DECODER_PLAYING)
+        d->state = DECODER_READY;
+    pthread_mutex_unlock(&d->mutex);
+    return result;
+}
+
+int32_t decoder_play(tHandleDecoder *d) {
+    pthread_mutex_lock(&d->mutex);
+    int32_t result = -1;
+    if (d->state != DECODER_IDLE) {
+        d->state = DECODER_PLAYING;
+        d->end_quiet = 0;
+        result = 0;
+    }
+    pthread_mutex_unlock(&d->mutex);
+    return result;
+}
+
+int32_t decoder_pause(tHandleDecoder *d) {
+    pthread_mutex_lock(&d->mutex);
+    int32_t result = 0;
+    if (d->state == DECODER_IDLE)
+        result = -1;
+    else if (d->state == DECODER_PLAYING)
+        d->state = DECODER_READY;
+    pthread_mutex_unlock(&d->mutex);
+    return result;
+}
+
+int32_t decoder_seek(tHandleDecoder *d, int32_t second) {
+    pthread_mutex_lock(&d->mutex);
+    int32_t result = 0;
+    if (d->open_attempted != 1) {
+        d->state = DECODER_IDLE;
+    } else {
+        int32_t s = second < d->song.length ? second : d->song.length;
+        if (s < 1)
+            s = 0;
+        if (d->stream.is_open) {
+            const off_t offset = static_cast<off_t>(static_cast<int64_t>(d->stream.rate) * s);
+            if (mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
+                result = -1;
+            else
+                d->song.position = s;
+        }
+    }
+    pthread_mutex_unlock(&d->mutex);
+    return result;
+}
+
+int32_t decoder_get_song_info(tHandleDecoder *d, tSongInfo *destination) {
+    memcpy(destination, &d->song, sizeof(*destination));
+    return 0;
+}
+
+int32_t decoder_get_state(tHandleDecoder *d, int32_t *destination) {
+    *destination = d->state;
+    return 0;
+}
+
+int32_t decoder_set_eq(tHandleDecoder *d, int32_t index, int32_t value) {
+    if (index == 0) {
+        d->eq_preamp = value;
+    } else if (index >= 1 && index <= 10) {
+        for (int i = EQ_RANGES[index].first; i <= EQ_RANGES[index].last; i++)
+            d->eq_band[i] = value;
+    }
+    return apply_eq(d);
+}
+
+int32_t decoder_enable_eq(tHandleDecoder *d, int32_t flag) {
+    d->eq_enabled = flag;
+    return apply_eq(d);
+}
+
+int32_t decoder_quiet_end(tHandleDecoder *d) {
+    pthread_mutex_lock(&d->mutex);
+    d->end_quiet = 1;
+    pthread_mutex_unlock(&d->mutex);
+    return 0;
+}
