@@ -1,30 +1,210 @@
-// Placeholder: not built yet; every operation reports failure.
 #include "gui/gui.h"
 
-int32_t gui_hitbox_set(tHitBox *box, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height) { return -1; }
+#include <cstdio>
+#include <cstring>
+#include <gtk/gtk.h>
 
-int32_t gui_hitbox_from_element(int32_t base_width, int32_t base_height, tHitBox *box, int32_t id, int32_t element) { return -1; }
+#include "core/handle.h"
+#include "theme/catalogue.h"
+#include "theme/default_theme.h"
+#include "theme/template.h"
 
-int32_t gui_hitbox_disable(tHitBox *box, int32_t id) { return -1; }
+// ---- hit boxes and sliders
 
-int32_t gui_hitbox_test(const tHitBox *boxes, int32_t count, GtkWidget *widget, int32_t base_width, int32_t base_height, double x, double y) { return -1; }
+int32_t gui_hitbox_set(tHitBox *box, int32_t id, int32_t x, int32_t y, int32_t width,
+                       int32_t height) {
+    box->id = id;
+    box->x = x;
+    box->y = y;
+    box->width = width;
+    box->height = height;
+    return 0;
+}
 
-int32_t gui_slider_value(int32_t minimum, int32_t maximum, int32_t vertical, GtkWidget *widget, int32_t base_width, int32_t base_height, int32_t start, int32_t end, double x, double y) { return -1; }
+int32_t gui_hitbox_from_element(int32_t base_width, int32_t base_height, tHitBox *box, int32_t id,
+                                int32_t element) {
+    const tThemeElement *e = theme_element(element);
+    if (e == nullptr)
+        return gui_hitbox_disable(box, id);
+    return gui_hitbox_set(box, id, theme_destination(e->destination_x, base_width),
+                          theme_destination(e->destination_y, base_height), e->width, e->height);
+}
 
-int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandlePlaylist *playlist) { return -1; }
+int32_t gui_hitbox_disable(tHitBox *box, int32_t id) { return gui_hitbox_set(box, id, -1, -1, -1, -1); }
 
-int32_t gui_read_config(tHandleGui *g) { return -1; }
+int32_t gui_hitbox_test_size(const tHitBox *boxes, int32_t count, int32_t widget_width,
+                             int32_t widget_height, int32_t base_width, int32_t base_height,
+                             double x, double y) {
+    if (count < 1 || base_width == 0 || base_height == 0)
+        return 0;
+    const double sx = static_cast<double>(widget_width) / base_width;
+    const double sy = static_cast<double>(widget_height) / base_height;
+    for (int32_t i = 0; i < count; i++) {
+        const tHitBox &b = boxes[i];
+        if (b.id != 0 && x >= sx * b.x && x < (b.x + b.width) * sx && y >= sy * b.y &&
+            y < (b.y + b.height) * sy)
+            return b.id;
+    }
+    return 0;
+}
 
-int32_t gui_parse_option(tHandleGui *g, const char *arg) { return -1; }
+int32_t gui_hitbox_test(const tHitBox *boxes, int32_t count, GtkWidget *widget, int32_t base_width,
+                        int32_t base_height, double x, double y) {
+    if (widget == nullptr)
+        return 0;
+    return gui_hitbox_test_size(boxes, count, gtk_widget_get_width(widget),
+                                gtk_widget_get_height(widget), base_width, base_height, x, y);
+}
 
-int32_t gui_set_scale(tHandleGui *g, int32_t factor) { return -1; }
+int32_t gui_slider_value_size(int32_t minimum, int32_t maximum, int32_t vertical,
+                              int32_t widget_width, int32_t widget_height, int32_t base_width,
+                              int32_t base_height, int32_t start, int32_t end, double x, double y) {
+    const double extent = vertical ? widget_height : widget_width;
+    const double base = vertical ? base_height : base_width;
+    const double p = vertical ? y : x;
+    if (base == 0 || extent == 0 || end == start)
+        return minimum;
+    const double s = extent / base;
+    double v = static_cast<double>(maximum - minimum) * (p - start * s) / ((end - start) * s) +
+               minimum;
+    if (v < minimum)
+        v = minimum;
+    if (v > maximum)
+        v = maximum;
+    return static_cast<int32_t>(v);
+}
 
-int32_t gui_show_playlist(tHandleGui *g, int32_t flag) { return -1; }
+int32_t gui_slider_value(int32_t minimum, int32_t maximum, int32_t vertical, GtkWidget *widget,
+                         int32_t base_width, int32_t base_height, int32_t start, int32_t end,
+                         double x, double y) {
+    if (widget == nullptr)
+        return minimum;
+    return gui_slider_value_size(minimum, maximum, vertical, gtk_widget_get_width(widget),
+                                 gtk_widget_get_height(widget), base_width, base_height, start,
+                                 end, x, y);
+}
 
-int32_t gui_show_equalizer(tHandleGui *g, int32_t flag) { return -1; }
+// ---- the GUI module
 
-int32_t gui_show_preferences(tHandleGui *g, int32_t flag) { return -1; }
+int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandlePlaylist *playlist) {
+    char *from = reinterpret_cast<char *>(&g->config);
+    char *to = reinterpret_cast<char *>(&g->window_preferences) + sizeof g->window_preferences;
+    memset(from, 0, static_cast<size_t>(to - from));
+    g->application = application;
+    g->handle = h;
+    int32_t result = theme_init(&g->theme, h);
+    result |= window_main_init(&g->window_main, h, &g->theme, application);
+    result |= window_equalizer_init(&g->window_equalizer, h, &g->theme, application);
+    result |= window_playlist_init(&g->window_playlist, h, &g->theme, application, playlist);
+    result |= window_preferences_init(&g->window_preferences, h, application);
+    return result;
+}
 
-int32_t gui_refresh(tHandleGui *g) { return -1; }
+int32_t gui_read_config(tHandleGui *g) {
+    config_open(&g->config, g->handle, "gui.config");
+    int32_t scale = 1;
+    config_get_int(&g->config, "scalefactor", &scale, 1);
+    handle_dispatch(g->handle, EVENT_SCALE, &scale);
 
-int32_t gui_add_preferences_page(tHandleGui *g, GtkWidget *page, const char *tab) { return -1; }
+    char data_dir[HANDLE_PATH_SIZE];
+    handle_get_data_dir(g->handle, data_dir);
+    char theme_dir[HANDLE_PATH_SIZE + 8];
+    snprintf(theme_dir, sizeof theme_dir, "%s/theme/", data_dir);
+    const int32_t result = theme_load_directory(&g->theme, theme_dir);
+
+    window_main_read_config(&g->window_main);
+    window_equalizer_read_config(&g->window_equalizer);
+    window_playlist_read_config(&g->window_playlist);
+    window_main_show(&g->window_main);
+
+    int32_t flag = 0;
+    config_get_bool(&g->config, "showplaylist", &flag, 0);
+    handle_dispatch(g->handle, EVENT_SHOW_PLAYLIST, &flag);
+    flag = 0;
+    config_get_bool(&g->config, "showequalizer", &flag, 0);
+    handle_dispatch(g->handle, EVENT_SHOW_EQUALIZER, &flag);
+    return result;
+}
+
+namespace {
+
+// The text after prefix when arg starts with it and at least one character follows, else null.
+const char *option_value(const char *arg, const char *prefix) {
+    const size_t n = strlen(prefix);
+    if (strncmp(arg, prefix, n) != 0 || arg[n] == '\0')
+        return nullptr;
+    return arg + n;
+}
+
+int32_t refresh_all(tHandleGui *g) {
+    int32_t result = window_main_refresh(&g->window_main);
+    result |= window_equalizer_refresh(&g->window_equalizer);
+    result |= window_playlist_refresh(&g->window_playlist);
+    return result;
+}
+
+} // namespace
+
+int32_t gui_parse_option(tHandleGui *g, const char *arg) {
+    if (arg == nullptr)
+        return -2;
+    if (const char *dir = option_value(arg, "--gui.theme.dumptemplate=")) {
+        theme_write_template(dir);
+        return 0xffff;
+    }
+    if (const char *dir = option_value(arg, "--gui.theme.dumpdefault=")) {
+        theme_default_write_all(dir);
+        return 0xffff;
+    }
+    int32_t result = -2;
+    if (const char *dir = option_value(arg, "--gui.theme.dir="))
+        result = theme_load_directory(&g->theme, dir) | refresh_all(g);
+    if (const char *wsz = option_value(arg, "--gui.theme.wsz="))
+        result = theme_load_wsz(&g->theme, wsz) | refresh_all(g);
+    return result;
+}
+
+int32_t gui_set_scale(tHandleGui *g, int32_t factor) {
+    if (factor < GUI_SCALE_MIN)
+        factor = GUI_SCALE_MIN;
+    if (factor > GUI_SCALE_MAX)
+        factor = GUI_SCALE_MAX;
+    config_set_int(&g->config, "scalefactor", factor);
+    const uint32_t scale = static_cast<uint32_t>(factor);
+    window_equalizer_set_scale(&g->window_equalizer, scale);
+    window_main_set_scale(&g->window_main, scale);
+    window_playlist_set_scale(&g->window_playlist, scale);
+    return 0;
+}
+
+int32_t gui_show_playlist(tHandleGui *g, int32_t flag) {
+    if (flag)
+        window_playlist_show(&g->window_playlist);
+    else
+        window_playlist_hide(&g->window_playlist);
+    window_main_set_playlist_button(&g->window_main, flag);
+    config_set_bool(&g->config, "showplaylist", flag);
+    return 0;
+}
+
+int32_t gui_show_equalizer(tHandleGui *g, int32_t flag) {
+    if (flag)
+        window_equalizer_show(&g->window_equalizer);
+    else
+        window_equalizer_hide(&g->window_equalizer);
+    window_main_set_equalizer_button(&g->window_main, flag);
+    config_set_bool(&g->config, "showequalizer", flag);
+    return 0;
+}
+
+int32_t gui_show_preferences(tHandleGui *g, int32_t flag) {
+    if (flag)
+        return window_preferences_show(&g->window_preferences);
+    return window_preferences_hide(&g->window_preferences);
+}
+
+int32_t gui_refresh(tHandleGui *g) { return refresh_all(g); }
+
+int32_t gui_add_preferences_page(tHandleGui *g, GtkWidget *page, const char *tab) {
+    return window_preferences_add_page(&g->window_preferences, page, tab);
+}

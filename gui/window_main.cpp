@@ -1,26 +1,504 @@
-// Placeholder: not built yet; every operation reports failure.
 #include "gui/window_main.h"
 
-int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme, GtkApplication *application) { return -1; }
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <gtk/gtk.h>
 
-int32_t window_main_read_config(tHandleWindowMain *w) { return -1; }
+#include "core/handle.h"
+#include "gui/gui.h"
+#include "theme/catalogue.h"
+#include "theme/render.h"
 
-int32_t window_main_show(tHandleWindowMain *w) { return -1; }
+// ---- the pictures' content: a row range of the frame, scaled by whole pixels
+//
+// GTK's own texture scaling filters, which would blur a pixel-exact theme at scale 2; this
+// paintable hands GTK the frame rows through cairo with nearest-neighbour sampling, and
+// keeps one cairo surface that is updated in place.
 
-int32_t window_main_set_scale(tHandleWindowMain *w, uint32_t scale) { return -1; }
+struct tFramePaintable {
+    GObject parent;
+    cairo_surface_t *surface;
+    int32_t width;  // base size
+    int32_t height;
+    uint32_t scale;
+};
 
-int32_t window_main_refresh(tHandleWindowMain *w) { return -1; }
+struct tFramePaintableClass {
+    GObjectClass parent_class;
+};
 
-int32_t window_main_set_status(tHandleWindowMain *w, int32_t status) { return -1; }
+static void frame_paintable_iface_init(GdkPaintableInterface *iface);
 
-int32_t window_main_set_volume(tHandleWindowMain *w, int32_t volume) { return -1; }
+G_DEFINE_TYPE_WITH_CODE(tFramePaintable, frame_paintable, G_TYPE_OBJECT,
+                        G_IMPLEMENT_INTERFACE(GDK_TYPE_PAINTABLE, frame_paintable_iface_init))
 
-int32_t window_main_set_balance(tHandleWindowMain *w, int32_t balance) { return -1; }
+static void frame_paintable_snapshot(GdkPaintable *paintable, GdkSnapshot *snapshot, double width,
+                                     double height) {
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
+    if (self->surface == nullptr || width <= 0 || height <= 0)
+        return;
+    graphene_rect_t bounds;
+    graphene_rect_init(&bounds, 0, 0, static_cast<float>(width), static_cast<float>(height));
+    cairo_t *cr = gtk_snapshot_append_cairo(GTK_SNAPSHOT(snapshot), &bounds);
+    cairo_scale(cr, width / self->width, height / self->height);
+    cairo_set_source_surface(cr, self->surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+}
 
-int32_t window_main_set_equalizer_button(tHandleWindowMain *w, int32_t flag) { return -1; }
+static int frame_paintable_get_intrinsic_width(GdkPaintable *paintable) {
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
+    return self->width * static_cast<int>(self->scale);
+}
 
-int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag) { return -1; }
+static int frame_paintable_get_intrinsic_height(GdkPaintable *paintable) {
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
+    return self->height * static_cast<int>(self->scale);
+}
 
-int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat) { return -1; }
+static void frame_paintable_iface_init(GdkPaintableInterface *iface) {
+    iface->snapshot = frame_paintable_snapshot;
+    iface->get_intrinsic_width = frame_paintable_get_intrinsic_width;
+    iface->get_intrinsic_height = frame_paintable_get_intrinsic_height;
+}
 
-int32_t window_main_redraw(tHandleWindowMain *w) { return -1; }
+static void frame_paintable_finalize(GObject *object) {
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(object);
+    if (self->surface != nullptr)
+        cairo_surface_destroy(self->surface);
+    G_OBJECT_CLASS(frame_paintable_parent_class)->finalize(object);
+}
+
+static void frame_paintable_class_init(tFramePaintableClass *klass) {
+    G_OBJECT_CLASS(klass)->finalize = frame_paintable_finalize;
+}
+
+static void frame_paintable_init(tFramePaintable *self) {
+    self->surface = nullptr;
+    self->scale = 1;
+}
+
+namespace {
+
+GdkPaintable *frame_paintable_new(int32_t width, int32_t height) {
+    tFramePaintable *self =
+        static_cast<tFramePaintable *>(g_object_new(frame_paintable_get_type(), nullptr));
+    self->width = width;
+    self->height = height;
+    self->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    return GDK_PAINTABLE(self);
+}
+
+// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel changed.
+void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source) {
+    if (paintable == nullptr || source == nullptr)
+        return;
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
+    cairo_surface_flush(self->surface);
+    unsigned char *out = cairo_image_surface_get_data(self->surface);
+    const int out_stride = cairo_image_surface_get_stride(self->surface);
+    const guchar *in = gdk_pixbuf_read_pixels(source);
+    const int in_stride = gdk_pixbuf_get_rowstride(source);
+    bool changed = false;
+    for (int y = 0; y < self->height; y++) {
+        const guchar *p = in + y * in_stride;
+        uint32_t *q = reinterpret_cast<uint32_t *>(out + y * out_stride);
+        for (int x = 0; x < self->width; x++, p += 4) {
+            const uint32_t a = p[3];
+            uint32_t v;
+            if (a == 255)
+                v = 0xff000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+            else
+                v = (a << 24) | ((p[0] * a + 127) / 255 << 16) | ((p[1] * a + 127) / 255 << 8) |
+                    ((p[2] * a + 127) / 255);
+            if (q[x] != v) {
+                q[x] = v;
+                changed = true;
+            }
+        }
+    }
+    cairo_surface_mark_dirty(self->surface);
+    if (changed)
+        gdk_paintable_invalidate_contents(paintable);
+}
+
+void frame_paintable_set_scale(GdkPaintable *paintable, uint32_t scale) {
+    if (paintable == nullptr)
+        return;
+    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
+    if (self->scale == scale)
+        return;
+    self->scale = scale;
+    gdk_paintable_invalidate_size(paintable);
+}
+
+// ---- drawing
+
+inline void draw(tHandleWindowMain *w, int32_t id) { theme_draw_element(w->theme, w->frame, id); }
+
+inline void draw_at(tHandleWindowMain *w, int32_t id, int32_t x, int32_t y) {
+    theme_draw_element_at(w->theme, w->frame, id, x, y);
+}
+
+// Copies a w x h rectangle of a text strip into the frame when both rectangles fit.
+void blit_strip(GdkPixbuf *strip, int32_t sx, int32_t width, GdkPixbuf *frame, int32_t dx,
+                int32_t dy) {
+    if (strip == nullptr || width <= 0)
+        return;
+    const int sw = gdk_pixbuf_get_width(strip);
+    const int sh = gdk_pixbuf_get_height(strip);
+    if (sx < 0 || sx + width > sw || sh < 6)
+        return;
+    gdk_pixbuf_copy_area(strip, sx, 0, width, 6, frame, dx, dy);
+}
+
+void draw_controls(tHandleWindowMain *w) {
+    draw(w, ELEM_VOLUME_FRAME + w->volume * 27 / 100);
+    draw(w, ELEM_BALANCE_FRAME + abs(w->balance) * 27 / 100);
+    w->volume_thumb_x = 107 + w->volume * 53 / 100;
+    draw_at(w, ELEM_VOLUME_THUMB, w->volume_thumb_x, 58);
+    w->balance_thumb_x = 189 + w->balance * 23 / 200;
+    draw_at(w, ELEM_BALANCE_THUMB, w->balance_thumb_x, 58);
+    draw(w, w->clutterbar == 1 ? ELEM_CLUTTERBAR_ON : ELEM_CLUTTERBAR_OFF);
+    draw(w, w->equalizer_button == 1 ? ELEM_EQPL_TOGGLE + 4 : ELEM_EQPL_TOGGLE);
+    draw(w, w->playlist_button == 1 ? ELEM_EQPL_TOGGLE + 5 : ELEM_EQPL_TOGGLE + 1);
+    draw(w, w->shuffle == 1 ? ELEM_SHUFREP + 5 : ELEM_SHUFREP + 1);
+    draw(w, w->repeat == 1 ? ELEM_SHUFREP + 4 : ELEM_SHUFREP);
+    int32_t marker = ELEM_STATUS + 3;
+    switch (w->status) {
+    case STATUS_PLAYING: marker = ELEM_STATUS; break;
+    case STATUS_PAUSED: marker = ELEM_STATUS + 1; break;
+    case STATUS_STOPPED: marker = ELEM_STATUS + 2; break;
+    case STATUS_READY: marker = ELEM_STATUS + 4; break;
+    case STATUS_TRACK_ENDED: marker = ELEM_STATUS + 5; break;
+    default: break;
+    }
+    draw(w, marker);
+}
+
+void draw_time(tHandleWindowMain *w) {
+    int32_t t = w->countdown == 1 ? w->song.length - w->song.position : w->song.position;
+    // A position past the length (or a negative one) would ask for digits that do not exist.
+    if (t < 0)
+        t = 0;
+    int32_t m = t / 60;
+    const int32_t r = t - 60 * m;
+    if (m > 99)
+        m = 99;
+    draw_at(w, m >= -9 && m <= 9 ? ELEM_DIGIT_BLANK : ELEM_DIGIT + m / 10, 48, 26);
+    draw_at(w, ELEM_DIGIT + m % 10, 60, 26);
+    draw_at(w, ELEM_DIGIT + r / 10, 78, 26);
+    draw_at(w, ELEM_DIGIT + r % 10, 90, 26);
+}
+
+void draw_ticker(tHandleWindowMain *w) {
+    if (w->text_title == nullptr)
+        return;
+    const int32_t width = gdk_pixbuf_get_width(w->text_title);
+    int32_t &o = w->ticker_offset;
+    if (width < 155) {
+        // Too short to scroll: shown from its start.
+        blit_strip(w->text_title, 0, width < 154 ? width : 154, w->frame, 111, 27);
+        return;
+    }
+    const int32_t s = o > 0 ? o : 0;
+    const int32_t sx = s < width - 154 ? s : width - 155;
+    blit_strip(w->text_title, sx, 154, w->frame, 111, 27);
+    if (o >= width - 77)
+        o = -77;
+}
+
+void draw_displays(tHandleWindowMain *w) {
+    draw_time(w);
+    draw_ticker(w);
+    blit_strip(w->text_rate, 0, 10, w->frame, 156, 43);
+    blit_strip(w->text_bitrate, 0, 15, w->frame, 111, 43);
+    int32_t position = w->song.position;
+    const int32_t length = w->song.length;
+    if (position > length)
+        position = length;
+    if (position < 0)
+        position = 0;
+    w->position_thumb_x =
+        length > 0 ? 16 + static_cast<int32_t>(int64_t{218} * position / length) : 16;
+    draw_at(w, ELEM_POSBAR_THUMB, w->position_thumb_x, 72);
+    if (w->song.channels == 1) {
+        draw(w, ELEM_STEREO_OFF);
+        draw(w, ELEM_MONO_ON);
+    } else if (w->song.channels == 2) {
+        draw(w, ELEM_STEREO_ON);
+        draw(w, ELEM_MONO_OFF);
+    } else {
+        draw(w, ELEM_STEREO_OFF);
+        draw(w, ELEM_MONO_OFF);
+    }
+    visualizer_draw(&w->visualizer, w->frame, 24, 44);
+}
+
+void draw_pressed(tHandleWindowMain *w) {
+    const int32_t id = w->pressed;
+    if (id >= MAIN_ID_MENU && id <= MAIN_ID_VISUALIZER)
+        draw(w, ELEM_CLUTTERBAR_PRESSED + id - 1);
+    else if (id == MAIN_ID_EQUALIZER)
+        draw(w, w->equalizer_button == 1 ? ELEM_EQPL_TOGGLE + 6 : ELEM_EQPL_TOGGLE + 2);
+    else if (id == MAIN_ID_PLAYLIST)
+        draw(w, w->playlist_button == 1 ? ELEM_EQPL_TOGGLE + 7 : ELEM_EQPL_TOGGLE + 3);
+    else if (id >= MAIN_ID_PREV && id <= MAIN_ID_EJECT)
+        draw(w, ELEM_CBUTTON_PRESSED + id - MAIN_ID_PREV);
+    else if (id == MAIN_ID_SHUFFLE)
+        draw(w, w->shuffle == 1 ? ELEM_SHUFREP + 7 : ELEM_SHUFREP + 3);
+    else if (id == MAIN_ID_REPEAT)
+        draw(w, w->repeat == 1 ? ELEM_SHUFREP + 6 : ELEM_SHUFREP + 2);
+    else if (id == MAIN_ID_VOLUME)
+        draw_at(w, ELEM_VOLUME_THUMB_PRESSED, w->volume_thumb_x, 58);
+    else if (id == MAIN_ID_BALANCE)
+        draw_at(w, ELEM_BALANCE_THUMB_PRESSED, w->balance_thumb_x, 58);
+    else if (id == MAIN_ID_POSITION)
+        draw_at(w, ELEM_POSBAR_THUMB_PRESSED, w->position_thumb_x, 72);
+    else if (id >= MAIN_ID_TITLE_MENU && id <= MAIN_ID_CLOSE) {
+        static constexpr int32_t LOOK[] = {ELEM_TB_PRESSED, ELEM_TB_PRESSED + 1,
+                                           ELEM_TB_BUTTON4_PRESSED, ELEM_TB_PRESSED + 2};
+        draw(w, LOOK[id - MAIN_ID_TITLE_MENU]);
+    }
+}
+
+// The bounded length of a field that may lack its terminator.
+size_t field_length(const char *field, size_t size) { return strnlen(field, size); }
+
+bool field_differs(const char *a, const char *b, size_t size) {
+    const size_t n = field_length(a, size);
+    return n != field_length(b, size) || memcmp(a, b, n) != 0;
+}
+
+// Copies a field that may lack its terminator, always leaving one (the last byte is given up).
+void copy_field(char *to, const char *from, size_t size) {
+    const size_t n = field_length(from, size - 1);
+    memcpy(to, from, n);
+    memset(to + n, 0, size - n);
+}
+
+void render_text(tHandleWindowMain *w, GdkPixbuf **slot, int32_t fallback, const char *text,
+                 int32_t min_width) {
+    if (w->theme != nullptr)
+        theme_render_text(w->theme, slot, fallback, text, min_width);
+}
+
+gboolean on_close_request(GtkWindow *, gpointer) { exit(0); }
+
+} // namespace
+
+// ---- composition
+
+int32_t window_main_create_images(tHandleWindowMain *w) {
+    w->frame = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT);
+    w->background =
+        gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT);
+    if (w->frame == nullptr || w->background == nullptr)
+        return -1;
+    gdk_pixbuf_fill(w->frame, 0x000000ff);
+    gdk_pixbuf_fill(w->background, 0x000000ff);
+    w->title_pixbuf =
+        gdk_pixbuf_new_subpixbuf(w->frame, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
+    w->body_pixbuf = gdk_pixbuf_new_subpixbuf(w->frame, 0, WINDOW_MAIN_TITLE_HEIGHT,
+                                              WINDOW_MAIN_WIDTH,
+                                              WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
+    return 0;
+}
+
+void window_main_update_song(tHandleWindowMain *w, const tSongInfo *fresh) {
+    tSongInfo &s = w->song;
+    if (field_differs(fresh->path, s.path, sizeof s.path) ||
+        field_differs(fresh->title, s.title, sizeof s.title)) {
+        copy_field(s.path, fresh->path, sizeof s.path);
+        copy_field(s.title, fresh->title, sizeof s.title);
+        render_text(w, &w->text_title, ELEM_GLYPH_BLANK_316, s.title[0] != '\0' ? s.title : s.path,
+                    154);
+    }
+    char text[16];
+    if (fresh->rate != s.rate) {
+        snprintf(text, sizeof text, "%2d", fresh->rate / 1000);
+        render_text(w, &w->text_rate, ELEM_GLYPH_BLANK_315, text, 10);
+        s.rate = fresh->rate;
+    }
+    if (fresh->bitrate != s.bitrate) {
+        snprintf(text, sizeof text, "%3d", fresh->bitrate);
+        render_text(w, &w->text_bitrate, ELEM_GLYPH_BLANK_353, text, 15);
+        s.bitrate = fresh->bitrate;
+    }
+    if (w->pressed != MAIN_ID_POSITION)
+        s.position = fresh->position;
+    s.length = fresh->length;
+    s.channels = fresh->channels;
+}
+
+int32_t window_main_compose_background(tHandleWindowMain *w) {
+    static constexpr int32_t ELEMENTS[] = {
+        ELEM_TB_TITLE,       ELEM_MAIN_BODY,          ELEM_CLUTTERBAR_ON,  ELEM_MONO_OFF,
+        ELEM_STEREO_OFF,     ELEM_MAIN_RATE_AREA,     ELEM_MAIN_FREQ_AREA, ELEM_VOLUME_FRAME + 27,
+        ELEM_BALANCE_FRAME,  ELEM_EQPL_TOGGLE + 1,    ELEM_EQPL_TOGGLE,    ELEM_POSBAR,
+        ELEM_CBUTTON,        ELEM_CBUTTON + 1,        ELEM_CBUTTON + 2,    ELEM_CBUTTON + 3,
+        ELEM_CBUTTON + 4,    ELEM_CBUTTON + 5,        ELEM_SHUFREP + 1,    ELEM_SHUFREP,
+        ELEM_MAIN_CORNER,    ELEM_TB_MENU,            ELEM_TB_CLOSE,       ELEM_TB_MINIMIZE,
+        ELEM_TB_BUTTON4,
+    };
+    if (w->background == nullptr || w->theme == nullptr)
+        return -1;
+    gdk_pixbuf_fill(w->background, 0x000000ff);
+    int32_t result = 0;
+    for (const int32_t id : ELEMENTS)
+        result |= theme_draw_element(w->theme, w->background, id);
+    return result;
+}
+
+void window_main_compose(tHandleWindowMain *w) {
+    if (w->frame == nullptr || w->background == nullptr || w->theme == nullptr)
+        return;
+    gdk_pixbuf_copy_area(w->background, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT, w->frame, 0,
+                         0);
+    draw_controls(w);
+    draw_displays(w);
+    draw_pressed(w);
+}
+
+// ---- operations
+
+int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
+                         GtkApplication *application) {
+    memset(static_cast<void *>(w), 0, sizeof *w);
+    w->application = application;
+    w->handle = h;
+    w->theme = theme;
+    w->clutterbar = 1;
+    w->status = STATUS_NONE;
+    w->pressed = MAIN_ID_NONE;
+    w->scale = 1;
+    if (window_main_create_images(w) != 0)
+        return -1;
+
+    w->window = gtk_application_window_new(application);
+    gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT);
+    gtk_window_set_title(GTK_WINDOW(w->window), "ravlox main");
+    gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);
+    gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
+    w->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_set_homogeneous(GTK_BOX(w->box), FALSE);
+    w->title_paintable = frame_paintable_new(WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
+    w->body_paintable =
+        frame_paintable_new(WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
+    w->title_picture = gtk_picture_new_for_paintable(w->title_paintable);
+    w->body_picture = gtk_picture_new_for_paintable(w->body_paintable);
+    for (GtkWidget *picture : {w->title_picture, w->body_picture}) {
+        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
+        gtk_picture_set_can_shrink(GTK_PICTURE(picture), FALSE);
+    }
+    w->window_handle = gtk_window_handle_new();
+    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
+    gtk_box_append(GTK_BOX(w->box), w->window_handle);
+    gtk_box_append(GTK_BOX(w->box), w->body_picture);
+    gtk_window_set_child(GTK_WINDOW(w->window), w->box);
+
+    window_main_connect_input(w);
+    window_main_build_hitboxes(w);
+    visualizer_init(&w->visualizer, h, theme);
+    pthread_mutex_init(&w->mutex, nullptr);
+    g_timeout_add(19, window_main_tick, w);
+    const int32_t result = window_licence_init(&w->licence, application);
+    g_signal_connect(w->window, "close-request", G_CALLBACK(on_close_request), w);
+    window_main_build_menu(w);
+    return result;
+}
+
+int32_t window_main_read_config(tHandleWindowMain *w) {
+    config_open(&w->config, w->handle, "windowmain.config");
+    config_get_onoff(&w->config, "clutterbar", &w->clutterbar, 1);
+    config_get_onoff(&w->config, "shuffle", &w->shuffle, 0);
+    config_get_onoff(&w->config, "repeat", &w->repeat, 0);
+    config_get_onoff(&w->config, "countdown", &w->countdown, 0);
+    visualizer_read_config(&w->visualizer);
+    return 0;
+}
+
+int32_t window_main_show(tHandleWindowMain *w) {
+    if (w->window != nullptr)
+        gtk_window_present(GTK_WINDOW(w->window));
+    return 0;
+}
+
+int32_t window_main_set_scale(tHandleWindowMain *w, uint32_t scale) {
+    // 0 (or a negative factor seen as unsigned) would give an empty or absurd window.
+    if (scale < static_cast<uint32_t>(GUI_SCALE_MIN) || scale > static_cast<uint32_t>(GUI_SCALE_MAX))
+        scale = GUI_SCALE_MIN;
+    w->scale = scale;
+    frame_paintable_set_scale(w->title_paintable, scale);
+    frame_paintable_set_scale(w->body_paintable, scale);
+    if (w->window != nullptr)
+        gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH * static_cast<int>(scale),
+                                    WINDOW_MAIN_HEIGHT * static_cast<int>(scale));
+    return 0;
+}
+
+int32_t window_main_refresh(tHandleWindowMain *w) {
+    tSongInfo saved = w->song;
+    memset(&w->song, 0, sizeof w->song);
+    window_main_update_song(w, &saved);
+    const int32_t result = window_main_compose_background(w);
+    window_main_redraw(w);
+    return result;
+}
+
+int32_t window_main_set_status(tHandleWindowMain *w, int32_t status) {
+    w->status = status;
+    return 0;
+}
+
+int32_t window_main_set_volume(tHandleWindowMain *w, int32_t volume) {
+    w->volume = volume <= 0 ? 0 : volume > 100 ? 100 : volume;
+    return window_main_redraw(w);
+}
+
+int32_t window_main_set_balance(tHandleWindowMain *w, int32_t balance) {
+    w->balance = balance < -99 ? -100 : balance > 100 ? 100 : balance;
+    return window_main_redraw(w);
+}
+
+int32_t window_main_set_equalizer_button(tHandleWindowMain *w, int32_t flag) {
+    w->equalizer_button = flag != 0 ? 1 : 0;
+    return 0;
+}
+
+int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag) {
+    w->playlist_button = flag != 0 ? 1 : 0;
+    return 0;
+}
+
+int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat) {
+    *shuffle = w->shuffle == 1 ? 1 : 0;
+    *repeat = w->repeat == 1 ? 1 : 0;
+    return 0;
+}
+
+int32_t window_main_redraw(tHandleWindowMain *w) {
+    window_main_compose(w);
+    frame_paintable_update(w->title_paintable, w->title_pixbuf);
+    frame_paintable_update(w->body_paintable, w->body_pixbuf);
+    return 0;
+}
+
+int window_main_tick(void *record) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    tSongInfo fresh;
+    int16_t samples[512];
+    pthread_mutex_lock(&w->mutex);
+    handle_get_song_info(w->handle, &fresh);
+    handle_read_tap(w->handle, samples, 512);
+    visualizer_update(&w->visualizer, samples, 512);
+    window_main_update_song(w, &fresh);
+    pthread_mutex_unlock(&w->mutex);
+    if (w->ticker_offset < INT32_MAX)
+        w->ticker_offset++;
+    window_main_redraw(w);
+    return G_SOURCE_CONTINUE;
+}

@@ -2,21 +2,114 @@
 #pragma once
 
 #include <cstdint>
+#include <pthread.h>
+
+#include "audio/decoder.h"
+#include "config/config.h"
+#include "gui/hitbox.h"
+#include "gui/visualizer.h"
+#include "gui/window_licence.h"
 
 struct tHandle;
 struct tHandleTheme;
 typedef struct _GtkApplication GtkApplication;
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkGesture GtkGesture;
+typedef struct _GtkEventController GtkEventController;
+typedef struct _GdkPixbuf GdkPixbuf;
+typedef struct _GdkPaintable GdkPaintable;
+typedef struct _GMenu GMenu;
+typedef struct _GMenuItem GMenuItem;
+typedef struct _GSimpleAction GSimpleAction;
+
+constexpr int WINDOW_MAIN_WIDTH = 275;
+constexpr int WINDOW_MAIN_HEIGHT = 116;
+constexpr int WINDOW_MAIN_TITLE_HEIGHT = 14;
+constexpr int WINDOW_MAIN_HITBOXES = 25;
+constexpr int WINDOW_MAIN_MENU_SLOTS = 16;
+
+// Ids of the hit boxes and keys; the release of an id performs its action.
+enum : int32_t {
+    MAIN_ID_NONE = 0,
+    MAIN_ID_MENU = 1,
+    MAIN_ID_STRIP_2 = 2,
+    MAIN_ID_LICENCE = 3,
+    MAIN_ID_SCALE = 4,
+    MAIN_ID_VISUALIZER = 5,
+    MAIN_ID_EQUALIZER = 6,
+    MAIN_ID_PLAYLIST = 7,
+    MAIN_ID_PREV = 8,
+    MAIN_ID_PLAY = 9,
+    MAIN_ID_PAUSE = 10,
+    MAIN_ID_STOP = 11,
+    MAIN_ID_NEXT = 12,
+    MAIN_ID_EJECT = 13,
+    MAIN_ID_SHUFFLE = 14,
+    MAIN_ID_REPEAT = 15,
+    MAIN_ID_VOLUME = 16,
+    MAIN_ID_BALANCE = 17,
+    MAIN_ID_POSITION = 18,
+    MAIN_ID_TIME = 19,
+    MAIN_ID_TITLE_MENU = 20,
+    MAIN_ID_MINIMIZE = 21,
+    MAIN_ID_BUTTON4 = 22,
+    MAIN_ID_CLOSE = 23,
+    MAIN_ID_VOLUME_UP = 76,
+    MAIN_ID_VOLUME_DOWN = 77,
+    MAIN_ID_BALANCE_LEFT = 78,
+    MAIN_ID_BALANCE_RIGHT = 79,
+};
 
 struct tHandleWindowMain {
-    tHandle *handle;
+    tHandleConfig config;
+    GtkApplication *application;
+    GdkPixbuf *frame;
+    GdkPixbuf *title_pixbuf; // rows 0-13 of frame, sharing its pixels
+    GdkPixbuf *body_pixbuf;  // rows 14-115 of frame, sharing its pixels
+    GtkWidget *window_handle;
+    GtkWidget *box;
+    GtkWidget *title_picture;
+    GtkWidget *body_picture;
+    GtkWidget *window;
+    GtkWidget *popover;
+    GMenu *menu;
+    GMenuItem *menu_items[WINDOW_MAIN_MENU_SLOTS];
+    GSimpleAction *actions[WINDOW_MAIN_MENU_SLOTS];
+    int32_t menu_count;
+    GtkGesture *click;
+    GtkGesture *drag;
+    GtkEventController *keys;
+    GdkPixbuf *background;
+    GdkPixbuf *text_title;
+    GdkPixbuf *text_rate;
+    GdkPixbuf *text_bitrate;
     tHandleTheme *theme;
+    tHandleVisualizer visualizer;
+    tHandleWindowLicence licence;
+    tHandle *handle;
+    tSongInfo song;
+    int32_t pressed;
+    int32_t press_x;
+    int32_t press_y;
+    int32_t clutterbar;
+    int32_t equalizer_button;
+    int32_t playlist_button;
+    int32_t shuffle;
+    int32_t repeat;
+    int32_t countdown;
     int32_t status;
     int32_t volume;
     int32_t balance;
-    int32_t shuffle;
-    int32_t repeat;
-    int32_t equalizer_button;
-    int32_t playlist_button;
+    int32_t volume_thumb_x;
+    int32_t balance_thumb_x;
+    int32_t position_thumb_x;
+    int32_t ticker_offset;
+    tHitBox hitboxes[WINDOW_MAIN_HITBOXES];
+    pthread_mutex_t mutex;
+    // What the pictures show: the title and body rows, scaled without filtering.
+    GdkPaintable *title_paintable;
+    GdkPaintable *body_paintable;
+    uint32_t scale;
 };
 
 int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
@@ -32,3 +125,21 @@ int32_t window_main_set_equalizer_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat);
 int32_t window_main_redraw(tHandleWindowMain *w);
+int window_main_tick(void *record);
+
+// Pieces of the above, usable without a display (the benchmark and the tests use them).
+// Creates the frame, its two row views and the background image.
+int32_t window_main_create_images(tHandleWindowMain *w);
+// Takes a fresh song-info record into the copy, re-rendering the text strips that changed.
+void window_main_update_song(tHandleWindowMain *w, const tSongInfo *fresh);
+// Rebuilds the background image from the theme; the or of the draw results.
+int32_t window_main_compose_background(tHandleWindowMain *w);
+// Composes the frame: background, controls, displays, pressed look, visualizer.
+void window_main_compose(tHandleWindowMain *w);
+
+// Input (window_main_input.cpp).
+int32_t window_main_release(tHandleWindowMain *w, int32_t id);
+int32_t window_main_key_lookup(uint32_t keyval, uint32_t state);
+void window_main_build_hitboxes(tHandleWindowMain *w);
+int32_t window_main_connect_input(tHandleWindowMain *w);
+int32_t window_main_build_menu(tHandleWindowMain *w);
