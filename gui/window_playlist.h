@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "config/config.h"
+#include "gui/hitbox.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -25,16 +26,6 @@ constexpr int WINDOW_PLAYLIST_SORT_ITEMS = 16;
 constexpr int32_t WINDOW_PLAYLIST_MAX_ROWS = 256;
 constexpr int32_t WINDOW_PLAYLIST_MAX_COLUMNS = 256;
 constexpr int32_t WINDOW_PLAYLIST_MAX_SCALE = 16;
-
-// Same fields and order as tHitBox: gui/gui.h includes this header before it defines tHitBox,
-// so the record keeps its boxes in this form and the input code converts them for the tests.
-struct tPlaylistHitBox {
-    int32_t id;
-    int32_t x;
-    int32_t y;
-    int32_t width;
-    int32_t height;
-};
 
 enum : int32_t {
     PLAYLIST_MENU_ADD = 0,
@@ -84,7 +75,7 @@ struct tHandleWindowPlaylist {
     int32_t entry_count;
     int32_t thumb_y;
     int32_t scale;
-    tPlaylistHitBox hitboxes[WINDOW_PLAYLIST_HITBOXES];
+    tHitBox hitboxes[WINDOW_PLAYLIST_HITBOXES];
     int32_t menu_open[WINDOW_PLAYLIST_MENUS];
     GtkWidget *sort_popover;
     GMenu *sort_model;

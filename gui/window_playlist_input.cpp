@@ -9,9 +9,6 @@
 #include "gui/window_playlist.h"
 #include "playlist/playlist.h"
 
-static_assert(sizeof(tPlaylistHitBox) == sizeof(tHitBox) &&
-              offsetof(tPlaylistHitBox, height) == offsetof(tHitBox, height));
-
 namespace {
 
 // Box order: the sixteen menu items, then the fixed boxes.
@@ -85,28 +82,12 @@ tHandleWindowPlaylist *record_of(gpointer object) {
     return static_cast<tHandleWindowPlaylist *>(g_object_get_data(G_OBJECT(object), "pThis"));
 }
 
-void store_box(tPlaylistHitBox *destination, const tHitBox &box) {
-    destination->id = box.id;
-    destination->x = box.x;
-    destination->y = box.y;
-    destination->width = box.width;
-    destination->height = box.height;
-}
-
 int32_t box_from_element(tHandleWindowPlaylist *w, int32_t index, int32_t id, int32_t element) {
-    tHitBox box{};
-    const int32_t result = gui_hitbox_from_element(w->width, w->height, &box, id, element);
-    store_box(&w->hitboxes[index], box);
-    return result;
+    return gui_hitbox_from_element(w->width, w->height, &w->hitboxes[index], id, element);
 }
 
 int32_t hit_test(tHandleWindowPlaylist *w, double x, double y) {
-    std::array<tHitBox, WINDOW_PLAYLIST_HITBOXES> boxes;
-    for (int32_t i = 0; i < WINDOW_PLAYLIST_HITBOXES; i++) {
-        const tPlaylistHitBox &b = w->hitboxes[i];
-        boxes[i] = tHitBox{b.id, b.x, b.y, b.width, b.height};
-    }
-    return gui_hitbox_test(boxes.data(), WINDOW_PLAYLIST_HITBOXES, w->window, w->width, w->height,
+    return gui_hitbox_test(w->hitboxes, WINDOW_PLAYLIST_HITBOXES, w->window, w->width, w->height,
                            x, y);
 }
 
@@ -247,7 +228,7 @@ void show_sort_menu(tHandleWindowPlaylist *w) {
         return;
     const double s = w->width > 0 ? static_cast<double>(gtk_widget_get_width(w->box)) / w->width
                                   : 1.0;
-    const tPlaylistHitBox &button = w->hitboxes[ITEM_BOXES + 3];
+    const tHitBox &button = w->hitboxes[ITEM_BOXES + 3];
     GdkRectangle area = {static_cast<int>(button.x * s), static_cast<int>(button.y * s),
                          static_cast<int>(button.width * s), static_cast<int>(button.height * s)};
     gtk_popover_set_pointing_to(GTK_POPOVER(w->sort_popover), &area);
@@ -439,11 +420,10 @@ int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w) {
     for (size_t i = 0; i < ELEMENT_BOXES.size(); i++)
         result |= box_from_element(w, ITEM_BOXES + static_cast<int32_t>(i), ELEMENT_BOXES[i].id,
                                    ELEMENT_BOXES[i].element);
-    tHitBox box{};
-    result |= gui_hitbox_set(&box, ID_SCROLL, w->width - 20, w->list_y, 20, w->list_height);
-    store_box(&w->hitboxes[BOX_SCROLL], box);
-    result |= gui_hitbox_set(&box, ID_LIST, w->list_x, w->list_y, w->list_width, w->list_height);
-    store_box(&w->hitboxes[BOX_LIST], box);
+    result |= gui_hitbox_set(&w->hitboxes[BOX_SCROLL], ID_SCROLL, w->width - 20, w->list_y, 20,
+                             w->list_height);
+    result |= gui_hitbox_set(&w->hitboxes[BOX_LIST], ID_LIST, w->list_x, w->list_y,
+                             w->list_width, w->list_height);
     result |= box_from_element(w, BOX_CLOSE, ID_CLOSE, ELEM_PL_CLOSE_PRESSED);
     return result;
 }
@@ -455,9 +435,7 @@ int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w) {
         if (w->menu_open[item.menu]) {
             result |= box_from_element(w, i, item.id, item.element);
         } else {
-            tHitBox box{};
-            result |= gui_hitbox_disable(&box, item.id);
-            store_box(&w->hitboxes[i], box);
+            result |= gui_hitbox_disable(&w->hitboxes[i], item.id);
         }
     }
     return result;
