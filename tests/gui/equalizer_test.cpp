@@ -1,0 +1,395 @@
+// The equalizer window under Xvfb: the real program, a template theme of ours, xdotool input,
+// and the values it writes into "equalizer.config".
+#include <gtest/gtest.h>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <sys/stat.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui/window_equalizer.h"
+#include "support/harness.h"
+
+namespace {
+
+// The template palette, 0xAARRGGBB; element e is painted with entry e mod 80.
+constexpr std::array<uint32_t, 80> PALETTE = {
+    0xFF696969, 0xFFA9A9A9, 0xFFDCDCDC, 0xFF2F4F4F, 0xFF556B2F, 0xFF6B8E23, 0xFFA0522D, 0xFF2E8B57,
+    0xFF800000, 0xFF191970, 0xFF006400, 0xFF808000, 0xFF483D8B, 0xFFB22222, 0xFF5F9EA0, 0xFF778899,
+    0xFF008000, 0xFF3CB371, 0xFFBC8F8F, 0xFF663399, 0xFF008080, 0xFFBDB76B, 0xFFCD853F, 0xFF4682B4,
+    0xFFD2691E, 0xFF9ACD32, 0xFF20B2AA, 0xFFCD5C5C, 0xFF00008B, 0xFF4B0082, 0xFF32CD32, 0xFFDAA520,
+    0xFF7F007F, 0xFF8FBC8F, 0xFFB03060, 0xFF66CDAA, 0xFF9932CC, 0xFFFF4500, 0xFFFF8C00, 0xFFFFA500,
+    0xFFFFD700, 0xFFFFFF00, 0xFFC71585, 0xFF0000CD, 0xFFDEB887, 0xFF40E0D0, 0xFF7FFF00, 0xFF00FF00,
+    0xFFBA55D3, 0xFF00FA9A, 0xFF8A2BE2, 0xFF00FF7F, 0xFF4169E1, 0xFFDC143C, 0xFF00FFFF, 0xFF00BFFF,
+    0xFF9370DB, 0xFF0000FF, 0xFFADFF2F, 0xFFDA70D6, 0xFFD8BFD8, 0xFFB0C4DE, 0xFFFF7F50, 0xFFFF00FF,
+    0xFFDB7093, 0xFFFA8072, 0xFFEEE8AA, 0xFFFFFF54, 0xFF6495ED, 0xFFDDA0DD, 0xFF90EE90, 0xFF87CEEB,
+    0xFFFF1493, 0xFF7B68EE, 0xFFFFA07A, 0xFFAFEEEE, 0xFF7FFFD4, 0xFFFFDAB9, 0xFFFF69B4, 0xFFFFC0CB,
+};
+
+// The template writer stores an entry's low byte as red and its third byte as blue.
+Rgb element_colour(int element) {
+    const uint32_t p = PALETTE[element % 80];
+    return Rgb{uint8_t(p & 255), uint8_t((p >> 8) & 255), uint8_t((p >> 16) & 255)};
+}
+
+// Our own colour column: one distinct colour per row, so the curve's colour shows its row.
+Rgb column_colour(int row) { return Rgb{200, uint8_t(10 * row + 5), 30}; }
+
+constexpr int GRAPH_X = 86;
+constexpr int GRAPH_Y = 17;
+
+int track_x(int index) { return index == 0 ? 21 : 78 + 18 * (index - 1); }
+
+bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(8000)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    return done();
+}
+
+// key=value lines of a configuration file.
+std::map<std::string, std::string> read_config(const std::string &path) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(read_file(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return out;
+}
+
+std::string bars_config(const std::array<int, 11> &values, const std::string &extra = "") {
+    std::string text;
+    for (int i = 0; i < 11; ++i) {
+        char line[32];
+        snprintf(line, sizeof line, "bar%02d=%d\n", i, values[i]);
+        text += line;
+    }
+    return text + extra;
+}
+
+std::string bar_key(int i) {
+    char key[8];
+    snprintf(key, sizeof key, "bar%02d", i);
+    return key;
+}
+
+// The template theme with our colour column, written once for all tests.
+class ThemeDirs {
+public:
+    ThemeDirs() {
+        const std::string tpl = dir_ / "template";
+        ProgramResult r = run_program({"--gui.theme.dumptemplate=" + tpl + "/"});
+        ok_ = r.exited_with(0) && path_exists(tpl + "/EQMAIN.BMP");
+        if (!ok_) return;
+        GError *error = nullptr;
+        GdkPixbuf *eq = gdk_pixbuf_new_from_file((tpl + "/EQMAIN.BMP").c_str(), &error);
+        if (eq == nullptr) {
+            g_clear_error(&error);
+            ok_ = false;
+            return;
+        }
+        GdkPixbuf *rgba = gdk_pixbuf_add_alpha(eq, FALSE, 0, 0, 0);
+        g_object_unref(eq);
+        const int stride = gdk_pixbuf_get_rowstride(rgba);
+        guchar *pixels = gdk_pixbuf_get_pixels(rgba);
+        for (int row = 0; row < 19; ++row) {
+            guchar *p = pixels + (294 + row) * stride + 115 * 4;
+            const Rgb c = column_colour(row);
+            p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+        }
+        ok_ = gdk_pixbuf_save(rgba, (tpl + "/EQMAIN.BMP").c_str(), "bmp", &error, nullptr);
+        g_clear_error(&error);
+        g_object_unref(rgba);
+        path_ = tpl;
+    }
+    bool ok() const { return ok_; }
+    const std::string &path() const { return path_; }
+
+private:
+    TempDir dir_{"ravlox-eq-theme"};
+    std::string path_;
+    bool ok_ = false;
+};
+
+ThemeDirs &theme_dirs() {
+    static ThemeDirs dirs;
+    return dirs;
+}
+
+// The program with the equalizer shown, on its own display and data directory.
+class Equalizer : public testing::Test {
+protected:
+    void start(const std::string &equalizer_config, int scale = 1) {
+        ASSERT_TRUE(theme_dirs().ok());
+        ASSERT_TRUE(x_.ok());
+        data_ = dir_ / "data";
+        ASSERT_EQ(mkdir(data_.c_str(), 0700), 0);
+        ASSERT_EQ(mkdir((data_ + "/theme").c_str(), 0700), 0);
+        ASSERT_TRUE(write_file(data_ + "/gui.config",
+                               "scalefactor=" + std::to_string(scale) + "\nshowequalizer=TRUE\n"));
+        ASSERT_TRUE(write_file(data_ + "/equalizer.config", equalizer_config));
+        ProgramOptions o;
+        o.data_dir = data_;
+        o.display = x_.display();
+        o.args = {"--gui.theme.dir=" + theme_dirs().path()};
+        p_ = std::make_unique<ProgramProcess>(o);
+        auto w = x_.wait_window("ravlox equalizer");
+        ASSERT_TRUE(w.has_value()) << p_->out() << p_->err();
+        win_ = *w;
+        scale_ = scale;
+        // Drawn once the title bar shows the template's colour for element 97.
+        ASSERT_TRUE(wait_until([&] { return shot().pixel(1, 1) == element_colour(97); }))
+            << p_->out() << p_->err();
+    }
+
+    Image shot() const {
+        Image full = x_.screenshot(win_);
+        if (scale_ == 1) return full;
+        // Sample the enlarged window back at base size, checking that every pixel is a
+        // whole block of equal pixels.
+        Image base;
+        base.width = 275;
+        base.height = 116;
+        base.rgb.assign(275 * 116 * 3, 0);
+        for (int y = 0; y < 116; ++y)
+            for (int x = 0; x < 275; ++x) {
+                const Rgb c = full.pixel(x * scale_, y * scale_);
+                if (!(full.pixel(x * scale_ + scale_ - 1, y * scale_ + scale_ - 1) == c)) continue;
+                uint8_t *p = &base.rgb[(y * 275 + x) * 3];
+                p[0] = c.r, p[1] = c.g, p[2] = c.b;
+            }
+        return base;
+    }
+
+    std::map<std::string, std::string> config() const {
+        return read_config(data_ + "/equalizer.config");
+    }
+
+    bool wait_config(const std::string &key, const std::string &value) {
+        return wait_until([&] {
+            auto c = config();
+            return c.count(key) != 0 && c[key] == value;
+        });
+    }
+
+    // Base-pixel positions of the window, enlarged to the screen.
+    int at(int base) const { return base * scale_; }
+
+    TempDir dir_{"ravlox-eq"};
+    Xvfb x_;
+    std::string data_;
+    std::unique_ptr<ProgramProcess> p_;
+    std::string win_;
+    int scale_ = 1;
+};
+
+// Bar frame, thumb and its position for one slider value.
+void expect_slider(const Image &img, int index, int bar_element, int thumb_y) {
+    const int x = track_x(index);
+    SCOPED_TRACE("slider " + std::to_string(index));
+    // The bar's left and right columns are not covered by the thumb.
+    for (int y : {38, 60, 100}) {
+        EXPECT_EQ(img.pixel(x, y), element_colour(bar_element)) << "y " << y;
+        EXPECT_EQ(img.pixel(x + 13, y), element_colour(bar_element)) << "y " << y;
+    }
+    EXPECT_EQ(img.pixel(x + 1, thumb_y), element_colour(99));
+    EXPECT_EQ(img.pixel(x + 11, thumb_y + 10), element_colour(99));
+    if (thumb_y > 38) {
+        EXPECT_EQ(img.pixel(x + 5, thumb_y - 1), element_colour(bar_element));
+    }
+    if (thumb_y + 11 <= 100) {
+        EXPECT_EQ(img.pixel(x + 5, thumb_y + 11), element_colour(bar_element));
+    }
+}
+
+// Every graph column holds the curve at its row and the background elsewhere, except for
+// the preamp line's row.
+void expect_curve(const Image &img, const std::vector<int> &rows, int preamp_row) {
+    ASSERT_EQ(rows.size(), 113u);
+    for (int k = 0; k < 113; ++k) {
+        for (int r = 0; r < 20; ++r) {
+            const Rgb got = img.pixel(GRAPH_X + k, GRAPH_Y + r);
+            if (r == rows[k]) {
+                EXPECT_EQ(got, column_colour(r)) << "column " << k << " row " << r;
+            } else if (r == preamp_row) {
+                EXPECT_EQ(got, element_colour(133)) << "column " << k << " row " << r;
+            } else if (r < 19) {
+                EXPECT_EQ(got, element_colour(131)) << "column " << k << " row " << r;
+            }
+        }
+    }
+}
+
+std::vector<int> rows_for_all_bands(int first8[8], int middle, int last) {
+    std::vector<int> rows(first8, first8 + 8);
+    rows.resize(112, middle);
+    rows.push_back(last);
+    return rows;
+}
+
+TEST_F(Equalizer, SlidersShowBarFramesAndThumbsForTheirValues) {
+    start(bars_config({-100, -100, 0, 100, 0, 0, 0, 0, 0, 0, 0}));
+    const Image img = shot();
+    expect_slider(img, 0, 100, 90);
+    expect_slider(img, 1, 100, 90);
+    expect_slider(img, 2, 117, 64);
+    expect_slider(img, 3, 130, 38);
+    expect_slider(img, 4, 117, 64);
+    // The static parts: ON and AUTO off, PRESETS, the close button.
+    EXPECT_EQ(img.pixel(15, 19), element_colour(88));
+    EXPECT_EQ(img.pixel(40, 19), element_colour(89));
+    EXPECT_EQ(img.pixel(218, 19), element_colour(114));
+    EXPECT_EQ(img.pixel(265, 4), element_colour(87));
+    // The preamp line of -100 lies on the graph's first curve row.
+    int line = 0;
+    for (int k = 0; k < 113; ++k) line += img.pixel(GRAPH_X + k, 17) == element_colour(133);
+    EXPECT_GT(line, 100);
+}
+
+TEST_F(Equalizer, CurveFollowsTheLevelLabelsAndPreampLineItsValue) {
+    start(bars_config({100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    {
+        SCOPED_TRACE("all zero");
+        expect_curve(shot(), std::vector<int>(113, 9), 19);
+    }
+    int high[8] = {4, 3, 3, 2, 2, 1, 1, 1};
+    ASSERT_TRUE(x_.click(win_, 50, 40)); // upper label
+    ASSERT_TRUE(wait_config("bar10", "100"));
+    ASSERT_TRUE(wait_until([&] { return shot().pixel(GRAPH_X + 50, GRAPH_Y) == column_colour(0); }));
+    {
+        SCOPED_TRACE("all 100");
+        expect_curve(shot(), rows_for_all_bands(high, 0, 1), 19);
+        expect_slider(shot(), 10, 130, 38);
+    }
+    int low[8] = {13, 14, 14, 15, 15, 16, 16, 16};
+    ASSERT_TRUE(x_.click(win_, 50, 100)); // lower label
+    ASSERT_TRUE(wait_config("bar10", "-100"));
+    ASSERT_TRUE(
+        wait_until([&] { return shot().pixel(GRAPH_X + 50, GRAPH_Y + 17) == column_colour(17); }));
+    {
+        SCOPED_TRACE("all -100");
+        expect_curve(shot(), rows_for_all_bands(low, 17, 16), 19);
+    }
+    // The labels leave the preamp alone.
+    auto c = config();
+    EXPECT_EQ(c["bar00"], "100");
+    for (int i = 1; i <= 10; ++i) EXPECT_EQ(c[bar_key(i)], "-100") << i;
+    ASSERT_TRUE(x_.click(win_, 50, 70)); // middle label
+    ASSERT_TRUE(wait_config("bar01", "0"));
+    EXPECT_TRUE(wait_config("bar10", "0"));
+}
+
+TEST_F(Equalizer, DraggingSlidersWritesTheirValuesAtScaleTwo) {
+    start(bars_config({0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0}), 2);
+    auto geometry = x_.window_geometry(win_);
+    ASSERT_TRUE(geometry.has_value());
+    EXPECT_EQ(geometry->width, 550);
+    EXPECT_EQ(geometry->height, 232);
+    {
+        // Enlarged without smoothing: the sampled picture is the base picture.
+        SCOPED_TRACE("scaled picture");
+        // 40 shows bar frame 19 (element 122), the thumb at 38 + 52 * 60 / 200.
+        expect_slider(shot(), 3, 122, 53);
+    }
+    // Band 1 pulled above its track, band 2 below it, band 3 to the track's middle
+    // (y 69.5 in base pixels, 139 on screen).
+    ASSERT_TRUE(x_.drag(win_, at(85), at(70), at(85), 10));
+    EXPECT_TRUE(wait_config("bar01", "100"));
+    ASSERT_TRUE(x_.drag(win_, at(103), at(70), at(103), 230));
+    EXPECT_TRUE(wait_config("bar02", "-100"));
+    ASSERT_TRUE(x_.drag(win_, at(121), at(50), at(121), 139));
+    EXPECT_TRUE(wait_config("bar03", "0"));
+    // The preamp slider is index 0.
+    ASSERT_TRUE(x_.drag(win_, at(28), at(70), at(28), at(45)));
+    EXPECT_TRUE(wait_until([&] { return config()["bar00"] != "0"; }));
+    EXPECT_EQ(config()["bar00"], std::to_string(int(100 - 200 * (45 - 38) / 63.0)));
+}
+
+TEST_F(Equalizer, ReleasingADragOverALevelLabelSetsTheTenBands) {
+    start(bars_config({37, 50, 50, 50, 50, 50, 50, 50, 50, 50, 50}));
+    ASSERT_TRUE(x_.drag(win_, 157, 60, 55, 40));
+    ASSERT_TRUE(wait_config("bar01", "100"));
+    auto c = config();
+    for (int i = 1; i <= 10; ++i) EXPECT_EQ(c[bar_key(i)], "100") << i;
+    EXPECT_EQ(c["bar00"], "37");
+}
+
+TEST_F(Equalizer, PressedImagesShowWhileTheButtonIsHeld) {
+    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(x_.mouse_down(win_, 85, 70)); // band 1, thumb at 64
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(80, 65) == element_colour(115); }));
+    ASSERT_TRUE(x_.mouse_up());
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(80, 65) == element_colour(99); }));
+    // Pressing without moving changed nothing.
+    EXPECT_EQ(config()["bar01"], "0");
+
+    ASSERT_TRUE(x_.mouse_down(win_, 20, 24)); // ON, off
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(92); }));
+    // Moving off the button before letting go acts on the box under the pointer: none.
+    ASSERT_TRUE(x_.mouse_move(win_, 150, 24));
+    ASSERT_TRUE(x_.mouse_up());
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(88); }));
+    EXPECT_EQ(config()["equalizer"], "OFF");
+}
+
+TEST_F(Equalizer, OnButtonSwitchesAndIsStored) {
+    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "equalizer=OFF\n"));
+    EXPECT_EQ(config()["automatic"], "OFF");
+    ASSERT_TRUE(x_.click(win_, 20, 24));
+    ASSERT_TRUE(wait_config("equalizer", "ON"));
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(90); }));
+    ASSERT_TRUE(x_.click(win_, 20, 24));
+    ASSERT_TRUE(wait_config("equalizer", "OFF"));
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(88); }));
+    // AUTO is shown only and never changes.
+    ASSERT_TRUE(x_.click(win_, 50, 24));
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(config()["automatic"], "OFF");
+    EXPECT_EQ(shot().pixel(40, 19), element_colour(89));
+}
+
+TEST_F(Equalizer, StoredOnAndAutoAreShown) {
+    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "equalizer=ON\nautomatic=ON\n"));
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(90); }));
+    EXPECT_EQ(shot().pixel(40, 19), element_colour(91));
+}
+
+TEST_F(Equalizer, OutOfRangeStoredValuesAreBroughtIntoRange) {
+    start("bar00=5000\nbar01=-2147483648\nbar02=abc\nbar03=101\n");
+    auto c = config();
+    EXPECT_EQ(c["bar00"], "100");
+    EXPECT_EQ(c["bar01"], "-100");
+    EXPECT_EQ(c["bar02"], "0");
+    EXPECT_EQ(c["bar03"], "100");
+    // Missing keys were added with their defaults.
+    EXPECT_EQ(c["bar10"], "0");
+    EXPECT_EQ(c["equalizer"], "OFF");
+    const Image img = shot();
+    expect_slider(img, 0, 130, 38);
+    expect_slider(img, 1, 100, 90);
+}
+
+TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
+    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(x_.click(win_, 268, 7));
+    EXPECT_TRUE(x_.wait_window_gone("ravlox equalizer", milliseconds(5000)));
+    EXPECT_TRUE(wait_until(
+        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
+    EXPECT_TRUE(p_->running());
+}
+
+} // namespace
