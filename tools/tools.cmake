@@ -1,0 +1,25 @@
+# Build-time tools: the default theme's packer (run by the build) and its
+# drawing program (run by hand to regenerate theme/default/*.BMP).
+set(RAVLOX_THEME_FILES
+  BALANCE.BMP CBUTTONS.BMP EQMAIN.BMP EQ_EX.BMP MAIN.BMP MONOSTER.BMP NUMBERS.BMP
+  PLAYPAUS.BMP PLEDIT.BMP PLEDIT.TXT POSBAR.BMP SHUFREP.BMP TEXT.BMP TITLEBAR.BMP
+  VISCOLOR.TXT VOLUME.BMP cc-0-10.txt)
+set(_theme_inputs "")
+foreach(_f ${RAVLOX_THEME_FILES})
+  list(APPEND _theme_inputs ${CMAKE_SOURCE_DIR}/theme/default/${_f})
+endforeach()
+
+add_executable(ravlox_pack_theme ${CMAKE_CURRENT_LIST_DIR}/pack_theme.cpp)
+
+set(_theme_generated ${CMAKE_BINARY_DIR}/generated/default_theme_data.cpp)
+add_custom_command(
+  OUTPUT ${_theme_generated}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND ravlox_pack_theme ${CMAKE_SOURCE_DIR}/theme/default ${_theme_generated}
+  DEPENDS ravlox_pack_theme ${_theme_inputs}
+  COMMENT "Packing the default theme"
+  VERBATIM)
+list(APPEND RAVLOX_GENERATED_SOURCES ${_theme_generated})
+
+add_executable(ravlox_draw_default_theme EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/draw_default_theme.cpp)
+target_include_directories(ravlox_draw_default_theme PRIVATE ${CMAKE_SOURCE_DIR})
