@@ -1,2 +1,306 @@
-// Shared test harness (being written).
+// Shared test harness: temporary directories, running the program, a
+// virtual X display with screenshots and input, file-backed sound devices,
+// MP3 fixtures and reference decoding.
+//
+// Every test process that links this library starts with a private HOME
+// (a temporary directory removed at exit), the no-device ALSA
+// configuration, DISPLAY unset and the quiet GTK settings, so no test can
+// reach the user's ~/.ravlox, sound card or desktop by accident.
 #pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+using std::chrono::milliseconds;
+
+// ---------------------------------------------------------------------------
+// Files and directories
+
+// A directory made with mkdtemp under /tmp, removed recursively when the
+// object goes.
+class TempDir {
+public:
+  explicit TempDir(std::string_view prefix = "ravlox-test");
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  TempDir(TempDir &&other) noexcept;
+  TempDir &operator=(TempDir &&other) noexcept;
+
+  const std::string &path() const { return path_; }
+  // path() + "/" + name; nothing is created.
+  std::string operator/(std::string_view name) const;
+
+private:
+  std::string path_;
+};
+
+// A data directory path inside `parent` that does not exist yet, so the
+// program creates it (no trailing slash).
+std::string fresh_data_dir(const TempDir &parent, std::string_view name = "data");
+
+bool path_exists(const std::string &path);
+bool is_directory(const std::string &path);
+// Permission bits (e.g. 0700), or -1 if the path does not exist.
+int file_mode(const std::string &path);
+// -1 if the file does not exist.
+long long file_size(const std::string &path);
+// Whole file, or an empty string if it cannot be read.
+std::string read_file(const std::string &path);
+bool write_file(const std::string &path, std::string_view contents);
+// Names in a directory without "." and "..", sorted; empty if unreadable.
+std::vector<std::string> list_dir(const std::string &path);
+bool remove_tree(const std::string &path);
+
+// Sets (or, with no value, unsets) an environment variable of the test
+// process and restores the old state on destruction.
+class ScopedEnv {
+public:
+  ScopedEnv(std::string name, std::optional<std::string> value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// ---------------------------------------------------------------------------
+// Sound devices (ALSA configurations selected through ALSA_CONFIG_PATH)
+
+enum class AlsaConfig {
+  NoDevice,   // PortAudio finds zero devices (the default everywhere)
+  File,       // one device "default" writing raw S16 into $CAPTURE_FILE
+  FileAppend, // the same, but reopening a stream appends instead of truncating
+  TwoFiles,   // "ravlox_a" ($CAPTURE_FILE_A), "ravlox_b" ($CAPTURE_FILE_B)
+              // and "default" ($CAPTURE_FILE), in that device order
+};
+std::string alsa_config_path(AlsaConfig config);
+
+// Raw capture as interleaved int16 samples (native byte order).
+std::vector<int16_t> read_samples(const std::string &path);
+// Index of the first occurrence of `needle` in `haystack` at or after
+// `from`. The device writes leading zero frames, so compare by searching.
+std::optional<size_t> find_samples(const std::vector<int16_t> &haystack,
+                                   const std::vector<int16_t> &needle, size_t from = 0);
+
+// A JACK server with the dummy backend, paced in real time, under a private
+// server name. PortAudio uses it as its default output device when
+// JACK_DEFAULT_SERVER names it (ProgramOptions::jack_server, or ScopedEnv
+// in process) and the ALSA configuration has no device.
+class JackServer {
+public:
+  explicit JackServer(int rate = 44100, int period = 64);
+  ~JackServer();
+  JackServer(const JackServer &) = delete;
+  JackServer &operator=(const JackServer &) = delete;
+
+  bool ok() const { return pid_ > 0; }
+  const std::string &name() const { return name_; }
+  std::string log() const;
+
+private:
+  std::string name_;
+  pid_t pid_ = -1;
+  TempDir dir_{"ravlox-jack"};
+};
+
+// ---------------------------------------------------------------------------
+// Running programs
+
+struct ProgramResult {
+  int exit_code = -1;     // exit status, or -1 if it did not exit normally
+  int term_signal = 0;    // the signal that ended it, or 0
+  bool timed_out = false; // killed by the harness after the timeout
+  std::string out;        // everything written to standard output
+  std::string err;        // everything written to standard error
+  bool exited_with(int code) const { return !timed_out && term_signal == 0 && exit_code == code; }
+};
+std::ostream &operator<<(std::ostream &os, const ProgramResult &r);
+
+// How the program under test is started. Always set: HOME (a private
+// temporary directory unless `home` is given), ALSA_CONFIG_PATH,
+// GDK_BACKEND=x11, GSK_RENDERER=cairo, GTK_A11Y=none,
+// GSETTINGS_BACKEND=memory, NO_AT_BRIDGE=1, JACK_NO_START_SERVER=1;
+// DISPLAY only when `display` is given. `env` is applied last and wins;
+// `unset_env` removes variables (e.g. "HOME"). Standard input is /dev/null.
+struct ProgramOptions {
+  std::vector<std::string> args;  // arguments after argv[0]
+  std::string data_dir;           // non-empty: "--dir=" + data_dir goes before args
+  std::string home;               // empty: a private temporary HOME
+  AlsaConfig alsa = AlsaConfig::NoDevice;
+  std::string capture_file;       // CAPTURE_FILE for the file-backed configs
+  std::string display;            // DISPLAY, e.g. Xvfb::display()
+  std::string jack_server;        // JACK_DEFAULT_SERVER, e.g. JackServer::name()
+  Env env;
+  std::vector<std::string> unset_env;
+  std::string cwd;                // working directory; empty: unchanged
+  std::string program = RAVLOX_BINARY;
+  std::string argv0;              // empty: same as program
+  milliseconds timeout{30000};    // run_program only
+};
+
+// Runs the program to its end (killed with SIGKILL after the timeout).
+ProgramResult run_program(const ProgramOptions &options);
+// Shorthand: the ravlox binary with these arguments and the defaults above.
+ProgramResult run_program(std::vector<std::string> args, Env env = {},
+                          milliseconds timeout = milliseconds(30000));
+// Any tool, with the test process's environment plus `env` and no other
+// changes (for mpg123, sox, xdotool and the like). argv[0] is looked up
+// in PATH.
+ProgramResult run_command(const std::vector<std::string> &argv, Env env = {},
+                          milliseconds timeout = milliseconds(30000));
+
+// The program running in the background; killed (SIGKILL, whole process
+// group) and reaped on destruction. Output goes to files that can be read
+// at any time.
+class ProgramProcess {
+public:
+  explicit ProgramProcess(const ProgramOptions &options);
+  ~ProgramProcess();
+  ProgramProcess(const ProgramProcess &) = delete;
+  ProgramProcess &operator=(const ProgramProcess &) = delete;
+
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  const std::string &home() const { return home_; }
+  bool running();
+  // The result once the program has ended, or nothing if it still runs
+  // after `timeout`.
+  std::optional<ProgramResult> wait(milliseconds timeout);
+  // Sends `sig` and waits for the end.
+  ProgramResult stop(int sig = SIGTERM, milliseconds timeout = milliseconds(5000));
+  std::string out() const;
+  std::string err() const;
+  // Waits until the standard output (or error) contains `text`; false on
+  // timeout or if the program ended without printing it.
+  bool wait_for_output(std::string_view text, milliseconds timeout, bool on_stderr = false);
+
+private:
+  void reap(int status);
+  pid_t pid_ = -1;
+  bool done_ = false;
+  int status_ = 0;
+  bool killed_ = false;
+  TempDir dir_{"ravlox-proc"};
+  std::string home_;
+};
+
+// ---------------------------------------------------------------------------
+// Virtual display
+
+struct Rgb {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb &) const = default;
+};
+std::ostream &operator<<(std::ostream &os, const Rgb &c);
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb; // width * height * 3, rows top to bottom
+
+  bool empty() const { return width == 0 || height == 0; }
+  Rgb pixel(int x, int y) const; // black outside the image
+  Image crop(int x, int y, int w, int h) const;
+  bool save_png(const std::string &path) const; // for looking at failures
+  static Image load(const std::string &path);   // any format gdk-pixbuf reads
+  static Image from_encoded(const std::string &bytes);
+};
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// An Xvfb server on a free display (-displayfd), 1280x1024x24, no TCP, no
+// window manager: an undecorated window appears at (0, 0). Window ids are
+// xdotool's decimal ids.
+class Xvfb {
+public:
+  explicit Xvfb(std::string screen = "1280x1024x24");
+  ~Xvfb();
+  Xvfb(const Xvfb &) = delete;
+  Xvfb &operator=(const Xvfb &) = delete;
+
+  bool ok() const { return !display_.empty(); }
+  const std::string &display() const { return display_; } // e.g. ":12"
+
+  // Waits for a mapped window whose whole title matches `title` exactly
+  // (regular expression characters in it are escaped).
+  std::optional<std::string> wait_window(std::string_view title,
+                                         milliseconds timeout = milliseconds(15000)) const;
+  // The same with an xdotool name pattern as given (anchor it yourself).
+  std::optional<std::string> wait_window_regex(std::string_view pattern,
+                                               milliseconds timeout) const;
+  // True once no visible window has exactly this title.
+  bool wait_window_gone(std::string_view title, milliseconds timeout) const;
+  std::vector<std::string> find_windows(std::string_view title) const; // visible, exact title
+  std::optional<Geometry> window_geometry(const std::string &window) const;
+  std::string window_title(const std::string &window) const;
+
+  Image screenshot() const;                          // the whole screen
+  Image screenshot(const std::string &window) const; // the window's area of the screen
+
+  // Pointer and keyboard, coordinates relative to the window's top left.
+  bool click(const std::string &window, int x, int y, int button = 1) const;
+  bool double_click(const std::string &window, int x, int y, int button = 1) const;
+  bool mouse_move(const std::string &window, int x, int y) const;
+  bool mouse_down(const std::string &window, int x, int y, int button = 1) const;
+  bool mouse_up(int button = 1) const;
+  // Press at (x0, y0), move in `steps` steps to (x1, y1), release.
+  bool drag(const std::string &window, int x0, int y0, int x1, int y1, int button = 1,
+            int steps = 8) const;
+  bool scroll(const std::string &window, int x, int y, bool up) const;
+  // Focuses the window and sends keys such as "ctrl+d", "Return" or
+  // "shift+Tab" (several separated by spaces).
+  bool key(const std::string &window, std::string_view keys) const;
+  bool type(const std::string &window, std::string_view text) const;
+  // Any xdotool command on this display.
+  ProgramResult xdotool(const std::vector<std::string> &args,
+                        milliseconds timeout = milliseconds(15000)) const;
+
+private:
+  pid_t pid_ = -1;
+  std::string display_;
+  TempDir dir_{"ravlox-xvfb"};
+};
+
+// ---------------------------------------------------------------------------
+// MP3 fixtures (generated into the build tree by the ravlox_fixtures target)
+//
+//   stereo44.mp3   3 s, 44.1 kHz stereo, chirp left and tone right, never silent
+//   mono22.mp3     2 s, 22.05 kHz mono
+//   stereo48.mp3   2 s, 48 kHz stereo
+//   len10_9.mp3    exactly 10.9 s, 44.1 kHz stereo (480690 frames)
+//   mono8.mp3      2 s, 8 kHz mono
+//   short.mp3      400 frames of 44.1 kHz stereo, shorter than one MP3 frame
+//   tagged.mp3     1 s, 44.1 kHz stereo, ID3v1+v2: "Fixture Title",
+//                  "Fixture Artist", "Fixture Album"
+//   truncated.mp3  the first 20000 bytes of stereo44.mp3, cut inside a frame
+//   empty.mp3      0 bytes
+//   random.mp3     16384 bytes from a fixed-seed generator
+
+std::string fixture_path(std::string_view name);
+
+struct ReferencePcm {
+  bool ok = false;
+  int rate = 0;
+  int channels = 0;
+  std::vector<int16_t> samples; // interleaved
+  size_t frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+// Decodes with the mpg123 command (`mpg123 -q -s`), which uses the same
+// library and gives byte-identical samples; rate and channels come from
+// libmpg123. Never commit decoded PCM: it differs between CPU decoders.
+ReferencePcm decode_reference(const std::string &mp3_path);

@@ -1,0 +1,54 @@
+# Shared by scripts/run, scripts/test and scripts/bench (sourced, not run).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export DEBIAN_FRONTEND=noninteractive
+
+BUILD_PACKAGES=(build-essential pkg-config cmake ninja-build
+  libgtk-4-dev libmpg123-dev portaudio19-dev libzip-dev fonts-dejavu-core)
+TEST_PACKAGES=(googletest libgtest-dev xvfb xauth xdotool imagemagick lame sox
+  mpg123 zip jackd2 ccache)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs, with apt-get, only the packages that are not installed yet.
+# `apt-get update` runs only when something is missing.
+ensure_packages() {
+  local missing=() p status
+  for p in "$@"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if ! command -v apt-get >/dev/null; then
+    echo "missing packages: ${missing[*]} (no apt-get here: install them by hand)" >&2
+    return 1
+  fi
+  echo "installing: ${missing[*]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+njobs() { echo "${RAVLOX_JOBS:-$(nproc 2>/dev/null || echo 2)}"; }
+
+# configure_build DIR [cmake options...]: configures once (again only when
+# the options change), then builds with the given targets in $TARGETS.
+configure_build() {
+  local dir=$1; shift
+  local gen=() launcher=()
+  command -v ninja >/dev/null && gen=(-G Ninja)
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  local want="$* ${launcher[*]}"
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$dir/.ravlox-options" 2>/dev/null)" != "$want" ]; then
+    if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "CMAKE_GENERATOR:INTERNAL=${gen[1]:-Unix Makefiles}" "$dir/CMakeCache.txt"; then
+      rm -rf "$dir"
+    fi
+    cmake -S "$ROOT" -B "$dir" "${gen[@]}" "${launcher[@]}" "$@"
+    echo "$want" > "$dir/.ravlox-options"
+  fi
+  local targets=()
+  for t in ${TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j "$(njobs)" "${targets[@]}"
+}
