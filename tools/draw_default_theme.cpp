@@ -130,6 +130,13 @@ const Glyph *glyph_for(char ch)
     return glyph_by_id(theme_glyph_id(static_cast<uint8_t>(ch), -1));
 }
 
+int glyph_width(const Glyph *g)
+{
+    int w = 0;
+    for (int j = 0; j < 6; ++j) w = std::max<int>(w, int(strlen(g->rows[j])));
+    return w;
+}
+
 struct Canvas {
     int w, h;
     std::vector<Rgb> px;
@@ -182,6 +189,19 @@ struct Canvas {
             if (g) pattern(x, y, g->rows, 6, c);
         }
     }
+    // Captions of the skin itself: glyph width plus one pixel, so M and W never touch.
+    void label(int x, int y, const char *s, Rgb c)
+    {
+        for (; *s; ++s) {
+            const Glyph *g = glyph_for(*s);
+            if (!g) {
+                x += 3;
+                continue;
+            }
+            pattern(x, y, g->rows, 6, c);
+            x += glyph_width(g) + 1;
+        }
+    }
     void limit(Rect r) { clip = r; }
     void unlimit() { clip = {0, 0, w, h}; }
 
@@ -222,18 +242,18 @@ struct Canvas {
 
 int text_width(const char *s)
 {
-    int n = int(strlen(s));
-    if (n == 0) return 0;
-    const Glyph *last = glyph_for(s[n - 1]);
-    int tail = last ? int(strlen(last->rows[0] ? last->rows[0] : "")) : 4;
-    for (int j = 0; last && j < 6; ++j) tail = std::max<int>(tail, int(strlen(last->rows[j])));
-    return 5 * (n - 1) + tail;
+    int w = 0;
+    for (; *s; ++s) {
+        const Glyph *g = glyph_for(*s);
+        w += (g ? glyph_width(g) : 2) + 1;
+    }
+    return w > 0 ? w - 1 : 0;
 }
 
 // Text centred in a rectangle (five rows high).
 void text_centred(Canvas &c, Rect r, const char *s, Rgb colour, int dx = 0, int dy = 0)
 {
-    c.text(r.x + (r.w - text_width(s) + 1) / 2 + dx, r.y + (r.h - 5 + 1) / 2 + dy, s, colour);
+    c.label(r.x + (r.w - text_width(s) + 1) / 2 + dx, r.y + (r.h - 5 + 1) / 2 + dy, s, colour);
 }
 
 // A raised or pressed button face with its bevel.
@@ -303,7 +323,7 @@ void draw_cbuttons(Canvas &c)
             button(c, r, pressed);
             int x = r.x + (r.w - sw[k]) / 2 + pressed;
             int y = r.y + (r.h - sh[k]) / 2 + pressed;
-            Rgb ink = pressed ? ORANGE : (k == 1 ? mix(INK, ORANGE, 0.25) : INK);
+            Rgb ink = pressed || k == 1 ? ORANGE : INK;
             symbols[k](c, x, y, ink);
             c.unlimit();
         }
@@ -372,7 +392,7 @@ void title_bar(Canvas &c, Rect r, const char *caption, bool active)
         c.hline(tx + tw + 4, y + 1, r.x + r.w - 36 - (tx + tw + 4), hi);
     }
     if (active) c.fill(tx - 2, r.y + 3, tw + 4, 1, ORANGE);
-    c.text(tx, r.y + 5, caption, active ? INK : LIGHT);
+    c.label(tx, r.y + 5, caption, active ? INK : LIGHT);
     c.unlimit();
 }
 
@@ -383,7 +403,7 @@ void title_button(Canvas &c, Rect r, TitleButton kind, bool pressed)
     c.limit(r);
     c.fill(r, pressed ? DARK : SHADOW);
     c.edges(r, pressed ? BLACK : LIGHT, pressed ? FACE : BLACK);
-    Rgb k = pressed ? ORANGE : (kind == TB_CLOSE ? mix(INK, ORANGE, 0.35) : INK);
+    Rgb k = pressed || kind == TB_CLOSE ? ORANGE : INK;
     int x = r.x + 2 + (pressed ? 1 : 0), y = r.y + 2 + (pressed ? 1 : 0);
     switch (kind) {
     case TB_MENU: c.pattern(x, y, {"#####", "", "#####", "", "#####"}, k); break;
@@ -417,7 +437,7 @@ void clutterbar(Canvas &c, Rect r, bool shown, int pressed)
         if (k == 4) b.h = 6;
         if (pressed == k) c.fill(b, EMBER);
         char s[2] = {letters[k], 0};
-        if (shown || pressed == k) c.text(b.x + 1, b.y + 1, s, pressed == k ? INK : LIGHT);
+        if (shown || pressed == k) c.label(b.x + 1, b.y + 1, s, INK);
     }
     c.unlimit();
 }
@@ -470,15 +490,15 @@ void draw_main(Canvas &c)
     c.hline(1, 114, 273, SHADOW);
     // The display: status, time, visualizer.
     well(c, {8, 16, 97, 47});
-    c.pattern(70, 29, {"##", "##", "", "", "", "##", "##"}, INK);
+    c.pattern(72, 29, {"##", "##", "", "", "", "##", "##"}, INK);
     // Song title, bit rate and sample rate.
     well(c, {108, 24, 160, 12});
     Rect rate = rect_of(ELEM_MAIN_RATE_AREA);
     Rect freq = rect_of(ELEM_MAIN_FREQ_AREA);
     well(c, {rate.x - 2, rate.y - 2, rate.w + 4, rate.h + 3});
     well(c, {freq.x - 2, freq.y - 2, freq.w + 4, freq.h + 3});
-    c.text(rate.x + rate.w + 4, rate.y, "KBPS", LIGHT);
-    c.text(freq.x + freq.w + 4, freq.y, "KHZ", LIGHT);
+    c.label(rate.x + rate.w + 4, rate.y, "KBPS", LIGHT);
+    c.label(freq.x + freq.w + 4, freq.y, "KHZ", LIGHT);
     // Mono and stereo sit in one well.
     well(c, {210, 39, 60, 16});
     // Slider grooves under the volume and balance frames.
@@ -494,11 +514,13 @@ void draw_main(Canvas &c)
     Rect corner = rect_of(ELEM_MAIN_CORNER);
     c.limit(corner);
     c.fill(corner, FACE);
-    c.pattern(corner.x + 2, corner.y + 3, {"#########", "##.....##", "#.#...#.#", "#..#.#..#", "#...#...#", "#########"},
-              SHADOW);
-    c.pattern(corner.x + 4, corner.y + 10, {"#.#", "##.", "#.."}, ORANGE);
+    // A dark disc with the play wedge in it.
+    c.pattern(corner.x + 1, corner.y + 2,
+              {"...#####...", ".#########.", ".#########.", "###########", "###########", "###########",
+               "###########", "###########", ".#########.", ".#########.", "...#####..."},
+              DARK);
+    symbol_play(c, corner.x + 5, corner.y + 3, ORANGE);
     c.unlimit();
-    c.text(244, 106 - 5, "", INK);
 }
 
 // ---- MONOSTER.BMP, PLAYPAUS.BMP
@@ -512,7 +534,7 @@ void draw_monoster(Canvas &c)
         Rgb k = lit ? ORANGE : SHADOW;
         c.limit(st);
         c.fill(st, DARK);
-        text_centred(c, st, "STEREO", k, 1);
+        text_centred(c, st, "STEREO", k);
         c.limit(mo);
         c.fill(mo, DARK);
         text_centred(c, mo, "MONO", k);
@@ -634,7 +656,7 @@ void toggle(Canvas &c, Rect r, const char *label, bool on, bool pressed)
     int x = r.x + (r.w - tw) / 2 + p;
     int y = r.y + (r.h - 5) / 2 + p;
     lamp(c, x, y + 1, on);
-    c.text(x + 5, y, label, on ? INK : LIGHT);
+    c.label(x + 5, y, label, on ? INK : LIGHT);
     c.unlimit();
 }
 
@@ -711,9 +733,9 @@ void draw_eqmain(Canvas &c)
     }
     text_centred(c, rect_of(ELEM_EQ_BUTTON_AREA + 2), "PRESETS", INK);
     Rect top = rect_of(ELEM_EQ_LEVEL_TOP), mid = rect_of(ELEM_EQ_LEVEL_MIDDLE), bot = rect_of(ELEM_EQ_LEVEL_BOTTOM);
-    c.text(top.x + 1, 41, "+20DB", LIGHT);
-    c.text(mid.x + 6, 67, "0DB", LIGHT);
-    c.text(bot.x + 1, 93, "-20DB", LIGHT);
+    c.label(top.x + 1, 41, "+20DB", LIGHT);
+    c.label(mid.x + 6, 67, "0DB", LIGHT);
+    c.label(bot.x + 1, 93, "-20DB", LIGHT);
     // Tracks and their labels.
     const char *bands[11] = {"PRE", "60", "170", "310", "600", "1K", "3K", "6K", "12K", "14K", "16K"};
     for (int k = 0; k < 11; ++k) {
@@ -817,7 +839,7 @@ void pl_title_piece(Canvas &c, Rect r, bool active, int left_edge, int right_edg
     c.hline(r.x, r.y + 19, r.w, BLACK);
     if (left_edge) {
         c.vline(r.x, r.y, r.h, BLACK);
-        c.vline(r.x + 1, r.y + 1, r.h - 2, LIGHT);
+        c.vline(r.x + 1, r.y + 1, r.h - 1, LIGHT);
         c.fill(r.x + 2, r.y + 2, 10, 16, face);
         c.vline(r.x + 10, r.y + 18, 2, SHADOW);
         c.vline(r.x + 11, r.y + 19, 1, BLACK);
@@ -851,7 +873,7 @@ void pl_title(Canvas &c, int y, bool active)
     int tx = t.x + (t.w - tw) / 2;
     c.fill(tx - 3, y + 4, tw + 6, 11, face);
     if (active) c.hline(tx - 2, y + 4, tw + 4, ORANGE);
-    c.text(tx, y + 7, caption, active ? INK : LIGHT);
+    c.label(tx, y + 7, caption, active ? INK : LIGHT);
     c.unlimit();
     // The close button, as the window shows it.
     title_button(c, {153 + 14, y + 3, 9, 9}, TB_CLOSE, false);
@@ -917,8 +939,9 @@ void draw_pledit(Canvas &c)
     Rect extra = rect_of(ELEM_PL_BOTTOM_EXTRA);
     pl_bottom_band(c, extra);
     c.limit(extra);
-    c.pattern(extra.x + 20, extra.y + 14, {"#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#"}, SHADOW);
-    c.pattern(extra.x + 20, extra.y + 22, {"#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#.#"}, SHADOW);
+    // The name, engraved.
+    text_centred(c, {extra.x, extra.y + 12, extra.w, 9}, "RAVLOX", LIGHT, 1, 1);
+    text_centred(c, {extra.x, extra.y + 12, extra.w, 9}, "RAVLOX", SHADOW);
     c.unlimit();
 
     pl_side_left(c, rect_of(ELEM_PL_SIDE_LEFT));
@@ -977,23 +1000,15 @@ void draw_pledit(Canvas &c)
         Rect r = rect_of(ELEM_PL_MINI_BUTTON + k);
         c.limit(r);
         c.fill(r, SHADOW);
-        int cx = r.x + r.w / 2, cy = r.y + 2;
+        int cx = r.x + r.w / 2, cy = r.y + 3;
         switch (k) {
-        case 0: c.pattern(cx - 3, cy, {"#..#", "#.##", "#..#"}, INK); c.pattern(cx - 3, cy - 1, {"", "", "", "#..#"}, SHADOW); break;
+        case 0: c.pattern(cx - 2, cy - 1, {"#...#", "#..##", "#.###", "#..##", "#...#"}, INK); break;
         case 1: c.pattern(cx - 1, cy - 1, {"#..", "##.", "###", "##.", "#.."}, ORANGE); break;
-        case 2: c.pattern(cx - 2, cy - 1, {"##.#", "##.#", "##.#", "##.#", "##.#"}, INK); break;
-        case 3: c.fill(cx - 2, cy - 1, 4, 4, INK); break;
-        case 4: c.pattern(cx - 2, cy - 1, {"#..#", "##.#", "####", "##.#", "#..#"}, INK); break;
+        case 2: c.pattern(cx - 2, cy - 1, {"##.##", "##.##", "##.##", "##.##", "##.##"}, INK); break;
+        case 3: c.fill(cx - 2, cy - 1, 5, 5, INK); break;
+        case 4: c.pattern(cx - 2, cy - 1, {"#...#", "##..#", "###.#", "##..#", "#...#"}, INK); break;
         case 5: c.pattern(cx - 2, cy - 1, {"..#..", ".###.", "#####", "", "#####"}, INK); break;
         }
-        c.unlimit();
-    }
-    // Mini previous symbol drawn plainly (bar and triangle).
-    {
-        Rect r = rect_of(ELEM_PL_MINI_BUTTON);
-        c.limit(r);
-        c.fill(r, SHADOW);
-        c.pattern(r.x + 1, r.y + 1, {"#..#", "#.##", "####", "#.##", "#..#"}, INK);
         c.unlimit();
     }
     for (int k = 0; k < 2; ++k) {
