@@ -92,6 +92,15 @@ int32_t fill_of(tPortaudioOutput *p, int i, bool *held) {
     return f;
 }
 
+bool ring_has_full(tPortaudioOutput *p) {
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        bool held = false;
+        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
+            return true;
+    }
+    return false;
+}
+
 // Frames that fit into the ring now, without passing the buffer being played or one that
 // holds unplayed sound.
 int32_t ring_room(tPortaudioOutput *p) {
@@ -208,12 +217,29 @@ void fill_params(tPortaudioOutput *p) {
     sp->hostApiSpecificStreamInfo = nullptr;
 }
 
-// Starts a stream that was stopped while idle.
-void wake_stream(tPortaudioOutput *p) {
-    if (p->stream == nullptr || !p->idle_stopped)
+// While no callback runs, the playing side moves off a buffer that the writer still has to
+// fill, so the writer can go on at once instead of waiting a whole buffer of silence.
+void reader_step_off_writer(tPortaudioOutput *p) {
+    const int r = p->read_index;
+    bool held = false;
+    if (r != p->write_index || fill_of(p, r, &held) == AUDIO_BUFFER_BYTES)
         return;
+    read_release(p, r, false);
+    const int next = (r + 1) % AUDIO_BUFFER_COUNT;
+    read_acquire(&p->lock[next]);
+    p->read_pos[next] = 0;
+    p->read_index = next;
+}
+
+// Starts a stream that stopped itself while idle.
+void wake_stream(tPortaudioOutput *p) {
+    if (p->stream == nullptr || !load_atomic(&p->idle_stopped))
+        return;
+    // Only silence can be pending in the host's buffers, so nothing audible is cut off.
+    Pa_AbortStream(p->stream);
+    reader_step_off_writer(p);
     store_atomic(&p->silent_frames, 0);
-    p->idle_stopped = 0;
+    store_atomic(&p->idle_stopped, 0);
     const PaError err = Pa_StartStream(p->stream);
     if (err != paNoError) {
         printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
@@ -228,7 +254,7 @@ void open_stream(tPortaudioOutput *p) {
         read_acquire(&p->lock[p->read_index]);
         p->reader_started = 1;
     }
-    p->idle_stopped = 0;
+    store_atomic(&p->idle_stopped, 0);
     store_atomic(&p->silent_frames, 0);
     p->params->channelCount = 2;
     p->params->sampleFormat = paInt16;
@@ -240,6 +266,7 @@ void open_stream(tPortaudioOutput *p) {
         fflush(stdout);
         return;
     }
+    reader_step_off_writer(p);
     err = Pa_StartStream(stream);
     if (err != paNoError) {
         printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
@@ -303,11 +330,21 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     p->read_pos[r] = pos;
     p->read_index = r;
     if (played) {
+        if (p->silent_run > 0 && p->played_frames > 0)
+            p->gap_frames += p->silent_run;
+        p->silent_run = 0;
+        p->played_frames += static_cast<int64_t>(frames);
         store_atomic(&p->silent_frames, 0);
-    } else {
-        const int32_t s = load_atomic(&p->silent_frames);
-        if (s < INT32_MAX - static_cast<int32_t>(frames))
-            store_atomic(&p->silent_frames, s + static_cast<int32_t>(frames));
+        return paContinue;
+    }
+    p->silent_run += static_cast<int64_t>(frames);
+    const int32_t s = load_atomic(&p->silent_frames);
+    const int32_t silent = s < INT32_MAX - static_cast<int32_t>(frames) ? s + static_cast<int32_t>(frames) : s;
+    store_atomic(&p->silent_frames, silent);
+    // Long silence with nothing queued: stop calling back until the next frame arrives.
+    if (silent >= p->idle_frames && !ring_has_full(p)) {
+        store_atomic(&p->idle_stopped, 1);
+        return paComplete;
     }
     return paContinue;
 }
@@ -320,6 +357,7 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     p->device = -1;
     p->bytes_per_frame = OUT_BYTES_PER_FRAME;
     p->volume = 100;
+    p->idle_frames = AUDIO_IDLE_FRAMES;
     p->params = static_cast<PaStreamParameters *>(calloc(1, sizeof(PaStreamParameters)));
     for (auto &l : p->lock)
         lock_init(&l);
@@ -451,29 +489,10 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
 
 int32_t audiooutput_poll(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
-    if (p->stream == nullptr)
-        return 0;
-    if (p->idle_stopped) {
-        // A buffer filled just before the stream stopped must still be heard.
-        bool held = false;
-        for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
-            if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES) {
-                wake_stream(p);
-                break;
-            }
-        }
-        return 0;
-    }
-    if (load_atomic(&p->silent_frames) < AUDIO_IDLE_FRAMES || p->stage_frames > p->stage_pos)
-        return 0;
-    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
-        bool held = false;
-        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES)
-            return 0;
-    }
-    // Only silence is pending, so nothing audible is cut off by not draining.
-    Pa_AbortStream(p->stream);
-    p->idle_stopped = 1;
+    // A buffer filled just as the stream stopped itself must still be heard.
+    if (p->stream && load_atomic(&p->idle_stopped) &&
+        (p->stage_frames > p->stage_pos || ring_has_full(p)))
+        wake_stream(p);
     return 0;
 }
 
@@ -520,6 +539,6 @@ int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
     fill_params(p);
     p->cur_channels = p->cur_rate = p->cur_format = 0;
     p->stream = nullptr;
-    p->idle_stopped = 0;
+    store_atomic(&p->idle_stopped, 0);
     return 0;
 }

@@ -56,12 +56,20 @@ struct tPortaudioOutput {
     int32_t drop[AUDIO_BUFFER_COUNT];
     // Consecutive output frames of silence the callback played (atomic).
     int32_t silent_frames;
-    // 1 while the open stream was stopped for being idle; the next frame starts it again.
+    // Set by the callback when it stopped the stream for being idle (atomic); the next
+    // frame starts it again.
     int32_t idle_stopped;
     // 1 once the playing side holds the read lock of read_index.
     int32_t reader_started;
     // Frames dropped because no stream runs or the stage overflowed (for diagnostics).
     int64_t dropped_frames;
+    // Callback-side counts: frames played from full buffers, silence since the last
+    // played frame, and silence that fell between played frames (an underrun).
+    int64_t played_frames;
+    int64_t silent_run;
+    int64_t gap_frames;
+    // Silence (output frames) after which the callback stops an idle stream.
+    int32_t idle_frames;
 };
 
 struct tHandleAudioOutput {

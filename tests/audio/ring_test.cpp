@@ -1,0 +1,317 @@
+// The output ring between the writer (main thread) and the playing side (PortAudio's
+// callback), driven directly: the callback is called by the test, on this thread or on
+// another one, with no sound device involved.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "audio/audiooutput.h"
+#include "audio/decoder.h"
+
+namespace {
+
+constexpr int FRAMES_PER_CALL = 64;
+constexpr int BUFFER_FRAMES = AUDIO_BUFFER_FRAMES;
+
+// Stereo test frames that are never silent and identify their position.
+int16_t left_of(int64_t k) { return static_cast<int16_t>(k % 32000 + 1); }
+int16_t right_of(int64_t k) { return static_cast<int16_t>(k / 32000 + 1); }
+int64_t index_of(int16_t l, int16_t r) { return static_cast<int64_t>(r - 1) * 32000 + (l - 1); }
+
+// An output module whose stream counts as running while the test plays the callback's part.
+struct Ring {
+    tHandleAudioOutput *a;
+    tPortaudioOutput *p;
+    int64_t next = 0;  // next test frame to write
+
+    Ring() {
+        a = static_cast<tHandleAudioOutput *>(calloc(1, sizeof(tHandleAudioOutput)));
+        audiooutput_init(a, nullptr);
+        p = &a->portaudio;
+        // The playing side holds buffer 0 from the start.
+        p->lock[0].readers = 1;
+        p->reader_started = 1;
+        p->stream = this;  // never handed to PortAudio: the format below never changes
+        p->cur_channels = 2;
+        p->cur_rate = 44100;
+        p->cur_format = SAMPLE_FORMAT_S16;
+        p->idle_frames = INT32_MAX;
+    }
+    ~Ring() {
+        free(p->params);
+        free(a);
+    }
+
+    void write_raw(const std::vector<int16_t> &samples, int channels) {
+        tPcmChunk c{};
+        c.samples = reinterpret_cast<unsigned char *>(const_cast<int16_t *>(samples.data()));
+        c.bytes = static_cast<int32_t>(samples.size() * 2);
+        c.channels = channels;
+        c.rate = 44100;
+        c.format = SAMPLE_FORMAT_S16;
+        audiooutput_write(a, &c);
+    }
+    void write_frames(int n) {
+        std::vector<int16_t> s;
+        for (int i = 0; i < n; i++, next++) {
+            s.push_back(left_of(next));
+            s.push_back(right_of(next));
+        }
+        write_raw(s, 2);
+    }
+    // Calls the callback `calls` times; appends what it played.
+    void play(int calls, std::vector<int16_t> *out) {
+        std::vector<int16_t> buf(FRAMES_PER_CALL * 2);
+        for (int i = 0; i < calls; i++) {
+            portaudio_callback(nullptr, buf.data(), FRAMES_PER_CALL, nullptr, 0, p);
+            if (out)
+                out->insert(out->end(), buf.begin(), buf.end());
+        }
+    }
+    // The same, with the writer placing what it holds before every call (as decoder ticks do).
+    void play_and_write(int calls, std::vector<int16_t> *out) {
+        for (int i = 0; i < calls; i++) {
+            audiooutput_can_write(a, 0);
+            play(1, out);
+        }
+    }
+};
+
+// Frames of the output that are not silence, checking that silence comes in whole calls.
+std::vector<int16_t> sound_of(const std::vector<int16_t> &out) {
+    std::vector<int16_t> sound;
+    for (size_t c = 0; c + FRAMES_PER_CALL * 2 <= out.size(); c += FRAMES_PER_CALL * 2) {
+        size_t zeros = 0;
+        for (size_t i = 0; i < FRAMES_PER_CALL * 2; i++)
+            zeros += out[c + i] == 0;
+        EXPECT_TRUE(zeros == 0 || zeros == FRAMES_PER_CALL * 2) << "a call mixed sound and silence";
+        if (zeros == 0)
+            sound.insert(sound.end(), out.begin() + static_cast<long>(c),
+                         out.begin() + static_cast<long>(c + FRAMES_PER_CALL * 2));
+    }
+    return sound;
+}
+
+std::vector<int64_t> indexes_of(const std::vector<int16_t> &sound) {
+    std::vector<int64_t> k;
+    for (size_t i = 0; i + 1 < sound.size(); i += 2)
+        k.push_back(index_of(sound[i], sound[i + 1]));
+    return k;
+}
+
+void expect_run(const std::vector<int64_t> &k, int64_t first, int64_t count) {
+    ASSERT_EQ(static_cast<int64_t>(k.size()), count);
+    for (int64_t i = 0; i < count; i++)
+        ASSERT_EQ(k[static_cast<size_t>(i)], first + i) << "at played frame " << i;
+}
+
+}  // namespace
+
+TEST(AudioRing, FullBuffersPlayOnceInOrderAndPartialOnesWait) {
+    Ring ring;
+    std::vector<int16_t> out;
+    // The buffer being played cannot be written: the first frames wait in the stage.
+    ring.write_frames(2 * BUFFER_FRAMES + 100);
+    EXPECT_EQ(ring.p->fill[0], 0);
+    ring.play(40, &out);  // leaves buffer 0; the writer may use it from now on
+    ring.play_and_write(32 * 12, &out);
+    std::vector<int64_t> k = indexes_of(sound_of(out));
+    // Two full buffers were heard, once each, however long the ring kept turning; the
+    // 100 frames of the partial buffer are never played from a buffer that is not full.
+    expect_run(k, 0, 2 * BUFFER_FRAMES);
+    out.clear();
+    ring.write_frames(BUFFER_FRAMES - 100);
+    ring.play_and_write(32 * 8, &out);
+    expect_run(indexes_of(sound_of(out)), 2 * BUFFER_FRAMES, BUFFER_FRAMES);
+}
+
+TEST(AudioRing, WriterNeverWaitsForAPlayerThatStopped) {
+    Ring ring;
+    std::vector<int16_t> out;
+    ring.play(33, &out);  // now on buffer 1, and then the player stops
+    // Written as the decoder does, only when there is room: buffer 0 takes one frame of
+    // 1152, the next one would reach into buffer 1, which is being played.
+    int written = 0;
+    for (int i = 0; i < 50; i++) {
+        if (audiooutput_can_write(ring.a, 1152)) {
+            ring.write_frames(1152);
+            written += 1152;
+        }
+    }
+    EXPECT_EQ(written, 1152);
+    EXPECT_EQ(audiooutput_can_write(ring.a, 1152), 0);
+    // A write that comes anyway returns at once; its frames wait and are not lost.
+    ring.write_frames(1152);
+    out.clear();
+    ring.play_and_write(32 * 8, &out);
+    expect_run(indexes_of(sound_of(out)), 0, BUFFER_FRAMES);
+    // A flush does not wait for the held buffer either, and what it discarded stays unheard.
+    ring.write_frames(2 * BUFFER_FRAMES);
+    audiooutput_flush(ring.a);
+    out.clear();
+    ring.play_and_write(32 * 8, &out);
+    EXPECT_TRUE(sound_of(out).empty()) << "flushed sound was played";
+}
+
+TEST(AudioRing, FlushDropsTheBufferBeingPlayed) {
+    Ring ring;
+    std::vector<int16_t> out;
+    ring.write_frames(3 * BUFFER_FRAMES);
+    // Silence through buffers 0..3 while the stage moves into 0, 1 and 2.
+    ring.play_and_write(4 * 32, &out);
+    EXPECT_TRUE(sound_of(out).empty());
+    out.clear();
+    ring.play(10, &out);  // now 640 frames into buffer 0, which is full
+    EXPECT_EQ(indexes_of(sound_of(out)).size(), 640u);
+    audiooutput_flush(ring.a);
+    out.clear();
+    ring.play(32 * 8, &out);
+    EXPECT_TRUE(sound_of(out).empty()) << "the rest of the held buffer or a queued one played";
+    // Writing after the flush starts from an empty buffer and plays in order.
+    const int64_t first = ring.next;
+    ring.write_frames(2 * BUFFER_FRAMES);
+    out.clear();
+    ring.play_and_write(32 * 12, &out);
+    expect_run(indexes_of(sound_of(out)), first, 2 * BUFFER_FRAMES);
+}
+
+TEST(AudioRing, VolumeBalanceAndMonoConversion) {
+    struct Case {
+        int volume, balance;
+        int16_t l, r;
+        int16_t want_l, want_r;
+    };
+    const Case cases[] = {
+        {50, 0, -3, 3, -1, 1},                  // halved, truncated toward zero
+        {100, 100, 1000, 3000, 0, 2000},        // right carries the average
+        {100, -100, 1000, 3000, 2000, 0},       // left carries the average
+        {100, 1, 1000, 3000, 990, 2980},        // (100*3000 + 1000) / 101
+        {100, -1, 1000, 3000, 1019, 2970},      // (100*1000 + 3000) / 101
+        {200, 0, 20000, -20000, 32767, -32768}, // saturates instead of wrapping
+        {80, 50, 1000, -1000, 400, -266},       // 800*50/100; (100*-800 + 50*800)/150
+    };
+    for (const Case &c : cases) {
+        Ring ring;
+        ring.p->volume = c.volume;
+        ring.p->balance = c.balance;
+        ring.play(33, nullptr);
+        std::vector<int16_t> s;
+        for (int i = 0; i < BUFFER_FRAMES; i++) {
+            s.push_back(c.l);
+            s.push_back(c.r);
+        }
+        ring.write_raw(s, 2);
+        std::vector<int16_t> out;
+        ring.play(32 * 4, &out);
+        std::vector<int16_t> sound;
+        for (size_t i = 0; i < out.size(); i += 2)
+            if (out[i] != 0 || out[i + 1] != 0) {
+                sound.push_back(out[i]);
+                sound.push_back(out[i + 1]);
+            }
+        ASSERT_EQ(sound.size(), 2u * BUFFER_FRAMES) << "volume " << c.volume << " balance " << c.balance;
+        EXPECT_EQ(sound[0], c.want_l) << "volume " << c.volume << " balance " << c.balance;
+        EXPECT_EQ(sound[1], c.want_r) << "volume " << c.volume << " balance " << c.balance;
+    }
+
+    // A mono frame of 1152 samples becomes 1152 stereo frames with both channels equal.
+    Ring ring;
+    ring.p->cur_channels = 1;
+    ring.play(33, nullptr);
+    std::vector<int16_t> mono;
+    for (int i = 0; i < 2 * 1152; i++)
+        mono.push_back(static_cast<int16_t>(i + 1));
+    ring.write_raw(std::vector<int16_t>(mono.begin(), mono.begin() + 1152), 1);
+    ring.write_raw(std::vector<int16_t>(mono.begin() + 1152, mono.end()), 1);
+    std::vector<int16_t> out;
+    ring.play(32 * 4, &out);
+    std::vector<int16_t> sound = sound_of(out);
+    ASSERT_EQ(sound.size(), 2u * BUFFER_FRAMES);
+    for (int i = 0; i < BUFFER_FRAMES; i++) {
+        ASSERT_EQ(sound[2 * i], i + 1);
+        ASSERT_EQ(sound[2 * i + 1], i + 1);
+    }
+}
+
+TEST(AudioRing, NoStreamDropsFramesAtOnce) {
+    tHandleAudioOutput *a = static_cast<tHandleAudioOutput *>(calloc(1, sizeof(tHandleAudioOutput)));
+    audiooutput_init(a, nullptr);
+    // Never initialised PortAudio: the stream cannot open, nothing must wait for it.
+    std::vector<int16_t> s(2 * 1152, 7);
+    tPcmChunk c{reinterpret_cast<unsigned char *>(s.data()), 2 * 2 * 1152, 2, 44100, SAMPLE_FORMAT_S16};
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 20; i++) {
+        EXPECT_EQ(audiooutput_can_write(a, 1152), 1);
+        audiooutput_write(a, &c);
+    }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "Unable to open audio. Sorry. Portaudio Error:-10000\n") << "retried per frame";
+    EXPECT_EQ(a->portaudio.dropped_frames, 20 * 1152);
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++)
+        EXPECT_EQ(a->portaudio.fill[i], 0);
+    free(a->portaudio.params);
+    free(a);
+}
+
+// Writer here, callback on its own thread, flushes in between: what is heard is always
+// whole buffers in increasing order, each at most once (and the run is clean under TSan).
+TEST(AudioRing, ConcurrentWriterPlayerAndFlushes) {
+    Ring ring;
+    std::atomic<bool> stop{false};
+    std::vector<int16_t> out;
+    out.reserve(1 << 22);
+    std::thread player([&] {
+        std::vector<int16_t> buf(FRAMES_PER_CALL * 2);
+        while (!stop.load()) {
+            portaudio_callback(nullptr, buf.data(), FRAMES_PER_CALL, nullptr, 0, ring.p);
+            if (out.size() < (1u << 22))
+                out.insert(out.end(), buf.begin(), buf.end());
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int chunks = 0;
+    int flushes = 0;
+    while (chunks < 400 && std::chrono::steady_clock::now() < deadline) {
+        if (audiooutput_can_write(ring.a, 1152)) {
+            ring.write_frames(1152);
+            chunks++;
+            if (chunks % 97 == 0) {
+                audiooutput_flush(ring.a);
+                flushes++;
+            }
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop = true;
+    player.join();
+    EXPECT_EQ(chunks, 400) << "the writer was starved";
+    EXPECT_EQ(flushes, 4);
+    const std::vector<int64_t> k = indexes_of(sound_of(out));
+    ASSERT_FALSE(k.empty());
+    // Sound comes in runs of whole buffers; within and across runs it only moves forward.
+    for (size_t i = 1; i < k.size(); i++)
+        ASSERT_GT(k[i], k[i - 1]) << "repeated or reordered at " << i;
+    // Only a flush cuts a buffer short (the one being played when it came).
+    size_t run = 1;
+    int cut = 0;
+    for (size_t i = 1; i <= k.size(); i++) {
+        if (i < k.size() && k[i] == k[i - 1] + 1) {
+            run++;
+            continue;
+        }
+        cut += run % BUFFER_FRAMES != 0;
+        run = 1;
+    }
+    EXPECT_LE(cut, flushes);
+    // Without a flush nothing is lost: the frames before the first flush are all heard
+    // except those still queued when it came (at most the stage and the ring).
+    EXPECT_GT(static_cast<int64_t>(k.size()), 400 * 1152 - 5 * (4 * BUFFER_FRAMES + 2304));
+}
