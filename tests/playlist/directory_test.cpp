@@ -32,7 +32,7 @@ TEST(PlaylistDirectory, TakesRegularFilesEndingInMp3AnyCaseInListingOrder) {
     auto p = make_store();
     for (const char *name : {"a.MP3", "b.mP3", "c.mp3", "d.mp4", "e.MP3.bak", ".mp3", "mp3", "x.mp", "y.MP3x",
                              "z.mp3 ", "k.Mp3", "\xff\xfe.mp3"}) {
-        write_file(t / name, "not really audio");
+        ASSERT_TRUE(write_file(t / name, "not really audio"));
     }
     ASSERT_EQ(mkdir((t / "f.mp3").c_str(), 0700), 0);
     ASSERT_EQ(symlink((t / "c.mp3").c_str(), (t / "g.mp3").c_str()), 0);
@@ -65,14 +65,14 @@ TEST(PlaylistDirectory, PathsLongerThanAnEntryAreCut) {
         dir += "/" + std::string(std::min<size_t>(200, 1010 - dir.size()), 'n');
         ASSERT_EQ(mkdir(dir.c_str(), 0700), 0) << dir.size();
     }
-    write_file(dir + "/a-rather-long-song-name.mp3", "x");
+    ASSERT_TRUE(write_file(dir + "/a-rather-long-song-name.mp3", "x"));
     ASSERT_EQ(playlist_add_directory(p.get(), dir.c_str()), 0);
     ASSERT_EQ(p->count, 1);
     EXPECT_EQ(std::string(p->entries[0].path), (dir + "/a-rather-long-song-name.mp3").substr(0, 1023));
 }
 
 TEST(PlaylistDirectory, TwentyThousandFilesFillTheStoreAndStop) {
-    TempDir t;
+    ScratchDir t;
     auto p = make_store();
     for (int i = 0; i < 20000; i++) {
         FILE *f = fopen((t / ("s" + std::to_string(i) + ".mp3")).c_str(), "w");

@@ -37,7 +37,7 @@ protected:
         ASSERT_FALSE(tmp.path().empty());
     }
     Paths read(const std::string &bytes, const std::string &name = "list.m3u") {
-        write_file(tmp / name, bytes);
+        EXPECT_TRUE(write_file(tmp / name, bytes));
         EXPECT_EQ(playlist_read_m3u(p.get(), (tmp / name).c_str()), 0);
         return paths_of(p.get());
     }
@@ -70,7 +70,7 @@ TEST_F(M3u, ReadingReplacesTheListAndResetsCurrent) {
 }
 
 TEST_F(M3u, PlaylistWithoutDirectoryPartTakesRelativeLinesUnchanged) {
-    write_file(tmp / "list.m3u", "b.mp3\n/abs.mp3\n");
+    ASSERT_TRUE(write_file(tmp / "list.m3u", "b.mp3\n/abs.mp3\n"));
     InDirectory in(tmp.path());
     ASSERT_TRUE(in.ok());
     ASSERT_EQ(playlist_read_m3u(p.get(), "list.m3u"), 0);
@@ -147,7 +147,7 @@ TEST_F(M3u, FilesThatCannotBeOpenedOrWrittenReportFailure) {
 }
 
 TEST_F(M3u, CommandLineOption) {
-    write_file(tmp / "opt.m3u", "/o.mp3\n");
+    ASSERT_TRUE(write_file(tmp / "opt.m3u", "/o.mp3\n"));
     EXPECT_EQ(playlist_parse_option(p.get(), ("--playlist.m3u=" + (tmp / "opt.m3u")).c_str()), 0);
     EXPECT_EQ(paths_of(p.get()), (Paths{"/o.mp3"}));
     EXPECT_EQ(playlist_parse_option(p.get(), ("--playlist.m3u=" + (tmp / "none.m3u")).c_str()), -1);

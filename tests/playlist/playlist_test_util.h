@@ -1,18 +1,19 @@
-// Helpers for the playlist tests: a heap store, a temporary directory, file writing.
+// Helpers for the playlist tests: a store on the heap, adding and listing paths.
 #pragma once
 
-#include <ftw.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "playlist/playlist.h"
+#include "support/harness.h"
 
 struct tFreeDeleter {
     void operator()(void *p) const { free(p); }
@@ -38,44 +39,29 @@ inline std::vector<std::string> paths_of(const tHandlePlaylist *p) {
     return v;
 }
 
-class TempDir {
+
+// A temporary directory for tens of thousands of files: creating them is slow on some
+// disks, so a memory file system is used where there is one.
+class ScratchDir {
 public:
-    TempDir() {
-        std::string t = std::string(getenv("TMPDIR") != nullptr ? getenv("TMPDIR") : "/tmp") + "/ravlox-pl.XXXXXX";
-        std::vector<char> buf(t.begin(), t.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-    }
-    ~TempDir() {
-        if (!path_.empty()) {
-            nftw(
-                path_.c_str(), [](const char *f, const struct stat *, int, struct FTW *) { return remove(f); }, 16,
-                FTW_DEPTH | FTW_PHYS);
+    ScratchDir() {
+        std::string t = "/dev/shm/ravlox-pl-XXXXXX";
+        if (access("/dev/shm", W_OK) == 0 && mkdtemp(t.data()) != nullptr) {
+            path_ = t;
+        } else {
+            fallback_.emplace("ravlox-pl");
+            path_ = fallback_->path();
         }
     }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
+    ~ScratchDir() {
+        if (!fallback_ && !path_.empty()) remove_tree(path_);
+    }
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
     const std::string &path() const { return path_; }
     std::string operator/(const std::string &name) const { return path_ + "/" + name; }
 
 private:
+    std::optional<TempDir> fallback_;
     std::string path_;
 };
-
-inline void write_file(const std::string &path, const std::string &bytes) {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    fclose(f);
-}
-
-inline std::string read_file(const std::string &path) {
-    std::string s;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return s;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
