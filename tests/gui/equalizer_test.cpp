@@ -14,6 +14,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <cstdlib>
+#include <climits>
 #include <thread>
 #include <vector>
 
@@ -389,6 +391,106 @@ TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
     EXPECT_TRUE(x_.wait_window_gone("ravlox equalizer", milliseconds(5000)));
     EXPECT_TRUE(wait_until(
         [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
+    EXPECT_TRUE(p_->running());
+}
+
+
+// Presets go through the PRESETS pop-up and a file chooser driven from the keyboard.
+class EqualizerPresets : public Equalizer {
+protected:
+    // Opens the chooser of the pop-up's first ("Save") or second ("Load") item and
+    // accepts `path` in it; with an empty path the chooser is cancelled.
+    void choose(bool load, const std::string &path) {
+        const char *title = load ? "Load presets" : "Save presets";
+        ASSERT_TRUE(x_.click(win_, 230, 24));
+        std::this_thread::sleep_for(milliseconds(500));
+        ASSERT_TRUE(x_.xdotool({"key", load ? "Down" : "Return"}).exited_with(0));
+        if (load) {
+            ASSERT_TRUE(x_.xdotool({"key", "Return"}).exited_with(0));
+        }
+        auto dialog = x_.wait_window(title);
+        ASSERT_TRUE(dialog.has_value()) << p_->out() << p_->err();
+        if (path.empty()) {
+            ASSERT_TRUE(x_.key(*dialog, "Escape"));
+        } else {
+            ASSERT_TRUE(x_.type(*dialog, path));
+            std::this_thread::sleep_for(milliseconds(200));
+            ASSERT_TRUE(x_.key(*dialog, "Return"));
+        }
+        ASSERT_TRUE(x_.wait_window_gone(title, milliseconds(5000)));
+    }
+
+    std::array<int, 11> bars() const {
+        auto c = config();
+        std::array<int, 11> out{};
+        for (int i = 0; i < 11; ++i) out[i] = atoi(c[bar_key(i)].c_str());
+        return out;
+    }
+
+    bool wait_bars(const std::array<int, 11> &expected) {
+        return wait_until([&] { return bars() == expected; });
+    }
+
+    static std::string raw(const std::vector<int32_t> &values) {
+        return std::string(reinterpret_cast<const char *>(values.data()), values.size() * 4);
+    }
+};
+
+TEST_F(EqualizerPresets, SaveWritesTheElevenValuesInIndexOrder) {
+    const std::array<int, 11> values = {-100, -7, 0, 3, 50, 99, 100, -1, 12, 42, -64};
+    start(bars_config(values));
+    const std::string file = dir_ / "saved.eqf";
+    choose(false, file);
+    ASSERT_TRUE(wait_until([&] { return file_size(file) == 44; }));
+    EXPECT_EQ(read_file(file), raw(std::vector<int32_t>(values.begin(), values.end())));
+
+    // Loading it back after a change restores every value, the preamp included.
+    ASSERT_TRUE(x_.click(win_, 50, 40));
+    ASSERT_TRUE(wait_config("bar01", "100"));
+    choose(true, file);
+    EXPECT_TRUE(wait_bars(values));
+}
+
+TEST_F(EqualizerPresets, CancelledSaveWritesNothing) {
+    start(bars_config({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    choose(false, "");
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(list_dir(dir_.path()), std::vector<std::string>{"data"});
+    EXPECT_TRUE(p_->running());
+}
+
+TEST_F(EqualizerPresets, LoadSetsWhatTheFileHoldsClampedToTheRange) {
+    start(bars_config({5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5}, "equalizer=ON\n"));
+    const std::string full = dir_ / "full.eqf";
+    ASSERT_TRUE(write_file(full, raw({-90, -70, -50, -30, -10, 0, 10, 30, 50, 70, 90})));
+    choose(true, full);
+    EXPECT_TRUE(wait_bars({-90, -70, -50, -30, -10, 0, 10, 30, 50, 70, 90}));
+
+    // Twenty bytes and two stray ones: five values, the rest stays.
+    const std::string part = dir_ / "part.eqf";
+    ASSERT_TRUE(write_file(part, raw({1, 2, 3, 4, 5}) + std::string("\x7f\x7f", 2)));
+    choose(true, part);
+    EXPECT_TRUE(wait_bars({1, 2, 3, 4, 5, 0, 10, 30, 50, 70, 90}));
+
+    // Raw bytes from anywhere: huge values end at the range's edges.
+    const std::string huge = dir_ / "huge.eqf";
+    ASSERT_TRUE(write_file(huge, raw({INT32_MAX, INT32_MIN, 101, -101, 1000000, -1000000, 100,
+                                      -100, 0x7f7f7f7f, -2, 2, 555})));
+    choose(true, huge);
+    EXPECT_TRUE(wait_bars({100, -100, 100, -100, 100, -100, 100, -100, 100, -2, 2}));
+    {
+        SCOPED_TRACE("drawn at the edges");
+        const Image img = shot();
+        expect_slider(img, 0, 130, 38);
+        expect_slider(img, 1, 100, 90);
+    }
+    // A preset holds no switch: the equalizer stays on.
+    EXPECT_EQ(config()["equalizer"], "ON");
+
+    // A file that does not open changes nothing.
+    choose(true, dir_ / "missing.eqf");
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(bars(), (std::array<int, 11>{100, -100, 100, -100, 100, -100, 100, -100, 100, -2, 2}));
     EXPECT_TRUE(p_->running());
 }
 
