@@ -109,6 +109,9 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
 #endif
     d->stream.mh = mpg123_new(nullptr, &err);
     d->stream.is_open = 0;
+    // A file that does not open fails without a message of the library's own.
+    if (d->stream.mh)
+        mpg123_param(d->stream.mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
     const int32_t result = (err != MPG123_OK || d->stream.mh == nullptr) ? -1 : 0;
     pthread_mutex_init(&d->mutex, nullptr);
     g_timeout_add(DECODER_TICK_MS, decoder_tick, d);
