@@ -1,0 +1,162 @@
+// Running the real program with the playlist window shown, a chosen theme and playlist, and
+// reading its window back from the virtual display.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/harness.h"
+#include "theme/catalogue.h"
+
+namespace plwin {
+
+constexpr const char *TITLE = "ravlox playlist";
+// Where the playlist window is moved, clear of the main window at (0, 0).
+constexpr int WINDOW_X = 0;
+constexpr int WINDOW_Y = 240;
+
+inline void pause_ms(int ms) { std::this_thread::sleep_for(milliseconds(ms)); }
+
+struct PlaylistSetup {
+    int rows = 2;
+    int columns = 11;
+    int scale = 1;
+    int showfull = 1;
+    std::vector<std::string> entries; // written to an M3U file, one line each
+    std::string pledit;               // replaces the template's PLEDIT.TXT when not empty
+    AlsaConfig alsa = AlsaConfig::NoDevice;
+};
+
+// One program run: a data directory whose theme folder holds the template theme, the given
+// playlist window configuration, and the playlist window shown and moved to WINDOW_X/Y.
+class PlaylistRun {
+public:
+    TempDir dir{"ravlox-plwin"};
+    std::string data;
+    std::string capture;
+    Xvfb x;
+    std::unique_ptr<ProgramProcess> process;
+    std::string window;
+    std::string main_window;
+    Image sheet; // the template's PLEDIT.BMP
+
+    bool start(const PlaylistSetup &s) {
+        data = dir / "data";
+        capture = dir / "capture.raw";
+        const std::string theme = data + "/theme";
+        std::error_code ec;
+        std::filesystem::create_directories(theme, ec);
+        if (!x.ok() || ec)
+            return fail("no display or data directory");
+        ProgramResult dump = run_program({"--gui.theme.dumptemplate=" + theme + "/"});
+        if (!dump.exited_with(0))
+            return fail("template not written");
+        sheet = Image::load(theme + "/PLEDIT.BMP");
+        if (sheet.empty())
+            return fail("template PLEDIT.BMP unreadable");
+        if (!s.pledit.empty() && !write_file(theme + "/PLEDIT.TXT", s.pledit))
+            return fail("PLEDIT.TXT");
+        write_file(data + "/gui.config",
+                   "scalefactor=" + std::to_string(s.scale) + "\nshowplaylist=TRUE\n");
+        write_file(data + "/playlist.config", "rows=" + std::to_string(s.rows) +
+                                                  "\ncolumns=" + std::to_string(s.columns) +
+                                                  "\nshowfull=" + std::to_string(s.showfull) +
+                                                  "\n");
+        ProgramOptions o;
+        o.data_dir = data;
+        o.display = x.display();
+        o.alsa = s.alsa;
+        o.capture_file = capture;
+        if (!s.entries.empty()) {
+            std::string m3u;
+            for (const std::string &e : s.entries)
+                m3u += e + "\n";
+            write_file(dir / "list.m3u", m3u);
+            o.args.push_back("--playlist.m3u=" + (dir / "list.m3u"));
+        }
+        process = std::make_unique<ProgramProcess>(o);
+        auto w = x.wait_window(TITLE);
+        if (!w)
+            return fail("no playlist window");
+        window = *w;
+        auto m = x.wait_window("ravlox main");
+        if (m)
+            main_window = *m;
+        x.xdotool({"windowmove", window, std::to_string(WINDOW_X), std::to_string(WINDOW_Y)});
+        return settle();
+    }
+
+    // Waits until the window stands where it was put and two screenshots agree.
+    bool settle() {
+        Image last;
+        for (int i = 0; i < 60; i++) {
+            pause_ms(60);
+            auto g = x.window_geometry(window);
+            if (!g || g->x != WINDOW_X || g->y != WINDOW_Y)
+                continue;
+            Image now = x.screenshot(window);
+            if (!now.empty() && now.width == last.width && now.height == last.height &&
+                now.rgb == last.rgb)
+                return true;
+            last = std::move(now);
+        }
+        return fail("window did not settle");
+    }
+
+    Image shot() {
+        settle();
+        return x.screenshot(window);
+    }
+
+    Geometry geometry() {
+        auto g = x.window_geometry(window);
+        return g ? *g : Geometry{};
+    }
+
+    // Pixel of the template sheet inside element `id`'s source rectangle.
+    Rgb sheet_pixel(int id, int dx, int dy) const {
+        const tThemeElement &e = THEME_ELEMENTS[id];
+        return sheet.pixel(e.source_x + dx, e.source_y + dy);
+    }
+
+    // Number of pixels of element `id` (or its sub-rectangle) that differ between the window
+    // image at (x, y) and the sheet.
+    int element_mismatches(const Image &img, int id, int x, int y, int dx0 = 0, int dy0 = 0,
+                           int w = -1, int h = -1) const {
+        const tThemeElement &e = THEME_ELEMENTS[id];
+        if (w < 0)
+            w = e.width - dx0;
+        if (h < 0)
+            h = e.height - dy0;
+        int bad = 0;
+        for (int dy = dy0; dy < dy0 + h; dy++)
+            for (int dx = dx0; dx < dx0 + w; dx++)
+                if (!(img.pixel(x + dx, y + dy) == sheet_pixel(id, dx, dy)))
+                    bad++;
+        return bad;
+    }
+
+    std::string log() const {
+        return process ? "stdout:\n" + process->out() + "\nstderr:\n" + process->err() : "";
+    }
+
+    std::string why;
+
+private:
+    bool fail(const std::string &reason) {
+        why = reason + "\n" + log();
+        return false;
+    }
+};
+
+// Saves the image beside the test binary's working directory for looking at failures.
+inline void keep(const Image &img, const std::string &name) {
+    img.save_png("/tmp/" + name + ".png");
+}
+
+} // namespace plwin
