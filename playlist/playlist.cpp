@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,23 +39,49 @@ bool playlist_directory(const char *path, char (&dir)[PATH_SIZE]) {
     return true;
 }
 
+// Text fields of an entry are kept zero after their terminator (every way in makes
+// them so), so an entry moves with the bytes its texts use rather than all 1.3 KB,
+// and the result is byte for byte that of copying the whole record.
+constexpr size_t TEXT_END = offsetof(tSongInfo, title) + sizeof(tSongInfo::title);
+static_assert(offsetof(tSongInfo, path) == 0 && offsetof(tSongInfo, title) == sizeof(tSongInfo::path));
+
+void move_text(char *dst, const char *src, size_t size) {
+    size_t n = strnlen(src, size - 1);
+    size_t old = strnlen(dst, size - 1);
+    memcpy(dst, src, n);
+    if (old > n) memset(dst + n, 0, old - n);
+    dst[n] = '\0';
+}
+
+void move_entry(tSongInfo *dst, const tSongInfo *src) {
+    move_text(dst->path, src->path, sizeof dst->path);
+    move_text(dst->title, src->title, sizeof dst->title);
+    memcpy(reinterpret_cast<char *>(dst) + TEXT_END, reinterpret_cast<const char *>(src) + TEXT_END,
+           sizeof(tSongInfo) - TEXT_END);
+}
+
+void clear_after_terminator(char *text, size_t size) {
+    size_t n = strnlen(text, size - 1);
+    memset(text + n, 0, size - n);
+}
+
 // Rearranges the entries so that position i receives the entry that was at source[i].
-// Each record moves once (plus one per cycle), instead of once per exchange.
+// Each entry moves once (plus one per cycle), instead of once per exchange.
 // Marks stay with their positions. source is consumed.
 void apply_permutation(tHandlePlaylist *p, int32_t *source) {
     static tSongInfo hold;  // main thread only; keeps 1.3 KB off the stack
     for (int32_t start = 0; start < p->count; start++) {
         if (source[start] == start) continue;
-        memcpy(&hold, &p->entries[start], sizeof hold);
+        move_entry(&hold, &p->entries[start]);
         int32_t j = start;
         for (;;) {
             int32_t k = source[j];
             source[j] = j;
             if (k == start) {
-                memcpy(&p->entries[j], &hold, sizeof hold);
+                move_entry(&p->entries[j], &hold);
                 break;
             }
-            memcpy(&p->entries[j], &p->entries[k], sizeof hold);
+            move_entry(&p->entries[j], &p->entries[k]);
             j = k;
         }
     }
@@ -90,9 +117,11 @@ int32_t playlist_clear(tHandlePlaylist *p) {
 int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
     if (entry == nullptr) return -1;
     if (p->count < PLAYLIST_CAPACITY) {
-        memcpy(&p->entries[p->count], entry, sizeof *entry);
-        // A caller's unterminated path must not run past the record.
-        p->entries[p->count].path[PATH_SIZE - 1] = '\0';
+        tSongInfo *e = &p->entries[p->count];
+        memcpy(e, entry, sizeof *entry);
+        // Terminates a caller's unterminated texts and clears what follows them.
+        clear_after_terminator(e->path, sizeof e->path);
+        clear_after_terminator(e->title, sizeof e->title);
         p->selected[p->count] = 0;
         p->count++;
     }
@@ -306,7 +335,7 @@ int32_t playlist_remove_selected(tHandlePlaylist *p) {
             continue;
         }
         if (kept != r) {
-            memcpy(&p->entries[kept], &p->entries[r], sizeof(tSongInfo));
+            move_entry(&p->entries[kept], &p->entries[r]);
             p->selected[kept] = p->selected[r];
         }
         kept++;

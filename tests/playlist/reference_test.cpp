@@ -16,7 +16,7 @@ struct Case {
     unsigned seed;
 };
 
-// Random paths of 1..120 bytes from a small alphabet (upper, lower, high bytes) so that
+// Random paths of 1..120 bytes, now and then up to 1023, from a small alphabet (upper, lower, high bytes) so that
 // prefixes are shared, plus repeated paths drawn from a small pool.
 void fill_random(tHandlePlaylist *p, const Case &c) {
     std::mt19937 gen(c.seed);
@@ -28,7 +28,7 @@ void fill_random(tHandlePlaylist *p, const Case &c) {
         if (gen() % 4 == 0) {
             s = pool[gen() % pool.size()];
         } else {
-            int len = 1 + static_cast<int>(gen() % 120);
+            int len = 1 + static_cast<int>(gen() % (gen() % 16 == 0 ? 1023 : 120));
             for (int k = 0; k < len; k++) s.push_back(alphabet[gen() % (sizeof alphabet - 1)]);
         }
         add_path(p, s);

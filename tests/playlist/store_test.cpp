@@ -1,5 +1,6 @@
 // The store's own operations: adding, capacity, entries, marks, reordering and removal.
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,29 @@ TEST(PlaylistStore, AddCopiesTheRecordUnselectedAndTerminatesItsPath) {
     EXPECT_EQ(strlen(out.path), 1023u);
     EXPECT_EQ(playlist_add(p.get(), nullptr), -1);
     EXPECT_EQ(p->count, 1);
+
+    // Bytes after a text's terminator are not kept, so moving entries around cannot
+    // leave one path's tail behind another's.
+    auto q = make_store();
+    tSongInfo g;
+    memset(&g, 'g', sizeof g);
+    memcpy(g.path, "/short.mp3", 11);
+    memcpy(g.title, "T", 2);
+    g.length = 42;
+    playlist_add(q.get(), &g);
+    add_path(q.get(), "/" + std::string(900, 'L'));
+    playlist_sort_reverse(q.get());
+    tSongInfo want{};
+    memcpy(want.path, "/short.mp3", 11);
+    memcpy(want.title, "T", 2);
+    memset(reinterpret_cast<char *>(&want) + offsetof(tSongInfo, length), 'g',
+           sizeof want - offsetof(tSongInfo, length));
+    want.length = 42;
+    ASSERT_EQ(playlist_get_entry(q.get(), 1, &out, nullptr), 0);
+    EXPECT_EQ(memcmp(&out, &want, sizeof out), 0);
+    ASSERT_EQ(playlist_get_entry(q.get(), 0, &out, nullptr), 0);
+    EXPECT_EQ(std::string(out.path), "/" + std::string(900, 'L'));
+    EXPECT_EQ(out.path[902], '\0');
 }
 
 TEST(PlaylistStore, GetEntryOutOfRangeGivesZeroRecordAndLeavesMarkAlone) {
