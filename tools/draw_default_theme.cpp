@@ -617,7 +617,9 @@ void draw_balance(Canvas &c)
         Rgb fill = mix(SHADOW, ORANGE, k / 27.0);
         c.fill(x0, r.y + 4, x1 - x0 + 1, 5, DARK);
         c.fill(mid - reach, r.y + 5, 2 * reach + 1, 3, fill);
-        c.vline(mid, r.y + 2, 9, INK);
+        // Centre ticks above and below the groove.
+        c.vline(mid, r.y + 1, 3, INK);
+        c.vline(mid, r.y + 9, 2, INK);
         c.hline(x0, r.y + 11, x1 - x0 + 1, LIGHT);
         c.unlimit();
     }
