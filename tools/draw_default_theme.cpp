@@ -1,6 +1,6 @@
 // Draws the default theme: the 14 bitmaps (every sprite in the rectangle the
 // catalogue gives it), PLEDIT.TXT, VISCOLOR.TXT and the licence text.
-// Run by hand: draw_default_theme [OUTPUT_DIRECTORY] (default theme/default).
+// Run by hand: draw_default_theme [OUTPUT_DIRECTORY] (default: the source tree's theme/default).
 #include "theme/catalogue.h"
 
 #include <algorithm>
@@ -1128,7 +1128,11 @@ bool licence_txt(std::string *out)
 
 int main(int argc, char **argv)
 {
+#ifdef RAVLOX_DEFAULT_THEME_DIR
+    std::string dir = argc > 1 ? argv[1] : RAVLOX_DEFAULT_THEME_DIR;
+#else
     std::string dir = argc > 1 ? argv[1] : "theme/default";
+#endif
     struct Sheet {
         int bitmap;
         void (*draw)(Canvas &);

@@ -1,31 +1,41 @@
 // Build tool: packs the default theme's 17 files into the embedded archive
 // (a 24-byte directory entry per file, then the LZ streams) as a C++ source.
 // Usage: pack_theme THEME_DIRECTORY OUTPUT.cpp
+#include "theme/catalogue.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-struct tPackFile {
-    const char *name;
-    int width;   // expected bitmap size; 0 for the text files
-    int height;
-};
-
 // Byte-wise ascending by name, the order the archive keeps.
-constexpr tPackFile FILES[] = {
-    {"BALANCE.BMP", 68, 433},  {"CBUTTONS.BMP", 136, 36}, {"EQMAIN.BMP", 275, 315},
-    {"EQ_EX.BMP", 275, 82},    {"MAIN.BMP", 275, 116},    {"MONOSTER.BMP", 58, 24},
-    {"NUMBERS.BMP", 99, 13},   {"PLAYPAUS.BMP", 42, 9},   {"PLEDIT.BMP", 280, 186},
-    {"PLEDIT.TXT", 0, 0},      {"POSBAR.BMP", 307, 10},   {"SHUFREP.BMP", 92, 85},
-    {"TEXT.BMP", 155, 74},     {"TITLEBAR.BMP", 344, 87}, {"VISCOLOR.TXT", 0, 0},
-    {"VOLUME.BMP", 68, 433},   {"cc-0-10.txt", 0, 0},
+constexpr const char *FILES[] = {
+    "BALANCE.BMP", "CBUTTONS.BMP", "EQMAIN.BMP", "EQ_EX.BMP",  "MAIN.BMP",    "MONOSTER.BMP",
+    "NUMBERS.BMP", "PLAYPAUS.BMP", "PLEDIT.BMP", "PLEDIT.TXT", "POSBAR.BMP",  "SHUFREP.BMP",
+    "TEXT.BMP",    "TITLEBAR.BMP", "VISCOLOR.TXT", "VOLUME.BMP", "cc-0-10.txt",
 };
 constexpr int FILE_COUNT = sizeof FILES / sizeof FILES[0];
 static_assert(FILE_COUNT == 17);
+
+constexpr bool names_ascend()
+{
+    for (int k = 1; k < FILE_COUNT; ++k)
+        if (std::string_view(FILES[k - 1]) >= std::string_view(FILES[k])) return false;
+    return true;
+}
+static_assert(names_ascend());
+
+// The catalogue's row for a bitmap file name, or nullptr for the text files.
+const tThemeBitmap *bitmap_named(const char *name)
+{
+    for (const tThemeBitmap &b : THEME_BITMAPS)
+        if (strcmp(b.name, name) == 0) return &b;
+    return nullptr;
+}
 
 constexpr int MAX_RUN = 127;
 constexpr int MAX_COPY = 32767;
@@ -197,18 +207,18 @@ int main(int argc, char **argv)
     std::vector<unsigned char> streams;
     size_t total = 0;
     size_t matches = 0;
-    for (const tPackFile &file : FILES) {
+    for (const char *name : FILES) {
         std::vector<unsigned char> data;
-        std::string path = std::string(argv[1]) + "/" + file.name;
+        std::string path = std::string(argv[1]) + "/" + name;
         if (!read_file(path, &data)) {
             fprintf(stderr, "pack_theme: cannot read %s\n", path.c_str());
             return 1;
         }
-        if (file.width > 0) {
-            size_t expect = 54 + size_t(file.height) * ((size_t(file.width) * 3 + 3) / 4 * 4);
+        if (const tThemeBitmap *b = bitmap_named(name)) {
+            size_t expect = 54 + size_t(b->height) * ((size_t(b->width) * 3 + 3) / 4 * 4);
             if (data.size() != expect || data[0] != 'B' || data[1] != 'M') {
-                fprintf(stderr, "pack_theme: %s has %zu bytes, not a %dx%d 24-bit bitmap of %zu\n",
-                        file.name, data.size(), file.width, file.height, expect);
+                fprintf(stderr, "pack_theme: %s has %zu bytes, not a %dx%d 24-bit bitmap of %zu\n", name,
+                        data.size(), b->width, b->height, expect);
                 return 1;
             }
         }
@@ -217,13 +227,13 @@ int main(int argc, char **argv)
         tEncoder encoder(data, packed);
         encoder.encode();
         if (decode(packed.data(), packed.size(), data.size()) != data) {
-            fprintf(stderr, "pack_theme: %s does not decode back to itself\n", file.name);
+            fprintf(stderr, "pack_theme: %s does not decode back to itself\n", name);
             return 1;
         }
         streams.insert(streams.end(), packed.begin(), packed.end());
-        unsigned char name[16] = {};
-        memcpy(name, file.name, strlen(file.name));
-        directory.insert(directory.end(), name, name + 16);
+        unsigned char entry_name[16] = {};
+        memcpy(entry_name, name, strlen(name));
+        directory.insert(directory.end(), entry_name, entry_name + 16);
         put_le32(&directory, uint32_t(data.size()));
         put_le32(&directory, uint32_t(offset));
         total += data.size();

@@ -10,16 +10,21 @@ foreach(_f ${RAVLOX_THEME_FILES})
 endforeach()
 
 add_executable(ravlox_pack_theme ${CMAKE_CURRENT_LIST_DIR}/pack_theme.cpp)
+target_include_directories(ravlox_pack_theme PRIVATE ${CMAKE_SOURCE_DIR})
 
 set(_theme_generated ${CMAKE_BINARY_DIR}/generated/default_theme_data.cpp)
 add_custom_command(
   OUTPUT ${_theme_generated}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
   COMMAND ravlox_pack_theme ${CMAKE_SOURCE_DIR}/theme/default ${_theme_generated}
-  DEPENDS ravlox_pack_theme ${_theme_inputs}
+  DEPENDS ravlox_pack_theme ${_theme_inputs} ${CMAKE_SOURCE_DIR}/theme/catalogue.h
   COMMENT "Packing the default theme"
   VERBATIM)
 list(APPEND RAVLOX_GENERATED_SOURCES ${_theme_generated})
 
 add_executable(ravlox_draw_default_theme EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/draw_default_theme.cpp)
 target_include_directories(ravlox_draw_default_theme PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(ravlox_draw_default_theme PRIVATE
+  RAVLOX_DEFAULT_THEME_DIR="${CMAKE_SOURCE_DIR}/theme/default")
+# Regenerate the art:
+#   cmake --build BUILD --target ravlox_draw_default_theme && BUILD/ravlox_draw_default_theme
