@@ -2,7 +2,6 @@
 // sample text files.
 #include "theme/template.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -52,6 +51,41 @@ FILE *create_text_file(const char *directory, const char *name) {
     return f;
 }
 
+// Writes an RGBA buffer as an uncompressed 24-bit bottom-up BMP. Written here rather than with the
+// image library's saver, which leaves row padding uninitialised, so that two writes give
+// identical files.
+void save_bmp24(const char *path, const uint8_t *rgba, int w, int h) {
+    const size_t row = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+    const size_t image_size = row * static_cast<size_t>(h);
+    std::vector<uint8_t> out(54 + image_size, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>((v >> (8 * i)) & 255);
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, static_cast<uint32_t>(out.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(w));
+    put32(22, static_cast<uint32_t>(h));
+    out[26] = 1;
+    out[28] = 24;
+    put32(34, static_cast<uint32_t>(image_size));
+    for (int y = 0; y < h; ++y) {
+        const uint8_t *s = rgba + static_cast<size_t>(y) * w * 4;
+        uint8_t *d = out.data() + 54 + static_cast<size_t>(h - 1 - y) * row;
+        for (int x = 0; x < w; ++x, s += 4, d += 3) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+        }
+    }
+    FILE *f = fopen(path, "wb");
+    if (f == nullptr) return;
+    fwrite(out.data(), 1, out.size(), f);
+    fclose(f);
+}
+
 }  // namespace
 
 int32_t theme_write_template(const char *directory) {
@@ -77,7 +111,7 @@ int32_t theme_write_template(const char *directory) {
     }
     fclose(f);
 
-    std::vector<guint8> pixels(largest_bitmap_pixels() * 4);
+    std::vector<uint8_t> pixels(largest_bitmap_pixels() * 4);
     for (const tThemeBitmap &b : THEME_BITMAPS) {
         const int w = b.width, h = b.height;
         const size_t stride = static_cast<size_t>(w) * 4;
@@ -93,21 +127,17 @@ int32_t theme_write_template(const char *directory) {
             ++count;
             // Bits 0-7 are red, 8-15 green, 16-23 blue, 24-31 alpha.
             const uint32_t p = PALETTE[static_cast<size_t>(e.id) % PALETTE.size()];
-            const guint8 px[4] = {static_cast<guint8>(p & 255), static_cast<guint8>((p >> 8) & 255),
-                                  static_cast<guint8>((p >> 16) & 255),
-                                  static_cast<guint8>((p >> 24) & 255)};
+            const uint8_t px[4] = {static_cast<uint8_t>(p & 255), static_cast<uint8_t>((p >> 8) & 255),
+                                  static_cast<uint8_t>((p >> 16) & 255),
+                                  static_cast<uint8_t>((p >> 24) & 255)};
             for (int y = std::max(e.source_y, 0); y < std::min(e.source_y + e.height, h); ++y)
                 for (int x = std::max(e.source_x, 0); x < std::min(e.source_x + e.width, w); ++x)
                     memcpy(&pixels[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4], px,
                            4);
         }
-        GdkPixbuf *image = gdk_pixbuf_new_from_data(pixels.data(), GDK_COLORSPACE_RGB, TRUE, 8, w, h,
-                                                    static_cast<int>(stride), nullptr, nullptr);
         char path[PATH_SIZE];
         const int n = snprintf(path, sizeof path, "%s/%s", directory, b.name);
-        if (image != nullptr && n > 0 && n < PATH_SIZE)
-            gdk_pixbuf_save(image, path, "bmp", nullptr, nullptr);
-        if (image != nullptr) g_object_unref(image);
+        if (n > 0 && n < PATH_SIZE) save_bmp24(path, pixels.data(), w, h);
         printf("%12s> %3d elements\n", b.name, count);
     }
     return 0;

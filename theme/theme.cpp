@@ -60,9 +60,12 @@ void set_defaults(tHandleTheme *t) {
 
 struct FileCloser {
     FILE *f;
-    ~FileCloser() {
-        if (f != nullptr) fclose(f);
+    int close() {
+        const int r = f != nullptr ? fclose(f) : 0;
+        f = nullptr;
+        return r;
     }
+    ~FileCloser() { close(); }
 };
 
 struct PixbufRef {
@@ -207,10 +210,8 @@ int32_t theme_copy_files(const char *source, const char *destination) {
             bytes_out += static_cast<long long>(fwrite(block, 1, n, out.f));
         }
         const bool read_failed = ferror(in.f) != 0;
-        fclose(in.f);
-        in.f = nullptr;
-        if (fclose(out.f) != 0) bytes_out = -1;
-        out.f = nullptr;
+        in.close();
+        if (out.close() != 0) bytes_out = -1;
         if (read_failed) {
             // A half-copied sheet is worse than none: the default one takes its place.
             remove(to);
