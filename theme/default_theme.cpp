@@ -61,7 +61,13 @@ int32_t theme_default_entry(int32_t index, tThemeDefaultEntry *entry)
 
 int32_t theme_lz_decompress(unsigned char *out, const unsigned char *in, int32_t size)
 {
-    return theme_lz_decompress_bounded(out, in, INT32_MAX, size);
+    // A stream inside the embedded block may be read to the block's end and no further.
+    int32_t in_size = INT32_MAX;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(in);
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(theme_default_streams);
+    const uintptr_t end = begin + static_cast<uintptr_t>(theme_default_streams_size);
+    if (at >= begin && at <= end) in_size = static_cast<int32_t>(end - at);
+    return theme_lz_decompress_bounded(out, in, in_size, size);
 }
 
 int32_t theme_lz_decompress_bounded(unsigned char *out, const unsigned char *in, int32_t in_size,

@@ -24,6 +24,8 @@ struct tThemeDefaultEntry {
 // whose sizes or offsets do not fit the stream block.
 int32_t theme_default_entry(int32_t index, tThemeDefaultEntry *entry);
 
+// Never writes more than size bytes; a stream inside the embedded block is
+// never read past the block's end.
 int32_t theme_lz_decompress(unsigned char *out, const unsigned char *in, int32_t size);
 // As theme_lz_decompress, but never reads more than in_size bytes of input;
 // a copy from at or past the current output position ends decoding.

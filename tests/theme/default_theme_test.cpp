@@ -172,6 +172,14 @@ TEST(ThemeLzStream, CorruptAndTruncatedStreamsStayInBounds) {
         ASSERT_EQ(part, whole.substr(0, part.size())) << "prefix of " << cut << " bytes";
     }
 
+    // Asking for more than the last entry holds stops at the end of the embedded block.
+    tThemeDefaultEntry last;
+    ASSERT_EQ(theme_default_entry(THEME_DEFAULT_ENTRY_COUNT - 1, &last), 0);
+    Bytes big(size_t(last.size) + 100000);
+    EXPECT_EQ(theme_lz_decompress(big.data(), theme_default_streams + last.offset, int32_t(big.size())),
+              last.size);
+    EXPECT_EQ(theme_lz_decompress(big.data(), theme_default_streams + theme_default_streams_size, 100), 0);
+
     // Random garbage never writes outside the output (the guard zone is checked).
     srand(12345);
     for (int round = 0; round < 3000; ++round) {
