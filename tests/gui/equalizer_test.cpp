@@ -4,22 +4,18 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include <array>
-#include <chrono>
-#include <cstdint>
-#include <cstring>
-#include <functional>
-#include <map>
 #include <sys/stat.h>
-#include <memory>
-#include <sstream>
-#include <string>
+
+#include <array>
+#include <cstdint>
 #include <cstdlib>
-#include <climits>
+#include <map>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
-#include "gui/window_equalizer.h"
+#include "equalizer_test_util.h"
 #include "support/harness.h"
 
 namespace {
@@ -51,27 +47,6 @@ constexpr int GRAPH_X = 86;
 constexpr int GRAPH_Y = 17;
 
 int track_x(int index) { return index == 0 ? 21 : 78 + 18 * (index - 1); }
-
-bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(8000)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(milliseconds(50));
-    }
-    return done();
-}
-
-// key=value lines of a configuration file.
-std::map<std::string, std::string> read_config(const std::string &path) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(read_file(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
 
 std::string bars_config(const std::array<int, 11> &values, const std::string &extra = "") {
     std::string text;
@@ -383,6 +358,25 @@ TEST_F(Equalizer, OutOfRangeStoredValuesAreBroughtIntoRange) {
     const Image img = shot();
     expect_slider(img, 0, 130, 38);
     expect_slider(img, 1, 100, 90);
+}
+
+TEST_F(Equalizer, CloseRequestHidesTheWindowAndIsRemembered) {
+    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(send_close_request(x_.display(), win_));
+    EXPECT_TRUE(x_.wait_window_gone("ravlox equalizer", milliseconds(5000)));
+    EXPECT_TRUE(wait_until(
+        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
+    EXPECT_TRUE(p_->running());
+    // The main window's equalizer toggle brings it back, drawn as before.
+    auto main = x_.wait_window("ravlox main");
+    ASSERT_TRUE(main.has_value());
+    ASSERT_TRUE(x_.click(*main, 225, 62));
+    auto again = x_.wait_window("ravlox equalizer");
+    ASSERT_TRUE(again.has_value());
+    win_ = *again;
+    EXPECT_TRUE(wait_until([&] { return shot().pixel(1, 1) == element_colour(97); }));
+    EXPECT_TRUE(wait_until(
+        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "TRUE"; }));
 }
 
 TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
