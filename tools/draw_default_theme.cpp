@@ -492,7 +492,7 @@ void draw_main(Canvas &c)
     well(c, {8, 16, 97, 47});
     c.pattern(72, 29, {"##", "##", "", "", "", "##", "##"}, INK);
     // Song title, bit rate and sample rate.
-    well(c, {108, 24, 160, 12});
+    well(c, {108, 25, 160, 10});
     Rect rate = rect_of(ELEM_MAIN_RATE_AREA);
     Rect freq = rect_of(ELEM_MAIN_FREQ_AREA);
     well(c, {rate.x - 2, rate.y - 2, rate.w + 4, rate.h + 3});
