@@ -45,11 +45,13 @@ protected:
         options.home = home.path();
         options.argv0 = "ravlox";
         options.timeout = milliseconds(20000);
+        options.display = display.display();
         return run_program(options);
     }
     bool default_dir_exists() const { return path_exists(home / ".ravlox"); }
 
     TempDir home{"ravlox-cli-home"};
+    Xvfb display; // GTK starts only with a display, even when start-up ends at once
 };
 
 TEST_F(CommandLine, HelpPrintsBannerAndHelpOnly) {
@@ -114,8 +116,7 @@ TEST_F(CommandLine, EmptyDumpDirectoryIsAFailedGuiOption) {
     EXPECT_NE(r.err.find("ERROR initializing modules\n"), std::string::npos) << r;
 }
 
-// Start-up ends before any window when the device listing is asked for, so these run
-// without a display.
+// Start-up ends before any window is drawn when the device listing is asked for.
 TEST_F(CommandLine, FirstStartCreatesTheDataDirectory) {
     TempDir data{"ravlox-cli-data"};
     const std::string dir = data.path() + "/a/b/";

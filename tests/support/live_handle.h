@@ -1,6 +1,7 @@
 // A fully started handle inside the test process: GTK on a private Xvfb display, every
 // module initialised and configured from a temporary data directory, as the program does
-// at start-up. Events can then be dispatched directly.
+// at start-up. Events can then be dispatched directly. GTK starts once per process, so
+// a test process holds at most one (ctest runs every test in a process of its own).
 #pragma once
 
 #include <memory>
