@@ -389,6 +389,92 @@ TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
 }
 
 
+// The switch reaches the decoder: the sound played into a file-backed device is cut by the
+// bands only while the equalizer is on.
+class EqualizerSound : public testing::Test {
+protected:
+    // Plays the fixture once; with `press_on`, the ON button is clicked before playing.
+    std::vector<int16_t> play(bool press_on) {
+        TempDir dir("ravlox-eq-sound");
+        const std::string data = dir / "data";
+        const std::string capture = dir / "capture.raw";
+        EXPECT_EQ(mkdir(data.c_str(), 0700), 0);
+        EXPECT_EQ(mkdir((data + "/theme").c_str(), 0700), 0);
+        write_file(data + "/gui.config", "showequalizer=TRUE\n");
+        write_file(data + "/equalizer.config",
+                   bars_config({0, -100, -100, -100, -100, -100, -100, -100, -100, -100, -100},
+                               "equalizer=OFF\n"));
+        write_file(dir / "list.m3u", fixture_path("stereo44.mp3") + "\n");
+        Xvfb x;
+        ProgramOptions o;
+        o.data_dir = data;
+        o.display = x.display();
+        o.alsa = AlsaConfig::File;
+        o.capture_file = capture;
+        o.args = {"--playlist.m3u=" + (dir / "list.m3u")};
+        ProgramProcess p(o);
+        auto eq = x.wait_window("ravlox equalizer");
+        auto main = x.wait_window("ravlox main");
+        EXPECT_TRUE(eq.has_value() && main.has_value()) << p.out() << p.err();
+        if (!eq || !main) return {};
+        std::this_thread::sleep_for(milliseconds(500));
+        if (press_on) {
+            EXPECT_TRUE(x.click(*eq, 20, 24));
+            EXPECT_TRUE(wait_until(
+                [&] { return read_config(data + "/equalizer.config")["equalizer"] == "ON"; }));
+        }
+        // Without a window manager both windows open at (0, 0); uncover the play button.
+        EXPECT_TRUE(x.xdotool({"windowmove", *eq, "0", "300"}).exited_with(0));
+        std::this_thread::sleep_for(milliseconds(300));
+        EXPECT_TRUE(x.click(*main, 50, 96));
+        EXPECT_TRUE(wait_until(
+            [&] {
+                for (int16_t v : read_samples(capture))
+                    if (v != 0) return true;
+                return false;
+            },
+            milliseconds(10000)))
+            << p.out() << p.err();
+        // The track lasts three seconds; the decoder plays it in real time.
+        std::this_thread::sleep_for(milliseconds(3500));
+        p.stop();
+        return read_samples(capture);
+    }
+
+    static double energy(const std::vector<int16_t> &samples) {
+        double sum = 0;
+        for (int16_t s : samples) sum += double(s) * s;
+        return sum;
+    }
+};
+
+TEST_F(EqualizerSound, OnButtonAppliesTheBandsToWhatIsPlayed) {
+    const ReferencePcm reference = decode_reference(fixture_path("stereo44.mp3"));
+    ASSERT_TRUE(reference.ok);
+    const std::vector<int16_t> off = play(false);
+    ASSERT_FALSE(off.empty());
+    // Switched off, the bands change nothing: stretches of the decoded track play unaltered.
+    // The device does not wait for the decoder, so silence falls between the buffers; short
+    // stretches at several places are looked for.
+    auto heard = [&](const std::vector<int16_t> &capture) {
+        int found = 0;
+        for (size_t at = 20000; at + 256 < reference.samples.size(); at += 20000) {
+            const std::vector<int16_t> stretch(reference.samples.begin() + at,
+                                               reference.samples.begin() + at + 256);
+            found += find_samples(capture, stretch).has_value();
+        }
+        return found;
+    };
+    EXPECT_GE(heard(off), 5);
+
+    const std::vector<int16_t> on = play(true);
+    ASSERT_FALSE(on.empty());
+    EXPECT_EQ(heard(on), 0);
+    // Every band at -100 scales the signal by 10^-0.6: about a sixteenth of the energy.
+    EXPECT_LT(energy(on), 0.15 * energy(off));
+    EXPECT_GT(energy(on), 0.02 * energy(off));
+}
+
 // Presets go through the PRESETS pop-up and a file chooser driven from the keyboard.
 class EqualizerPresets : public Equalizer {
 protected:
