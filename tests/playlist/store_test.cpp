@@ -176,22 +176,6 @@ TEST(PlaylistReorder, UnselectedListReversesWhole) {
     EXPECT_EQ(paths_of(q.get()), (Paths{"/D", "/C", "/B", "/A"}));
 }
 
-TEST(PlaylistReorder, ShuffleKeepsEveryEntryOnce) {
-    Paths in;
-    for (int i = 0; i < 500; i++) in.push_back("/s/" + std::to_string(i));
-    auto p = store_of(in);
-    srand(42);
-    playlist_sort_randomize(p.get());
-    Paths got = paths_of(p.get());
-    EXPECT_NE(got, in);
-    std::sort(got.begin(), got.end());
-    std::sort(in.begin(), in.end());
-    EXPECT_EQ(got, in);
-    auto one = store_of({"/only"});
-    playlist_sort_randomize(one.get());
-    EXPECT_EQ(paths_of(one.get()), (Paths{"/only"}));
-}
-
 TEST(PlaylistRemove, SingleRemovalMovesTailAndCurrent) {
     auto p = store_of({"/A", "/B", "/C", "/D"});
     playlist_toggle_selected(p.get(), 3);
