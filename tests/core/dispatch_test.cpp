@@ -197,3 +197,23 @@ TEST_F(Live, PagesRegisteredAtStartUpInOrder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(LiveStartUp, PlaylistOptionOpensTheFirstEntryWithoutPlaying) {
+    TempDir dir{"ravlox-startup"};
+    ASSERT_TRUE(write_file(dir / "list.m3u", fixture_path("stereo44.mp3") + "\n" +
+                                                 fixture_path("mono22.mp3") + "\n"));
+    LiveHandle live({"--playlist.m3u=" + (dir / "list.m3u")});
+    ASSERT_TRUE(live.ok());
+    EXPECT_EQ(live.get()->playlist.count, 2);
+    EXPECT_EQ(live.decoder_state(), DECODER_READY);
+    EXPECT_EQ(live.status(), STATUS_NONE);
+    tSongInfo info{};
+    handle_get_song_info(live.get(), &info);
+    EXPECT_EQ(std::string(info.path), fixture_path("stereo44.mp3"));
+    live.pump(100);
+    EXPECT_EQ(live.decoder_state(), DECODER_READY);
+}
+
+} // namespace
