@@ -296,6 +296,27 @@ TEST_F(Equalizer, DraggingSlidersWritesTheirValuesAtScaleTwo) {
     EXPECT_EQ(config()["bar00"], std::to_string(int(100 - 200 * (45 - 38) / 63.0)));
 }
 
+TEST_F(Equalizer, FollowsTheScaleCycledFromTheMainWindow) {
+    start(bars_config({0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0}));
+    auto main = x_.wait_window("ravlox main");
+    ASSERT_TRUE(main.has_value());
+    // Without a window manager both windows open at (0, 0); uncover the main window.
+    ASSERT_TRUE(x_.xdotool({"windowmove", win_, "0", "500"}).exited_with(0));
+    for (int scale : {2, 4, 1}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        // The option strip's fourth button cycles the scale.
+        ASSERT_TRUE(x_.click(*main, 13 * scale_, 51 * scale_));
+        EXPECT_TRUE(wait_until([&] {
+            auto g = x_.window_geometry(win_);
+            return g && g->width == 275 * scale && g->height == 116 * scale;
+        }));
+        scale_ = scale;
+        EXPECT_TRUE(wait_until([&] { return shot().pixel(track_x(3) + 5, 38) == element_colour(99); }));
+        expect_slider(shot(), 3, 130, 38);
+    }
+    EXPECT_EQ(read_config(data_ + "/gui.config")["scalefactor"], "1");
+}
+
 TEST_F(Equalizer, ReleasingADragOverALevelLabelSetsTheTenBands) {
     start(bars_config({37, 50, 50, 50, 50, 50, 50, 50, 50, 50, 50}));
     ASSERT_TRUE(x_.drag(win_, 157, 60, 55, 40));
@@ -340,14 +361,8 @@ TEST_F(Equalizer, OnButtonSwitchesAndIsStored) {
     EXPECT_EQ(shot().pixel(40, 19), element_colour(89));
 }
 
-TEST_F(Equalizer, StoredOnAndAutoAreShown) {
-    start(bars_config({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "equalizer=ON\nautomatic=ON\n"));
-    EXPECT_TRUE(wait_until([&] { return shot().pixel(15, 19) == element_colour(90); }));
-    EXPECT_EQ(shot().pixel(40, 19), element_colour(91));
-}
-
-TEST_F(Equalizer, OutOfRangeStoredValuesAreBroughtIntoRange) {
-    start("bar00=5000\nbar01=-2147483648\nbar02=abc\nbar03=101\n");
+TEST_F(Equalizer, StoredValuesAreShownInRange) {
+    start("bar00=5000\nbar01=-2147483648\nbar02=abc\nbar03=101\nequalizer=ON\nautomatic=ON\n");
     auto c = config();
     EXPECT_EQ(c["bar00"], "100");
     EXPECT_EQ(c["bar01"], "-100");
@@ -355,10 +370,13 @@ TEST_F(Equalizer, OutOfRangeStoredValuesAreBroughtIntoRange) {
     EXPECT_EQ(c["bar03"], "100");
     // Missing keys were added with their defaults.
     EXPECT_EQ(c["bar10"], "0");
-    EXPECT_EQ(c["equalizer"], "OFF");
+    EXPECT_EQ(c["equalizer"], "ON");
+    EXPECT_EQ(c["automatic"], "ON");
     const Image img = shot();
     expect_slider(img, 0, 130, 38);
     expect_slider(img, 1, 100, 90);
+    EXPECT_EQ(img.pixel(15, 19), element_colour(90));
+    EXPECT_EQ(img.pixel(40, 19), element_colour(91));
 }
 
 TEST_F(Equalizer, CloseRequestHidesTheWindowAndIsRemembered) {
@@ -520,6 +538,10 @@ protected:
 TEST_F(EqualizerPresets, SaveWritesTheElevenValuesInIndexOrder) {
     const std::array<int, 11> values = {-100, -7, 0, 3, 50, 99, 100, -1, 12, 42, -64};
     start(bars_config(values));
+    // A cancelled chooser writes nothing.
+    choose(false, "");
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(list_dir(dir_.path()), std::vector<std::string>{"data"});
     const std::string file = dir_ / "saved.eqf";
     choose(false, file);
     ASSERT_TRUE(wait_until([&] { return file_size(file) == 44; }));
@@ -530,14 +552,6 @@ TEST_F(EqualizerPresets, SaveWritesTheElevenValuesInIndexOrder) {
     ASSERT_TRUE(wait_config("bar10", "100"));
     choose(true, file);
     EXPECT_TRUE(wait_bars(values));
-}
-
-TEST_F(EqualizerPresets, CancelledSaveWritesNothing) {
-    start(bars_config({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
-    choose(false, "");
-    std::this_thread::sleep_for(milliseconds(300));
-    EXPECT_EQ(list_dir(dir_.path()), std::vector<std::string>{"data"});
-    EXPECT_TRUE(p_->running());
 }
 
 TEST_F(EqualizerPresets, LoadSetsWhatTheFileHoldsClampedToTheRange) {
