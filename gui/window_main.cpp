@@ -143,6 +143,22 @@ inline void draw_at(tHandleWindowMain *w, int32_t id, int32_t x, int32_t y) {
     theme_draw_element_at(w->theme, w->frame, id, x, y);
 }
 
+// Copies a rectangle between two images of the same layout; the caller has checked that both
+// rectangles fit. Row copies, because the image library's own copy allocates on every call.
+void copy_rect(GdkPixbuf *from, int sx, int sy, int width, int height, GdkPixbuf *to, int dx, int dy) {
+    const int n = gdk_pixbuf_get_n_channels(from);
+    if (n != gdk_pixbuf_get_n_channels(to) || gdk_pixbuf_get_bits_per_sample(from) != 8 ||
+        gdk_pixbuf_get_bits_per_sample(to) != 8) {
+        gdk_pixbuf_copy_area(from, sx, sy, width, height, to, dx, dy);
+        return;
+    }
+    const int fs = gdk_pixbuf_get_rowstride(from), ts = gdk_pixbuf_get_rowstride(to);
+    const guchar *f = gdk_pixbuf_read_pixels(from) + sy * fs + sx * n;
+    guchar *t = gdk_pixbuf_get_pixels(to) + dy * ts + dx * n;
+    for (int y = 0; y < height; y++)
+        memcpy(t + y * ts, f + y * fs, static_cast<size_t>(width) * n);
+}
+
 // Copies a w x h rectangle of a text strip into the frame when both rectangles fit.
 void blit_strip(GdkPixbuf *strip, int32_t sx, int32_t width, GdkPixbuf *frame, int32_t dx,
                 int32_t dy) {
@@ -152,7 +168,10 @@ void blit_strip(GdkPixbuf *strip, int32_t sx, int32_t width, GdkPixbuf *frame, i
     const int sh = gdk_pixbuf_get_height(strip);
     if (sx < 0 || sx + width > sw || sh < 6)
         return;
-    gdk_pixbuf_copy_area(strip, sx, 0, width, 6, frame, dx, dy);
+    if (dx < 0 || dy < 0 || dx + width > gdk_pixbuf_get_width(frame) ||
+        dy + 6 > gdk_pixbuf_get_height(frame))
+        return;
+    copy_rect(strip, sx, 0, width, 6, frame, dx, dy);
 }
 
 void draw_controls(tHandleWindowMain *w) {
@@ -356,8 +375,7 @@ int32_t window_main_compose_background(tHandleWindowMain *w) {
 void window_main_compose(tHandleWindowMain *w) {
     if (w->frame == nullptr || w->background == nullptr || w->theme == nullptr)
         return;
-    gdk_pixbuf_copy_area(w->background, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT, w->frame, 0,
-                         0);
+    copy_rect(w->background, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT, w->frame, 0, 0);
     draw_controls(w);
     draw_displays(w);
     draw_pressed(w);
