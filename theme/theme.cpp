@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/handle.h"
 #include "theme/default_theme.h"
@@ -75,18 +76,65 @@ struct PixbufRef {
     }
 };
 
-// Loads one sheet into its bitmap image; returns false when the file is not loaded.
+bool size_acceptable(long long w, long long h) {
+    return w > 0 && h > 0 && w <= THEME_MAX_IMAGE_SIZE && h <= THEME_MAX_IMAGE_SIZE;
+}
+
+uint32_t le(const std::vector<guint8> &b, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(b[at + i]) << (8 * i);
+    return v;
+}
+
+// Decodes a BMP held in memory, its declared size checked first; no format sniffing needed.
+GdkPixbuf *decode_bmp(const std::vector<guint8> &bytes) {
+    if (bytes.size() < 26) return nullptr;
+    long long w, h;
+    if (le(bytes, 14, 4) == 12) {
+        w = le(bytes, 18, 2);
+        h = le(bytes, 20, 2);
+    } else {
+        w = static_cast<int32_t>(le(bytes, 18, 4));
+        h = static_cast<int32_t>(le(bytes, 22, 4));
+        if (h < 0) h = -h;  // top-down rows
+    }
+    if (!size_acceptable(w, h)) return nullptr;
+    GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("bmp", nullptr);
+    if (loader == nullptr) return nullptr;
+    GdkPixbuf *image = nullptr;
+    const bool written = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), nullptr);
+    if (gdk_pixbuf_loader_close(loader, nullptr) && written) {
+        image = gdk_pixbuf_loader_get_pixbuf(loader);
+        if (image != nullptr) g_object_ref(image);
+    }
+    g_object_unref(loader);
+    return image;
+}
+
+// Any other format the image library reads, its declared size checked before decoding.
+GdkPixbuf *decode_other(const char *path) {
+    int w = 0, h = 0;
+    if (gdk_pixbuf_get_file_info(path, &w, &h) == nullptr || !size_acceptable(w, h)) return nullptr;
+    return gdk_pixbuf_new_from_file(path, nullptr);
+}
+
+// Loads one sheet into its bitmap image; returns false when the file is not loaded. A crafted
+// header must not make the decoder allocate gigabytes, so absurd sizes are refused unread.
 bool load_bitmap(GdkPixbuf *target, const char *path, int32_t *loaded_w, int32_t *loaded_h) {
     *loaded_w = 0;
     *loaded_h = 0;
-    // Read the declared size first so a crafted header cannot make the decoder allocate
-    // gigabytes.
-    int declared_w = 0, declared_h = 0;
-    if (gdk_pixbuf_get_file_info(path, &declared_w, &declared_h) == nullptr) return false;
-    if (declared_w <= 0 || declared_h <= 0 || declared_w > THEME_MAX_IMAGE_SIZE ||
-        declared_h > THEME_MAX_IMAGE_SIZE)
-        return false;
-    PixbufRef image{gdk_pixbuf_new_from_file(path, nullptr)};
+    PixbufRef image{nullptr};
+    {
+        FileCloser f{fopen(path, "rb")};
+        if (f.f == nullptr) return false;
+        struct stat st;
+        if (fstat(fileno(f.f), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2 ||
+            st.st_size > THEME_MAX_IMAGE_FILE_SIZE)
+            return false;
+        std::vector<guint8> bytes(static_cast<size_t>(st.st_size));
+        if (fread(bytes.data(), 1, bytes.size(), f.f) != bytes.size()) return false;
+        image.p = (bytes[0] == 'B' && bytes[1] == 'M') ? decode_bmp(bytes) : decode_other(path);
+    }
     if (image.p == nullptr) return false;
     const int w = gdk_pixbuf_get_width(image.p), h = gdk_pixbuf_get_height(image.p);
     if (w <= 0 || h <= 0 || w > THEME_MAX_IMAGE_SIZE || h > THEME_MAX_IMAGE_SIZE ||

@@ -26,6 +26,8 @@ enum : int32_t {
 // Bounds against hostile themes: images declaring more than this on either side are not
 // decoded, archive entries larger than THEME_MAX_ENTRY_SIZE are not extracted.
 constexpr int THEME_MAX_IMAGE_SIZE = 4096;
+// A 4096 x 4096 sheet of 32-bit pixels, with room for headers and a palette.
+constexpr long long THEME_MAX_IMAGE_FILE_SIZE = 4LL * THEME_MAX_IMAGE_SIZE * THEME_MAX_IMAGE_SIZE + 65536;
 constexpr long long THEME_MAX_ENTRY_SIZE = 16LL * 1024 * 1024;
 constexpr long long THEME_MAX_ARCHIVE_SIZE = THEME_FILE_COUNT * THEME_MAX_ENTRY_SIZE;
 
