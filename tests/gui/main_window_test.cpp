@@ -147,6 +147,7 @@ protected:
         o.display = x_.display();
         o.alsa = alsa;
         o.capture_file = dir_ / "capture.raw";
+        o.jack_server = jack_;
         if (template_theme) {
             ASSERT_TRUE(theme().ok);
             o.args.push_back("--gui.theme.dir=" + theme().path);
@@ -232,6 +233,7 @@ protected:
     std::string data_;
     std::unique_ptr<ProgramProcess> p_;
     std::string win_;
+    std::string jack_;
     int scale_ = 1;
 };
 
@@ -507,6 +509,45 @@ TEST(MainWindowStart, ThemeDirectoryWithTooFewBitmapsEndsStartUp) {
     ProgramResult r = run_program(o);
     EXPECT_TRUE(r.exited_with(1)) << r;
     EXPECT_NE((r.out + r.err).find("ERROR initializing modules"), std::string::npos) << r;
+}
+
+} // namespace
+
+namespace {
+
+// The default theme's idle window against a reference picture kept in the repository. After a
+// deliberate change of the default theme, run with RAVLOX_UPDATE_REFERENCE=1 to rewrite it.
+TEST_F(MainWindow, DefaultThemeMatchesTheReferencePicture) {
+    start(1, false);
+    const std::string reference = RAVLOX_SOURCE_DIR "/tests/gui/data/main_default.png";
+    if (getenv("RAVLOX_UPDATE_REFERENCE") != nullptr) {
+        std::this_thread::sleep_for(milliseconds(300));
+        ASSERT_TRUE(shot().save_png(reference));
+    }
+    Expected want;
+    want.img = Image::load(reference);
+    ASSERT_FALSE(want.img.empty()) << reference;
+    expect_picture(want, "default theme");
+}
+
+// The README's picture: the default theme at scale 2, playing. Written only on request
+// (RAVLOX_WRITE_SCREENSHOT=1), into docs/screenshot.png.
+TEST_F(MainWindow, ReadmeScreenshot) {
+    if (getenv("RAVLOX_WRITE_SCREENSHOT") == nullptr)
+        GTEST_SKIP() << "set RAVLOX_WRITE_SCREENSHOT=1 to write docs/screenshot.png";
+    const std::string m3u = dir_ / "list.m3u";
+    const std::string song = dir_ / "ravlox demo - a chirp and a tone.mp3";
+    ASSERT_TRUE(write_file(song, read_file(fixture_path("stereo44.mp3"))));
+    ASSERT_TRUE(write_file(m3u, song + "\n"));
+    JackServer jack;
+    ASSERT_TRUE(jack.ok()) << jack.log();
+    jack_ = jack.name();
+    start(2, false, {"--playlist.m3u=" + m3u});
+    click(60, 50); // the visualizer: from off to the oscilloscope
+    click(60, 50); // and on to the spectrum
+    click(50, 96); // play
+    std::this_thread::sleep_for(milliseconds(2300));
+    ASSERT_TRUE(x_.screenshot(win_).save_png(RAVLOX_SOURCE_DIR "/docs/screenshot.png"));
 }
 
 } // namespace
