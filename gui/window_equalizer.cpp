@@ -27,7 +27,6 @@ constexpr int32_t PREAMP_SPAN = 19;
 constexpr int32_t TRACK_Y = 38;
 constexpr int32_t TRACK_HEIGHT = 63;
 constexpr int32_t THUMB_HEIGHT = 11;
-constexpr int32_t MAX_SCALE = 16;
 
 struct tBoxPlace {
     int32_t id;
@@ -453,8 +452,10 @@ int32_t window_equalizer_hide(tHandleWindowEqualizer *w) {
 }
 
 int32_t window_equalizer_set_scale(tHandleWindowEqualizer *w, uint32_t scale) {
-    // Factors below 1 (a hand-edited file) and absurd ones fall back to 1.
-    const int32_t s = scale >= 1 && scale <= uint32_t(MAX_SCALE) ? int32_t(scale) : 1;
+    // Factors outside the accepted range (a hand-edited file) fall back to 1.
+    const int32_t s = scale >= uint32_t(GUI_SCALE_MIN) && scale <= uint32_t(GUI_SCALE_MAX)
+                          ? int32_t(scale)
+                          : 1;
     w->scale = s;
     if (w->window == nullptr) return -1;
     gtk_window_set_default_size(GTK_WINDOW(w->window), EQ_WIDTH * s, EQ_HEIGHT * s);

@@ -78,7 +78,8 @@ int32_t window_preferences_show(tHandleWindowPreferences *w) {
     int32_t page = 0;
     config_get_int(&w->config, "page", &page, 0);
     gtk_notebook_set_current_page(GTK_NOTEBOOK(w->notebook), page);
-    gtk_widget_set_visible(w->window, TRUE);
+    // Presenting also raises a dialog that is already shown behind other windows.
+    gtk_window_present(GTK_WINDOW(w->window));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -40,18 +41,29 @@ protected:
         main_ = *w;
     }
 
-    // Opens the dialog with the main window's menu button and its first item.
+    // Opens the dialog with the main window's menu button and its first item. The menu and
+    // the dialog both carry the program's name as their title; the dialog is the wide one.
     void open() {
         ASSERT_TRUE(x_.find_windows("ravlox").empty());
-        ASSERT_TRUE(x_.click(main_, 10, 7));
-        std::this_thread::sleep_for(milliseconds(500));
-        ASSERT_TRUE(x_.xdotool({"key", "Return"}).exited_with(0));
-        auto d = x_.wait_window("ravlox");
+        auto wide = [&]() -> std::optional<std::string> {
+            for (const std::string &w : x_.find_windows("ravlox")) {
+                auto g = x_.window_geometry(w);
+                if (g && g->width > 300) return w;
+            }
+            return std::nullopt;
+        };
+        for (int attempt = 0; attempt < 3 && !wide(); ++attempt) {
+            ASSERT_TRUE(x_.click(main_, 10, 7));
+            if (!wait_until([&] { return !x_.find_windows("ravlox").empty(); }, milliseconds(3000)))
+                continue;
+            std::this_thread::sleep_for(milliseconds(300));
+            ASSERT_TRUE(x_.xdotool({"key", "Return"}).exited_with(0));
+            wait_until([&] { return wide().has_value(); }, milliseconds(3000));
+        }
+        auto d = wide();
         ASSERT_TRUE(d.has_value()) << p_->out() << p_->err();
         dialog_ = *d;
-        auto g = x_.window_geometry(dialog_);
-        ASSERT_TRUE(g.has_value());
-        geometry_ = *g;
+        geometry_ = *x_.window_geometry(dialog_);
         std::this_thread::sleep_for(milliseconds(300));
     }
 
