@@ -356,6 +356,16 @@ void on_released(GtkGestureClick *gesture, int presses, double x, double y, gpoi
     window_playlist_redraw(w);
 }
 
+// Another gesture took the press over (dragging the title bar moves the window): no release
+// will come, so the pressed look must not stay.
+void on_cancel(GtkGesture *gesture, GdkEventSequence *, gpointer) {
+    tHandleWindowPlaylist *w = record_of(gesture);
+    if (!w || w->pressed == 0 || w->pressed == ID_RESIZE || w->pressed == ID_SCROLL)
+        return;
+    w->pressed = 0;
+    window_playlist_redraw(w);
+}
+
 void on_drag_begin(GtkGestureDrag *, double, double, gpointer) {}
 
 void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
@@ -448,6 +458,7 @@ int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
     g_object_set_data(G_OBJECT(w->click), "pThis", w);
     g_signal_connect(w->click, "pressed", G_CALLBACK(on_pressed), w->window);
     g_signal_connect(w->click, "released", G_CALLBACK(on_released), w->window);
+    g_signal_connect(w->click, "cancel", G_CALLBACK(on_cancel), w->window);
     gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->click));
 
     w->drag = gtk_gesture_drag_new();
