@@ -551,3 +551,67 @@ TEST_F(MainWindow, ReadmeScreenshot) {
 }
 
 } // namespace
+
+namespace {
+
+bool digits_show(const Image &s, int d90) {
+    Expected want;
+    want.at(ELEM_DIGIT + d90, 90, 26);
+    for (int y = 26; y < 39; y++)
+        for (int x = 90; x < 99; x++)
+            if (!(s.pixel(x, y) == want.img.pixel(x, y)))
+                return false;
+    return true;
+}
+
+TEST_F(MainWindow, PositionBarDragSeeksOnRelease) {
+    const std::string m3u = dir_ / "list.m3u";
+    ASSERT_TRUE(write_file(m3u, fixture_path("len10_9.mp3") + "\n"));
+    start(1, true, {"--playlist.m3u=" + m3u});
+    ASSERT_TRUE(digits_show(shot(), 0));
+    // 10 s over x 16..264: x 140 is second 5. The drag ends outside the window.
+    ASSERT_TRUE(x_.mouse_down(win_, 30, 77));
+    ASSERT_TRUE(x_.mouse_move(win_, 90, 77));
+    ASSERT_TRUE(x_.mouse_move(win_, 140, 77));
+    ASSERT_TRUE(x_.mouse_move(win_, 140, 300));
+    ASSERT_TRUE(x_.mouse_up());
+    EXPECT_TRUE(wait_until([&] { return digits_show(shot(), 5); })) << "seek to second 5";
+    // Not playing: the decoder stays at the second it was sent to.
+    std::this_thread::sleep_for(milliseconds(500));
+    EXPECT_TRUE(digits_show(shot(), 5));
+}
+
+TEST_F(MainWindow, ThemeFromAnArchiveAndResetFromTheMenu) {
+    // The template theme zipped into an archive of ours.
+    const std::string wsz = dir_ / "template.wsz";
+    ASSERT_TRUE(theme().ok);
+    ProgramResult z = run_command({"sh", "-c", "cd '" + theme().path + "' && zip -q -r '" + wsz + "' ."});
+    ASSERT_TRUE(z.exited_with(0)) << z;
+    start(1, false, {"--gui.theme.wsz=" + wsz});
+    expect_picture(Expected::idle(), "theme from the archive");
+
+    // Control+o opens the menu; its last item is "Reset to default skin".
+    control_key("o");
+    std::this_thread::sleep_for(milliseconds(400));
+    plain_key("Up");
+    plain_key("Return");
+    Expected want;
+    want.img = Image::load(RAVLOX_SOURCE_DIR "/tests/gui/data/main_default.png");
+    expect_picture(want, "default theme after the reset");
+    const std::string fresh = dir_ / "default";
+    ASSERT_EQ(mkdir(fresh.c_str(), 0700), 0);
+    ASSERT_TRUE(run_program({"--gui.theme.dumpdefault=" + fresh + "/"}).exited_with(0));
+    EXPECT_EQ(read_file(data_ + "/theme/MAIN.BMP"), read_file(fresh + "/MAIN.BMP"));
+}
+
+TEST_F(MainWindow, EjectOpensTheFileChooser) {
+    start();
+    plain_key("n");
+    auto chooser = x_.wait_window("Open File", milliseconds(8000));
+    ASSERT_TRUE(chooser.has_value());
+    ASSERT_TRUE(x_.xdotool({"windowfocus", *chooser, "key", "Escape"}).exited_with(0));
+    EXPECT_TRUE(x_.wait_window_gone("Open File", milliseconds(5000)));
+    EXPECT_TRUE(p_->running());
+}
+
+} // namespace
