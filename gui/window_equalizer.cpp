@@ -112,8 +112,8 @@ void draw_curve(tHandleWindowEqualizer *w) {
     window_equalizer_curve_rows(w->value, rows);
     GdkPixbuf *colours = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 1, COLOUR_ROWS);
     if (colours == nullptr) return;
-    // Without a colour column in the theme the curve is drawn transparent black.
-    gdk_pixbuf_fill(colours, 0);
+    // Without a colour column in the theme the curve is drawn opaque black.
+    gdk_pixbuf_fill(colours, 0x000000ff);
     theme_draw_element_at(w->theme, colours, ELEM_EQ_GRAPH_COLOURS, 0, 0);
     for (int32_t k = 0; k < GRAPH_COLUMNS; ++k)
         gdk_pixbuf_copy_area(colours, 0, rows[k], 1, 1, w->frame, GRAPH_X + k, GRAPH_Y + rows[k]);
