@@ -69,6 +69,13 @@ struct FileCloser {
     ~FileCloser() { close(); }
 };
 
+// Opens only regular files of a sane size: a FIFO would block, a device could be endless.
+FILE *open_regular(const char *path, const char *mode, long long max_size) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > max_size) return nullptr;
+    return fopen(path, mode);
+}
+
 struct PixbufRef {
     GdkPixbuf *p;
     ~PixbufRef() {
@@ -125,7 +132,7 @@ bool load_bitmap(GdkPixbuf *target, const char *path, int32_t *loaded_w, int32_t
     *loaded_h = 0;
     PixbufRef image{nullptr};
     {
-        FileCloser f{fopen(path, "rb")};
+        FileCloser f{open_regular(path, "rb", THEME_MAX_IMAGE_FILE_SIZE)};
         if (f.f == nullptr) return false;
         struct stat st;
         if (fstat(fileno(f.f), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2 ||
@@ -240,7 +247,7 @@ int32_t theme_copy_files(const char *source, const char *destination) {
         if (same_file(from, to)) continue;
 
         // A source that cannot be read is skipped before the destination is touched.
-        FileCloser in{fopen(from, "rb")};
+        FileCloser in{open_regular(from, "rb", THEME_MAX_IMAGE_FILE_SIZE)};
         if (in.f == nullptr) continue;
         struct stat st;
         if (fstat(fileno(in.f), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -275,7 +282,7 @@ int32_t theme_copy_files(const char *source, const char *destination) {
 }
 
 int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) {
-    FileCloser f{fopen(path, "r")};
+    FileCloser f{open_regular(path, "r", THEME_MAX_IMAGE_FILE_SIZE)};
     if (f.f == nullptr) return -1;
     int n = 0;
     char line[LINE_SIZE];
@@ -311,7 +318,7 @@ int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) {
 }
 
 int32_t theme_read_pledit(tHandleTheme *t, const char *path) {
-    FileCloser f{fopen(path, "r")};
+    FileCloser f{open_regular(path, "r", THEME_MAX_IMAGE_FILE_SIZE)};
     if (f.f == nullptr) return -1;
     char line[LINE_SIZE];
     char upper[LINE_SIZE];

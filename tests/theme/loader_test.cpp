@@ -1,5 +1,6 @@
 // Loading theme directories into the theme folder and the theme record.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "theme/default_theme.h"
 #include "theme_test_util.h"
@@ -272,6 +273,19 @@ TEST(ThemeCopy, SkipsUnreadableSourcesAndReportsUnwritableTargets) {
     EXPECT_EQ(old_main, bmp24(275, 116, [](int x, int y) { return sheet_colour(BITMAP_MAIN, x, y, 6); }));
     EXPECT_EQ(read_file(dst + "/VOLUME.BMP"), read_file(src + "/VOLUME.BMP"));
     EXPECT_EQ(read_file(dst + "/VISCOLOR.TXT"), read_file(src + "/VISCOLOR.TXT"));
+
+    // A FIFO would block and a device never ends: neither is copied, nor read as a text file.
+    const std::string vis_before = read_file(dst + "/VISCOLOR.TXT");
+    ASSERT_EQ(remove((src + "/VISCOLOR.TXT").c_str()), 0);
+    ASSERT_EQ(mkfifo((src + "/VISCOLOR.TXT").c_str(), 0644), 0);
+    ASSERT_EQ(remove((src + "/TEXT.BMP").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/zero", (src + "/TEXT.BMP").c_str()), 0);
+    EXPECT_EQ(theme_copy_files(src.c_str(), dst.c_str()), 0);
+    EXPECT_EQ(read_file(dst + "/VISCOLOR.TXT"), vis_before);
+    EXPECT_TRUE(read_file(dst + "/TEXT.BMP") ==
+                bmp24(155, 74, [](int x, int y) { return sheet_colour(BITMAP_TEXT, x, y, 5); }));
+    uint8_t colours[24][3];
+    EXPECT_EQ(theme_read_viscolor(colours, (src + "/VISCOLOR.TXT").c_str()), -1);
 
     // A target that cannot be written: the first name found is reported.
     const std::string blocked = tmp / "file";
