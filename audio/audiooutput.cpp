@@ -143,7 +143,7 @@ void place_stage(tPortaudioOutput *p) {
         memcpy(&p->buffer[i][offset], &p->stage[2 * p->stage_pos],
                static_cast<size_t>(n) * OUT_BYTES_PER_FRAME);
         write_release(p, i, offset + n * OUT_BYTES_PER_FRAME);
-        p->write_index = i;
+        __atomic_store_n(&p->write_index, i, __ATOMIC_RELEASE);
         p->stage_pos += n;
     }
     if (p->stage_pos >= p->stage_frames)
@@ -222,7 +222,7 @@ void fill_params(tPortaudioOutput *p) {
 void reader_step_off_writer(tPortaudioOutput *p) {
     const int r = p->read_index;
     bool held = false;
-    if (r != p->write_index || fill_of(p, r, &held) == AUDIO_BUFFER_BYTES)
+    if (r != __atomic_load_n(&p->write_index, __ATOMIC_ACQUIRE) || fill_of(p, r, &held) == AUDIO_BUFFER_BYTES)
         return;
     read_release(p, r, false);
     const int next = (r + 1) % AUDIO_BUFFER_COUNT;
@@ -231,59 +231,138 @@ void reader_step_off_writer(tPortaudioOutput *p) {
     p->read_index = next;
 }
 
-// Starts a stream that stopped itself while idle.
-void wake_stream(tPortaudioOutput *p) {
-    if (p->stream == nullptr || !load_atomic(&p->idle_stopped))
-        return;
-    // Only silence can be pending in the host's buffers, so nothing audible is cut off.
-    Pa_AbortStream(p->stream);
-    reader_step_off_writer(p);
-    store_atomic(&p->silent_frames, 0);
-    store_atomic(&p->idle_stopped, 0);
-    const PaError err = Pa_StartStream(p->stream);
-    if (err != paNoError) {
-        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
-        fflush(stdout);
+// Opens and starts a stream for the current rate, closing the old one; under `control`.
+void open_stream_locked(tPortaudioOutput *p, int32_t rate) {
+    if (p->stream) {
         Pa_CloseStream(p->stream);
         p->stream = nullptr;
-    }
-}
-
-void open_stream(tPortaudioOutput *p) {
-    if (!p->reader_started) {
-        read_acquire(&p->lock[p->read_index]);
-        p->reader_started = 1;
     }
     store_atomic(&p->idle_stopped, 0);
     store_atomic(&p->silent_frames, 0);
     p->params->channelCount = 2;
     p->params->sampleFormat = paInt16;
     PaStream *stream = nullptr;
-    PaError err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(p->cur_rate),
+    PaError err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(rate),
                                 AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+    if (err == paNoError) {
+        reader_step_off_writer(p);
+        err = Pa_StartStream(stream);
+        if (err != paNoError)
+            Pa_CloseStream(stream);
+        else
+            p->stream = stream;
+    }
     if (err != paNoError) {
         printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
         fflush(stdout);
-        return;
     }
-    reader_step_off_writer(p);
-    err = Pa_StartStream(stream);
-    if (err != paNoError) {
-        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
-        fflush(stdout);
-        Pa_CloseStream(stream);
-        return;
+}
+
+// Every call that may wait for the device runs here, never on the main thread: a device
+// that stops taking sound can hold PortAudio's stop, close and drain calls for ever.
+void *stream_helper(void *arg) {
+    tPortaudioOutput *p = static_cast<tPortaudioOutput *>(arg);
+    for (;;) {
+        pthread_mutex_lock(&p->request);
+        while (!p->restart_wanted && !p->open_rate)
+            pthread_cond_wait(&p->request_cond, &p->request);
+        const int32_t rate = p->open_rate;
+        const int32_t generation = p->open_generation;
+        p->open_rate = 0;
+        p->restart_wanted = 0;
+        pthread_mutex_unlock(&p->request);
+
+        pthread_mutex_lock(&p->control);
+        if (rate > 0) {
+            open_stream_locked(p, rate);
+            if (p->stream == nullptr) {
+                // Frames of this format go nowhere, unless a newer format is on its way.
+                pthread_mutex_lock(&p->request);
+                if (p->open_generation == generation)
+                    store_atomic(&p->stream_live, 0);
+                pthread_mutex_unlock(&p->request);
+            }
+        } else if (p->stream && load_atomic(&p->idle_stopped)) {
+            // Only silence can be pending in the host's buffers, so nothing audible is cut.
+            Pa_AbortStream(p->stream);
+            reader_step_off_writer(p);
+            store_atomic(&p->silent_frames, 0);
+            store_atomic(&p->idle_stopped, 0);
+            const PaError err = Pa_StartStream(p->stream);
+            if (err != paNoError) {
+                printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
+                fflush(stdout);
+                Pa_CloseStream(p->stream);
+                p->stream = nullptr;
+                store_atomic(&p->stream_live, 0);
+            }
+        }
+        pthread_mutex_unlock(&p->control);
     }
-    p->stream = stream;
+    return nullptr;
+}
+
+bool start_helper(tPortaudioOutput *p) {
+    if (!p->helper_started) {
+        if (pthread_create(&p->helper, nullptr, stream_helper, p) != 0)
+            return false;
+        p->helper_started = 1;
+    }
+    return true;
+}
+
+// Asks the helper to start a stream that stopped itself while idle; never waits for it.
+void wake_stream(tPortaudioOutput *p) {
+    if (!load_atomic(&p->stream_live) || !load_atomic(&p->idle_stopped) || !start_helper(p))
+        return;
+    pthread_mutex_lock(&p->request);
+    p->restart_wanted = 1;
+    pthread_cond_signal(&p->request_cond);
+    pthread_mutex_unlock(&p->request);
+}
+
+// Has the helper (re)open the stream at `rate`; frames are kept in the ring meanwhile.
+void open_stream(tPortaudioOutput *p, int32_t rate) {
+    if (!p->reader_started) {
+        read_acquire(&p->lock[p->read_index]);
+        p->reader_started = 1;
+    }
+    if (!start_helper(p))
+        return;
+    pthread_mutex_lock(&p->request);
+    p->open_rate = rate;
+    p->open_generation++;
+    store_atomic(&p->stream_live, 1);
+    pthread_cond_signal(&p->request_cond);
+    pthread_mutex_unlock(&p->request);
+}
+
+// Waits at most `ms` for the helper to be between jobs; false if the device holds it.
+bool lock_control(tPortaudioOutput *p, int ms) {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    t.tv_nsec += static_cast<long>(ms) * 1000000L;
+    t.tv_sec += t.tv_nsec / 1000000000L;
+    t.tv_nsec %= 1000000000L;
+    return pthread_mutex_timedlock(&p->control, &t) == 0;
 }
 
 int32_t pa_reinit(tPortaudioOutput *p) {
     if (p->initialised) {
+        if (!lock_control(p, 200))
+            return -1;
+        pthread_mutex_lock(&p->request);
+        p->open_rate = 0;
+        p->restart_wanted = 0;
+        pthread_mutex_unlock(&p->request);
         const PaError err = Pa_Terminate();
         // Terminating closed any stream, whatever it reported.
         p->stream = nullptr;
+        store_atomic(&p->stream_live, 0);
+        store_atomic(&p->idle_stopped, 0);
         p->initialised = 0;
         p->cur_channels = p->cur_rate = p->cur_format = 0;
+        pthread_mutex_unlock(&p->control);
         if (err != paNoError)
             return -1;
     }
@@ -361,6 +440,9 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     p->params = static_cast<PaStreamParameters *>(calloc(1, sizeof(PaStreamParameters)));
     for (auto &l : p->lock)
         lock_init(&l);
+    pthread_mutex_init(&p->control, nullptr);
+    pthread_mutex_init(&p->request, nullptr);
+    pthread_cond_init(&p->request_cond, nullptr);
     memset(&a->page, 0, sizeof(a->page));
     return p->params ? 0 : -1;
 }
@@ -443,15 +525,14 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
         p->cur_channels = chunk->channels;
         p->cur_rate = chunk->rate;
         p->cur_format = chunk->format;
-        if (p->stream) {
-            Pa_CloseStream(p->stream);
-            p->stream = nullptr;
-        }
-        if (p->params && p->initialised && chunk->rate > 0)
-            open_stream(p);
-        else if (p->params && chunk->rate > 0) {
-            printf("Unable to open audio. Sorry. Portaudio Error:%d\n", paNotInitialized);
-            fflush(stdout);
+        if (p->params && p->initialised && chunk->rate > 0) {
+            open_stream(p, chunk->rate);
+        } else {
+            store_atomic(&p->stream_live, 0);
+            if (chunk->rate > 0) {
+                printf("Unable to open audio. Sorry. Portaudio Error:%d\n", paNotInitialized);
+                fflush(stdout);
+            }
         }
     }
     if (chunk->format != SAMPLE_FORMAT_S16) {
@@ -463,7 +544,7 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     const int32_t frames = chunk->samples && chunk->bytes > 0 ? chunk->bytes / in_bpf : 0;
     if (frames == 0)
         return 0;
-    if (p->stream == nullptr) {
+    if (!load_atomic(&p->stream_live)) {
         // Nothing plays these frames, and nothing may wait for a stream that is not there.
         p->dropped_frames += frames;
         return 0;
@@ -477,7 +558,7 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
 
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
     tPortaudioOutput *p = &a->portaudio;
-    if (p->stream == nullptr) {
+    if (!load_atomic(&p->stream_live)) {
         p->stage_pos = p->stage_frames = 0;
         return 1;
     }
@@ -490,7 +571,7 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
 int32_t audiooutput_poll(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     // A buffer filled just as the stream stopped itself must still be heard.
-    if (p->stream && load_atomic(&p->idle_stopped) &&
+    if (load_atomic(&p->idle_stopped) &&
         (p->stage_frames > p->stage_pos || ring_has_full(p)))
         wake_stream(p);
     return 0;
@@ -523,6 +604,22 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) {
     return 0;
 }
 
+int32_t portaudio_stop(tPortaudioOutput *p) {
+    if (!lock_control(p, 2000))
+        return -1;
+    pthread_mutex_lock(&p->request);
+    p->open_rate = 0;
+    p->restart_wanted = 0;
+    pthread_mutex_unlock(&p->request);
+    if (p->stream)
+        Pa_CloseStream(p->stream);
+    p->stream = nullptr;
+    store_atomic(&p->stream_live, 0);
+    p->cur_channels = p->cur_rate = p->cur_format = 0;
+    pthread_mutex_unlock(&p->control);
+    return 0;
+}
+
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination) {
     *destination = p->device;
     return 0;
@@ -538,7 +635,5 @@ int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
         p->device = Pa_GetDefaultOutputDevice();
     fill_params(p);
     p->cur_channels = p->cur_rate = p->cur_format = 0;
-    p->stream = nullptr;
-    store_atomic(&p->idle_stopped, 0);
     return 0;
 }

@@ -70,6 +70,20 @@ struct tPortaudioOutput {
     int64_t gap_frames;
     // Silence (output frames) after which the callback stops an idle stream.
     int32_t idle_frames;
+    // Opening, closing and restarting the stream can wait for the device, so a helper
+    // thread does them: `control` is held around every such call, `request` guards the
+    // helper's jobs below.
+    pthread_t helper;
+    int32_t helper_started;
+    pthread_mutex_t control;
+    pthread_mutex_t request;
+    pthread_cond_t request_cond;
+    int32_t restart_wanted;
+    int32_t open_rate;        // a stream to open at this rate, 0 for none
+    int32_t open_generation;  // counts open requests
+    // Atomic: 1 while frames go into the ring for a stream that runs or is being opened;
+    // 0 while none can play them (they are dropped then, and nothing waits).
+    int32_t stream_live;
 };
 
 struct tHandleAudioOutput {
@@ -98,5 +112,7 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
                        const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags, void *user_data);
 // Steps of audiooutput_start that touch only PortAudio and the ring.
 int32_t portaudio_start(tPortaudioOutput *p);
+// Closes the stream (if any) and waits for a restart in progress; for orderly teardown.
+int32_t portaudio_stop(tPortaudioOutput *p);
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);

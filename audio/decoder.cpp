@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <glib.h>
 #include <mpg123.h>
 
@@ -109,6 +113,7 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
 #endif
     d->stream.mh = mpg123_new(nullptr, &err);
     d->stream.is_open = 0;
+    d->stream.fd = -1;
     // A file that does not open fails without a message of the library's own.
     if (d->stream.mh)
         mpg123_param(d->stream.mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
@@ -149,14 +154,26 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     tMpgStream *s = &d->stream;
     int32_t result = -1;
     do {
-        if (s->is_open) {
+        if (s->is_open || s->fd >= 0)
             mpg123_close(s->mh);
-            s->is_open = 0;
+        s->is_open = 0;
+        if (s->fd >= 0) {
+            close(s->fd);
+            s->fd = -1;
         }
         if (path == nullptr || s->mh == nullptr)
             break;
-        if (mpg123_open(s->mh, path) != MPG123_OK)
+        // The file is opened here so that it can be handed to the library a second time
+        // after its length is known (below), even if its name is gone by then.
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
             break;
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || mpg123_open_fd(s->mh, fd) != MPG123_OK) {
+            close(fd);
+            break;
+        }
+        s->fd = fd;
         // Bounded copy; a path of 1024 or more characters fills the field without terminator.
         const size_t len = strnlen(path, sizeof(d->song.path));
         memcpy(d->song.path, path, len);
@@ -190,7 +207,11 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
         const off_t end = mpg123_tell(s->mh);
         s->length = end > 0 ? static_cast<int32_t>(end) / s->rate : 0;
         d->song.length = s->length;
-        mpg123_seek(s->mh, 0, SEEK_SET);
+        // Back to the start on a fresh decoder: a seek to 0 leaves state behind that makes
+        // some streams decode differently from a plain pass through the file.
+        mpg123_close(s->mh);
+        if (lseek(s->fd, 0, SEEK_SET) != 0 || mpg123_open_fd(s->mh, s->fd) != MPG123_OK)
+            break;
         const off_t start = mpg123_tell(s->mh);
         d->song.position = start > 0 ? static_cast<int32_t>(start) / s->rate : 0;
         s->is_open = 1;

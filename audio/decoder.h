@@ -41,6 +41,8 @@ struct tMpgStream {
     int32_t channels;
     int32_t rate;
     int32_t format;
+    // The open file's descriptor (the library reads it; we close it), -1 when none.
+    int32_t fd;
 };
 
 struct tHandleDecoder {

@@ -36,7 +36,7 @@ struct Ring {
         // The playing side holds buffer 0 from the start.
         p->lock[0].readers = 1;
         p->reader_started = 1;
-        p->stream = this;  // never handed to PortAudio: the format below never changes
+        p->stream_live = 1;  // no PortAudio stream: the format below never changes
         p->cur_channels = 2;
         p->cur_rate = 44100;
         p->cur_format = SAMPLE_FORMAT_S16;

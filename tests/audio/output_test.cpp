@@ -1,0 +1,450 @@
+// Decoding and output end to end: a fully started handle in this process, real PortAudio
+// playing into the file-backed ALSA device, compared with the reference decoding.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <glib.h>
+#include <portaudio.h>
+
+#include "audio/audiooutput.h"
+#include "audio/decoder.h"
+#include "core/handle.h"
+#include "playlist/playlist.h"
+#include "support/harness.h"
+#include "support/live_handle.h"
+
+namespace {
+
+constexpr size_t CHUNK = 64;  // frames per callback
+constexpr size_t BUFFER_FRAMES = AUDIO_BUFFER_FRAMES;
+
+// The device consumes far faster than real time, so the callback plays silence between
+// buffers: drop every run of at least one callback of all-zero frames.
+std::vector<int16_t> strip_silence(const std::vector<int16_t> &s) {
+    std::vector<int16_t> out;
+    size_t i = 0;
+    const size_t frames = s.size() / 2;
+    while (i < frames) {
+        size_t j = i;
+        while (j < frames && s[2 * j] == 0 && s[2 * j + 1] == 0)
+            j++;
+        if (j - i >= CHUNK) {
+            i = j;
+            continue;
+        }
+        if (j == i)
+            j = i + 1;
+        out.insert(out.end(), s.begin() + static_cast<long>(2 * i), s.begin() + static_cast<long>(2 * j));
+        i = j;
+    }
+    return out;
+}
+
+std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
+    if (ref.channels == 2)
+        return ref.samples;
+    std::vector<int16_t> s;
+    for (int16_t v : ref.samples) {
+        s.push_back(v);
+        s.push_back(v);
+    }
+    return s;
+}
+
+// The whole buffers of a track: the last partial one may stay unplayed.
+std::vector<int16_t> whole_buffers(const std::vector<int16_t> &stereo) {
+    const size_t frames = stereo.size() / 2 / BUFFER_FRAMES * BUFFER_FRAMES;
+    return std::vector<int16_t>(stereo.begin(), stereo.begin() + static_cast<long>(2 * frames));
+}
+
+int16_t clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
+
+std::vector<int16_t> convert(const std::vector<int16_t> &s, int vol, int bal) {
+    std::vector<int16_t> out(s.size());
+    for (size_t i = 0; i + 1 < s.size(); i += 2) {
+        const int64_t lv = s[i] * int64_t{vol} / 100, rv = s[i + 1] * int64_t{vol} / 100;
+        int64_t l = lv, r = rv;
+        if (bal > 0) {
+            l = lv * (100 - bal) / 100;
+            r = (100 * rv + bal * lv) / (100 + bal);
+        } else if (bal < 0) {
+            r = rv * (100 + bal) / 100;
+            l = (100 * lv - bal * rv) / (100 - bal);
+        }
+        out[i] = clamp16(l);
+        out[i + 1] = clamp16(r);
+    }
+    return out;
+}
+
+bool pump_until(LiveHandle &live, const std::function<bool()> &done, int timeout_ms) {
+    for (int t = 0; t < timeout_ms; t += 10) {
+        if (done())
+            return true;
+        live.pump(10);
+    }
+    return done();
+}
+
+void open_file(LiveHandle &live, const std::string &path) {
+    const char *p = path.c_str();
+    live.dispatch(EVENT_OPEN_FILE, &p);
+}
+
+// Plays a file from the start to its end (the decoder stays ENDED: empty playlist).
+void play_to_end(LiveHandle &live, const std::string &path) {
+    open_file(live, path);
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return live.decoder_state() == DECODER_ENDED; }, 20000))
+        << path << " did not end";
+    // The callback plays out what is queued: every full buffer, the stage placed.
+    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    auto drained = [p] {
+        for (int i = 0; i < AUDIO_BUFFER_COUNT; i++)
+            if (__atomic_load_n(&p->fill[i], __ATOMIC_ACQUIRE) == AUDIO_BUFFER_BYTES)
+                return false;
+        return p->stage_frames == p->stage_pos;
+    };
+    EXPECT_TRUE(pump_until(live, drained, 10000)) << "queued sound was never played";
+    live.pump(20);
+}
+
+// A started program in this process whose default device writes into a capture file.
+struct FileOutput {
+    TempDir dir{"ravlox-capture"};
+    std::string capture = dir / "capture.raw";
+    ScopedEnv alsa;
+    ScopedEnv file;
+    explicit FileOutput(AlsaConfig config = AlsaConfig::File)
+        : alsa("ALSA_CONFIG_PATH", alsa_config_path(config)), file("CAPTURE_FILE", capture) {}
+    std::vector<int16_t> samples() const { return read_samples(capture); }
+};
+
+// Leaves no stream and no playing decoder behind, and PortAudio fully terminated, so the
+// next test in this process starts PortAudio afresh with its own configuration.
+struct Quiet {
+    LiveHandle &live;
+    explicit Quiet(LiveHandle &l) : live(l) {}
+    ~Quiet() {
+        if (!live.ok())
+            return;
+        live.dispatch(EVENT_STOP);
+        portaudio_stop(&live.get()->audiooutput.portaudio);
+        while (Pa_Terminate() == paNoError) {
+        }
+    }
+};
+
+void add_entry(tHandle *h, const std::string &path) {
+    tSongInfo s{};
+    snprintf(s.path, sizeof(s.path), "%s", path.c_str());
+    playlist_add(&h->playlist, &s);
+}
+
+}  // namespace
+
+TEST(AudioOutput, PlaysTheLibrarysSamplesBitExact) {
+    FileOutput out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    for (const char *name : {"stereo44.mp3", "mono22.mp3", "stereo48.mp3"}) {
+        const ReferencePcm ref = decode_reference(fixture_path(name));
+        ASSERT_TRUE(ref.ok) << name;
+        const size_t before = out.samples().size();
+        play_to_end(live, fixture_path(name));
+        live.dispatch(EVENT_STOP);  // drops the partial last buffer
+        std::vector<int16_t> captured = out.samples();
+        // A new format opens a new stream, which starts a new capture file.
+        std::vector<int16_t> fresh(captured.begin() + static_cast<long>(std::min(before, captured.size())), captured.end());
+        if (std::string(name) != "stereo44.mp3")
+            fresh = captured;  // each of these changes the format
+        const std::vector<int16_t> heard = strip_silence(fresh);
+        const std::vector<int16_t> want = whole_buffers(as_stereo(ref));
+        ASSERT_EQ(heard.size(), want.size()) << name;
+        size_t diff = 0;
+        while (diff < want.size() && heard[diff] == want[diff])
+            diff++;
+        EXPECT_EQ(diff, want.size()) << name << ": samples differ from value " << diff;
+        if (diff < want.size())
+            for (size_t i = diff > 6 ? diff - 6 : 0; i < diff + 6 && i < want.size(); i++)
+                printf("%zu heard %d want %d\n", i, heard[i], want[i]);
+        tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+        ASSERT_NE(p->stream, nullptr);
+        EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, ref.rate) << name;
+    }
+}
+
+TEST(AudioOutput, VolumeAndBalanceOnRealOutput) {
+    FileOutput out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
+    ASSERT_TRUE(ref.ok);
+    struct Case {
+        int volume, balance;
+    };
+    for (const Case c : {Case{50, 0}, Case{100, 100}, Case{100, -100}, Case{200, 0}}) {
+        live.dispatch_int(EVENT_VOLUME, c.volume);
+        live.dispatch_int(EVENT_BALANCE, c.balance);
+        const size_t before = out.samples().size();
+        play_to_end(live, fixture_path("stereo44.mp3"));
+        live.dispatch(EVENT_STOP);
+        const std::vector<int16_t> all = out.samples();
+        const std::vector<int16_t> heard =
+            strip_silence(std::vector<int16_t>(all.begin() + static_cast<long>(before), all.end()));
+        const std::vector<int16_t> want = whole_buffers(convert(ref.samples, c.volume, c.balance));
+        ASSERT_EQ(heard.size(), want.size()) << "volume " << c.volume << " balance " << c.balance;
+        EXPECT_TRUE(heard == want) << "volume " << c.volume << " balance " << c.balance;
+    }
+    // Both settings went to the module's file.
+    const std::string config = read_file(live.data_dir() + "audiooutout.config");
+    EXPECT_NE(config.find("volume=200"), std::string::npos) << config;
+    EXPECT_NE(config.find("balance=0"), std::string::npos) << config;
+}
+
+TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
+    FileOutput out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    tPortaudioOutput *p = &h->audiooutput.portaudio;
+    const std::vector<int16_t> a = as_stereo(decode_reference(fixture_path("stereo44.mp3")));
+    const std::vector<int16_t> b = as_stereo(decode_reference(fixture_path("len10_9.mp3")));
+    // Two 44.1 kHz entries: the end of the first opens the second, into the same stream.
+    add_entry(h, fixture_path("stereo44.mp3"));
+    add_entry(h, fixture_path("len10_9.mp3"));
+    playlist_set_current(&h->playlist, 0);
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    pump_until(live, [&] { return p->stream != nullptr; }, 2000);
+    void *first_stream = p->stream;
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.rate == 44100 && std::string(h->decoder.song.path).find("len10_9") != std::string::npos && h->decoder.song.position >= 2; }, 20000));
+    live.dispatch(EVENT_PAUSE);
+    EXPECT_EQ(p->stream, first_stream) << "the stream was reopened between tracks of one format";
+    std::vector<int16_t> ab = a;
+    ab.insert(ab.end(), b.begin(), b.end());
+    const std::vector<int16_t> heard = strip_silence(out.samples());
+    ASSERT_GT(heard.size(), a.size() + 2 * 44100);
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), ab.begin()))
+        << "the second track does not follow the first without a gap";
+
+    // Then a 48 kHz file: a new stream at the new rate (the capture file starts over).
+    playlist_clear(&h->playlist);
+    live.dispatch(EVENT_STOP);
+    const std::vector<int16_t> c = as_stereo(decode_reference(fixture_path("stereo48.mp3")));
+    play_to_end(live, fixture_path("stereo48.mp3"));
+    ASSERT_NE(p->stream, nullptr);
+    EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, 48000.0);
+    const std::vector<int16_t> heard48 = strip_silence(out.samples());
+    const std::vector<int16_t> want48 = whole_buffers(c);
+    ASSERT_EQ(heard48.size(), want48.size());
+    EXPECT_TRUE(heard48 == want48);
+}
+
+TEST(AudioOutput, PauseAndStopDiscardWhatIsQueued) {
+    FileOutput out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    // The chirp never repeats, so every stretch of it is found in one place only.
+    const std::vector<int16_t> ref = decode_reference(fixture_path("stereo44.mp3")).samples;
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= 1; }, 20000));
+    live.dispatch(EVENT_PAUSE);
+    EXPECT_EQ(live.status(), STATUS_PAUSED);
+    live.pump(100);
+    const size_t at_pause = strip_silence(out.samples()).size();
+    live.pump(300);
+    EXPECT_EQ(strip_silence(out.samples()).size(), at_pause) << "queued sound played after the pause";
+    // The stream goes idle: it stops, the capture stops growing.
+    EXPECT_TRUE(pump_until(live, [&] { return h->audiooutput.portaudio.idle_stopped != 0; }, 2000));
+    const long long idle_size = file_size(out.capture);
+    live.pump(200);
+    EXPECT_EQ(file_size(out.capture), idle_size) << "an idle stream keeps playing silence";
+
+    // Play resumes where decoding stood, in order, in whole buffers.
+    const int32_t resumed_at = h->decoder.song.position;
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= resumed_at + 1; }, 20000));
+    live.dispatch(EVENT_STOP);
+    EXPECT_EQ(live.status(), STATUS_STOPPED);
+    EXPECT_EQ(h->decoder.song.position, 0);
+    live.pump(300);
+    const std::vector<int16_t> heard = strip_silence(out.samples());
+    ASSERT_GT(heard.size(), at_pause + 2 * BUFFER_FRAMES * 2);
+    // Before the pause: the start of the track. After it: a later stretch, contiguous.
+    EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + static_cast<long>(at_pause), ref.begin()));
+    const std::vector<int16_t> after(heard.begin() + static_cast<long>(at_pause), heard.end());
+    const std::optional<size_t> where = find_samples(ref, std::vector<int16_t>(after.begin(), after.begin() + 2 * 256));
+    ASSERT_TRUE(where.has_value()) << "what played after the pause is not from the track";
+    EXPECT_GT(*where, at_pause) << "sound repeated after resuming";
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), ref.begin() + static_cast<long>(*where)));
+
+    // Stop rewound the track: playing again starts at its first sample.
+    const size_t at_stop = heard.size();
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= 1; }, 20000));
+    live.dispatch(EVENT_PAUSE);
+    live.pump(100);
+    const std::vector<int16_t> again = strip_silence(out.samples());
+    ASSERT_GT(again.size(), at_stop + 2 * BUFFER_FRAMES * 2);
+    EXPECT_TRUE(std::equal(again.begin() + static_cast<long>(at_stop), again.end(), ref.begin()));
+}
+
+TEST(AudioOutput, EndOfTrackHandsOnTheLastFrameThenGoesQuiet) {
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
+    testing::internal::CaptureStdout();
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(live.status(), STATUS_TRACK_ENDED);
+    EXPECT_EQ(live.decoder_state(), DECODER_ENDED);
+    // The tap's newest values are the track's last samples: the final frame was handed on.
+    std::vector<int16_t> tap(512);
+    handle_read_tap(h, tap.data(), 512);
+    EXPECT_TRUE(std::equal(tap.begin(), tap.end(), ref.samples.end() - 512));
+    // Nothing could follow: no event per tick any more.
+    const int32_t tap_pos = h->tap_pos;
+    live.pump(200);
+    EXPECT_EQ(h->tap_pos, tap_pos);
+    EXPECT_EQ(live.status(), STATUS_TRACK_ENDED);
+
+    // A failed open while playing hands on nothing and prints no format.
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    live.pump(100);
+    testing::internal::CaptureStdout();
+    open_file(live, "/nonexistent/track.mp3");
+    const int32_t tap_at_fail = h->tap_pos;
+    live.pump(200);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
+    EXPECT_EQ(h->tap_pos, tap_at_fail);
+    EXPECT_EQ(live.status(), STATUS_NONE);
+}
+
+// A sink that stops taking sound: the file plugin writes into a pipe nobody reads.
+TEST(AudioOutput, StalledDeviceDoesNotFreezeTheMainLoop) {
+    TempDir dir("ravlox-stall");
+    const std::string fifo = dir / "sink.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    signal(SIGPIPE, SIG_IGN);  // the pipe's reader goes before the program's writer
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // held open, never read
+    ASSERT_GE(reader, 0);
+    const std::string conf = dir / "stall.conf";
+    ASSERT_TRUE(write_file(conf, "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" + fifo +
+                                     "\"\n  format \"raw\"\n}\npcm.null { type null }\n"));
+    ScopedEnv alsa("ALSA_CONFIG_PATH", conf);
+    LiveHandle live;
+    // No teardown: the helper stays stuck on the device until the process ends.
+
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    open_file(live, fixture_path("len10_9.mp3"));
+    live.dispatch(EVENT_PLAY);
+    // Count how often a 10 ms timer gets to run while the device hangs.
+    int beats = 0;
+    const guint timer = g_timeout_add(10, [](gpointer n) -> gboolean { ++*static_cast<int *>(n); return TRUE; }, &beats);
+    const gint64 start = g_get_monotonic_time();
+    live.pump(1500);
+    const double seconds = static_cast<double>(g_get_monotonic_time() - start) / 1e6;
+    EXPECT_GT(beats, 60) << "the main loop stalled (" << seconds << " s)";
+    // The device stopped taking sound long before the track's end (a pipe holds 64 kB).
+    EXPECT_LT(h->decoder.song.position, 8);
+    EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
+    // Pause, stop and another format answer at once.
+    gint64 t0 = g_get_monotonic_time();
+    live.dispatch(EVENT_PAUSE);
+    live.dispatch(EVENT_STOP);
+    EXPECT_LT(g_get_monotonic_time() - t0, 100000);
+    t0 = g_get_monotonic_time();
+    open_file(live, fixture_path("stereo48.mp3"));
+    live.dispatch(EVENT_PLAY);
+    live.pump(300);
+    EXPECT_LT(g_get_monotonic_time() - t0, 1500000);
+    beats = 0;
+    live.pump(500);
+    EXPECT_GT(beats, 20);
+    g_source_remove(timer);
+    live.dispatch(EVENT_PAUSE);
+    (void)reader;  // kept open: the stalled writer must not see the pipe close
+}
+
+TEST(AudioOutput, DeviceOption) {
+    tHandleAudioOutput *a = static_cast<tHandleAudioOutput *>(calloc(1, sizeof(tHandleAudioOutput)));
+    audiooutput_init(a, nullptr);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.portaudio.device=3"), 0);
+    EXPECT_EQ(a->portaudio.device, 3);
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.portaudio.device=abc"), 0);
+    EXPECT_EQ(a->portaudio.device, 0);
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.portaudio.device="), -2);
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.portaudio.devices=1"), -2);
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.portaudio.x"), -2);
+    EXPECT_EQ(audiooutput_parse_option(a, "--audiooutput.other=1"), -2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    free(a->portaudio.params);
+    free(a);
+}
+
+// The real program lists the devices of the file-backed configuration and ends.
+TEST(AudioOutput, DeviceListingFromTheProgram) {
+    Xvfb x;
+    ASSERT_TRUE(x.ok());
+    ProgramOptions o;
+    o.args = {"--audiooutput.portaudio.device=?"};
+    o.alsa = AlsaConfig::TwoFiles;
+    o.display = x.display();
+    TempDir data("ravlox-list");
+    o.data_dir = fresh_data_dir(data);
+    const ProgramResult r = run_program(o);
+    EXPECT_TRUE(r.exited_with(0)) << r;
+    EXPECT_NE(r.out.find("Available portaudio devices:\n"
+                         "    -1> DEFAULT DEVICE\n"
+                         "     0> ravlox_a\n"
+                         "     1> ravlox_b\n"
+                         "     2> default (default device)\n"),
+              std::string::npos)
+        << r.out;
+
+    o.alsa = AlsaConfig::NoDevice;
+    const ProgramResult none = run_program(o);
+    EXPECT_TRUE(none.exited_with(0)) << none;
+    EXPECT_NE(none.out.find("Available portaudio devices:\n    -1> DEFAULT DEVICE\n"), std::string::npos) << none.out;
+    EXPECT_EQ(none.out.find("     0> "), std::string::npos) << none.out;
+}
+
+// No usable device: the program starts, plays through a track paced by its timer and
+// keeps answering.
+TEST(AudioOutput, NoDeviceNeitherHangsNorRetries) {
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    const gint64 t0 = g_get_monotonic_time();
+    testing::internal::CaptureStdout();
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    const std::string printed = testing::internal::GetCapturedStdout();
+    const double seconds = static_cast<double>(g_get_monotonic_time() - t0) / 1e6;
+    // About 115 frames at one per 7 ms tick.
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_EQ(live.get()->audiooutput.portaudio.stream, nullptr);
+    EXPECT_GT(live.get()->audiooutput.portaudio.dropped_frames, 100000);
+    EXPECT_LE(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+}
