@@ -139,3 +139,17 @@ TEST(ThemeTemplate, SecondWriteIsIdenticalAndFailuresAreReported) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "unable to open [" + blocked + "/t/PLEDIT.TXT] for writing.\n");
 }
+
+TEST(ThemeTemplate, CommandLineOptionWritesItAndEnds) {
+    TempDir tmp;
+    const std::string dir = tmp / "designer";
+    ProgramOptions options;
+    options.args = {"--gui.theme.dumptemplate=" + dir + "/"};
+    options.home = tmp.path();
+    const ProgramResult r = run_program(options);
+    ASSERT_TRUE(r.exited_with(0)) << r;
+    EXPECT_NE(r.out.find(EXPECTED_PROGRESS), std::string::npos) << r.out;
+    EXPECT_EQ(list_dir(dir), template_names());
+    EXPECT_EQ(file_size(dir + "/PLEDIT.TXT"), 91);
+    EXPECT_FALSE(path_exists(tmp / ".ravlox"));
+}
