@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <glib.h>
+#include <gtk/gtk.h>
 #include <portaudio.h>
 
 #include "audio/audiooutput.h"
@@ -447,4 +448,65 @@ TEST(AudioOutput, NoDeviceNeitherHangsNorRetries) {
     EXPECT_EQ(live.get()->audiooutput.portaudio.stream, nullptr);
     EXPECT_GT(live.get()->audiooutput.portaudio.dropped_frames, 100000);
     EXPECT_LE(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+}
+
+// A device paced in real time: once the track's first frame was heard, no buffer is
+// played as silence until its last one.
+TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
+    JackServer jack(44100, 64);
+    if (!jack.ok())
+        GTEST_SKIP() << "no JACK server: " << jack.log();
+    ScopedEnv server("JACK_DEFAULT_SERVER", jack.name());
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    ASSERT_NE(p->stream, nullptr) << "PortAudio did not open the JACK device";
+    EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, 44100.0);
+    EXPECT_EQ(__atomic_load_n(&p->played_frames, __ATOMIC_ACQUIRE),
+              static_cast<int64_t>(ref.frames() / BUFFER_FRAMES * BUFFER_FRAMES));
+    EXPECT_EQ(__atomic_load_n(&p->gap_frames, __ATOMIC_ACQUIRE), 0) << "silence between the track's frames";
+}
+
+// The "Audio" page with two file sinks besides the default one: the default device comes
+// first, and applying another entry sends the following sound into that device.
+TEST(AudioOutput, PageListsDevicesAndAppliesTheChoice) {
+    TempDir dir("ravlox-page");
+    ScopedEnv alsa("ALSA_CONFIG_PATH", alsa_config_path(AlsaConfig::TwoFiles));
+    ScopedEnv f("CAPTURE_FILE", dir / "default.raw");
+    ScopedEnv fa("CAPTURE_FILE_A", dir / "a.raw");
+    ScopedEnv fb("CAPTURE_FILE_B", dir / "b.raw");
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandleAudioOutput *a = &live.get()->audiooutput;
+    ASSERT_NE(a->page.dropdown, nullptr);
+    EXPECT_EQ(a->portaudio.device, 2) << "the default device's real index";
+    audiooutput_page_open(a);
+    GListModel *model = G_LIST_MODEL(a->page.model);
+    ASSERT_EQ(g_list_model_get_n_items(model), 3u);
+    EXPECT_STREQ(gtk_string_list_get_string(a->page.model, 0), "default");
+    EXPECT_STREQ(gtk_string_list_get_string(a->page.model, 1), "ravlox_a");
+    EXPECT_STREQ(gtk_string_list_get_string(a->page.model, 2), "ravlox_b");
+    EXPECT_EQ(gtk_drop_down_get_selected(a->page.dropdown), 0u);
+
+    // Applying the current entry re-initialises nothing.
+    testing::internal::CaptureStdout();
+    audiooutput_page_apply(a);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  0 ->   2 [default]\n");
+
+    gtk_drop_down_set_selected(a->page.dropdown, 1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(audiooutput_page_apply(a), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  1 ->   0 [ravlox_a]\n");
+    EXPECT_EQ(a->portaudio.device, 0);
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    const std::vector<int16_t> want = whole_buffers(decode_reference(fixture_path("stereo44.mp3")).samples);
+    EXPECT_TRUE(strip_silence(read_samples(dir / "a.raw")) == want) << "the sound did not go to ravlox_a";
+    EXPECT_TRUE(strip_silence(read_samples(dir / "default.raw")).empty());
+    // Reopening the page selects the device now in use.
+    audiooutput_page_open(a);
+    EXPECT_EQ(gtk_drop_down_get_selected(a->page.dropdown), 1u);
 }
