@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export DEBIAN_FRONTEND=noninteractive
 
 BUILD_PACKAGES=(build-essential pkg-config cmake ninja-build
-  libgtk-4-dev libmpg123-dev portaudio19-dev libzip-dev fonts-dejavu-core)
+  libgtk-4-dev libmpg123-dev portaudio19-dev libzip-dev fonts-dejavu-core librsvg2-common)
 TEST_PACKAGES=(googletest libgtest-dev xvfb xauth xdotool imagemagick lame sox
   mpg123 zip jackd2 ccache)
 
@@ -31,6 +31,14 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Options of the normal build directory (build/).
+build_options() {
+  local tests=OFF
+  [ "$(dpkg-query -W -f='${db:Status-Status}' libgtest-dev 2>/dev/null || true)" = installed ] && tests=ON
+  [ -f /usr/local/lib/cmake/GTest/GTestConfig.cmake ] && tests=ON
+  echo "-DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVLOX_TESTS=$tests -DRAVLOX_BENCH=ON"
+}
+
 njobs() { echo "${RAVLOX_JOBS:-$(nproc 2>/dev/null || echo 2)}"; }
 
 # configure_build DIR [cmake options...]: configures once (again only when
@@ -42,9 +50,8 @@ configure_build() {
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   local want="$* ${launcher[*]}"
   if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$dir/.ravlox-options" 2>/dev/null)" != "$want" ]; then
-    if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "CMAKE_GENERATOR:INTERNAL=${gen[1]:-Unix Makefiles}" "$dir/CMakeCache.txt"; then
-      rm -rf "$dir"
-    fi
+    # An existing build directory keeps the generator it was made with.
+    [ -f "$dir/CMakeCache.txt" ] && gen=()
     cmake -S "$ROOT" -B "$dir" "${gen[@]}" "${launcher[@]}" "$@"
     echo "$want" > "$dir/.ravlox-options"
   fi
