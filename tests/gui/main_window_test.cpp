@@ -615,3 +615,21 @@ TEST_F(MainWindow, EjectOpensTheFileChooser) {
 }
 
 } // namespace
+
+namespace {
+
+// Only a hand-edited file can hold a factor below 1; the windows then use 1, and so does the file.
+TEST_F(MainWindow, ScaleBelowOneIsTakenAsOne) {
+    for (const char *factor : {"0", "-3"}) {
+        const std::string data = dir_ / "data";
+        remove_tree(data);
+        ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
+        ASSERT_TRUE(write_file(data + "/gui.config", std::string("scalefactor=") + factor + "\n"));
+        start(); // waits for a 275 x 116 window
+        EXPECT_TRUE(wait_config("gui.config", "scalefactor", "1")) << factor;
+        expect_picture(Expected::idle(), std::string("scale ") + factor);
+        p_.reset();
+    }
+}
+
+} // namespace
