@@ -620,6 +620,19 @@ int32_t portaudio_stop(tPortaudioOutput *p) {
     return 0;
 }
 
+void *portaudio_current_stream(tPortaudioOutput *p, double *rate) {
+    *rate = 0;
+    if (!lock_control(p, 2000))
+        return nullptr;
+    void *stream = p->stream;
+    if (stream) {
+        const PaStreamInfo *info = Pa_GetStreamInfo(stream);
+        *rate = info ? info->sampleRate : 0;
+    }
+    pthread_mutex_unlock(&p->control);
+    return stream;
+}
+
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination) {
     *destination = p->device;
     return 0;

@@ -114,5 +114,8 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
 int32_t portaudio_start(tPortaudioOutput *p);
 // Closes the stream (if any) and waits for a restart in progress; for orderly teardown.
 int32_t portaudio_stop(tPortaudioOutput *p);
+// The running stream and its sample rate (none and 0 while no stream runs), read under the
+// helper's lock so that another thread may ask.
+void *portaudio_current_stream(tPortaudioOutput *p, double *rate);
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);

@@ -179,9 +179,9 @@ TEST(AudioOutput, PlaysTheLibrarysSamplesBitExact) {
         if (diff < want.size())
             for (size_t i = diff > 6 ? diff - 6 : 0; i < diff + 6 && i < want.size(); i++)
                 printf("%zu heard %d want %d\n", i, heard[i], want[i]);
-        tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
-        ASSERT_NE(p->stream, nullptr);
-        EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, ref.rate) << name;
+        double rate = 0;
+        ASSERT_NE(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr);
+        EXPECT_EQ(rate, ref.rate) << name;
     }
 }
 
@@ -229,11 +229,12 @@ TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
     playlist_set_current(&h->playlist, 0);
     open_file(live, fixture_path("stereo44.mp3"));
     live.dispatch(EVENT_PLAY);
-    pump_until(live, [&] { return p->stream != nullptr; }, 2000);
-    void *first_stream = p->stream;
+    double rate = 0;
+    pump_until(live, [&] { return portaudio_current_stream(p, &rate) != nullptr; }, 2000);
+    void *first_stream = portaudio_current_stream(p, &rate);
     ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.rate == 44100 && std::string(h->decoder.song.path).find("len10_9") != std::string::npos && h->decoder.song.position >= 2; }, 20000));
     live.dispatch(EVENT_PAUSE);
-    EXPECT_EQ(p->stream, first_stream) << "the stream was reopened between tracks of one format";
+    EXPECT_EQ(portaudio_current_stream(p, &rate), first_stream) << "the stream was reopened between tracks of one format";
     std::vector<int16_t> ab = a;
     ab.insert(ab.end(), b.begin(), b.end());
     const std::vector<int16_t> heard = strip_silence(out.samples());
@@ -246,8 +247,8 @@ TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
     live.dispatch(EVENT_STOP);
     const std::vector<int16_t> c = as_stereo(decode_reference(fixture_path("stereo48.mp3")));
     play_to_end(live, fixture_path("stereo48.mp3"));
-    ASSERT_NE(p->stream, nullptr);
-    EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, 48000.0);
+    ASSERT_NE(portaudio_current_stream(p, &rate), nullptr);
+    EXPECT_EQ(rate, 48000.0);
     const std::vector<int16_t> heard48 = strip_silence(out.samples());
     const std::vector<int16_t> want48 = whole_buffers(c);
     ASSERT_EQ(heard48.size(), want48.size());
@@ -445,7 +446,8 @@ TEST(AudioOutput, NoDeviceNeitherHangsNorRetries) {
     const double seconds = static_cast<double>(g_get_monotonic_time() - t0) / 1e6;
     // About 115 frames at one per 7 ms tick.
     EXPECT_LT(seconds, 10.0);
-    EXPECT_EQ(live.get()->audiooutput.portaudio.stream, nullptr);
+    double rate = 0;
+    EXPECT_EQ(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr);
     EXPECT_GT(live.get()->audiooutput.portaudio.dropped_frames, 100000);
     EXPECT_LE(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 }
@@ -463,8 +465,9 @@ TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
     tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
     const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
     play_to_end(live, fixture_path("stereo44.mp3"));
-    ASSERT_NE(p->stream, nullptr) << "PortAudio did not open the JACK device";
-    EXPECT_EQ(Pa_GetStreamInfo(p->stream)->sampleRate, 44100.0);
+    double rate = 0;
+    ASSERT_NE(portaudio_current_stream(p, &rate), nullptr) << "PortAudio did not open the JACK device";
+    EXPECT_EQ(rate, 44100.0);
     EXPECT_EQ(__atomic_load_n(&p->played_frames, __ATOMIC_ACQUIRE),
               static_cast<int64_t>(ref.frames() / BUFFER_FRAMES * BUFFER_FRAMES));
     EXPECT_EQ(__atomic_load_n(&p->gap_frames, __ATOMIC_ACQUIRE), 0) << "silence between the track's frames";
