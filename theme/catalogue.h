@@ -1,5 +1,5 @@
 // The catalogue of theme bitmaps and sprite elements, fixed at compile time.
-// The tables are generated from the catalogue description; do not edit them by hand.
+// The tables were transcribed mechanically, not typed; the checks at the end guard them.
 #pragma once
 
 #include <array>
