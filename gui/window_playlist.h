@@ -22,9 +22,10 @@ typedef struct _GSimpleAction GSimpleAction;
 constexpr int WINDOW_PLAYLIST_HITBOXES = 33;
 constexpr int WINDOW_PLAYLIST_MENUS = 5;
 constexpr int WINDOW_PLAYLIST_SORT_ITEMS = 16;
-// Upper bounds that keep the geometry far from integer overflow and absurd image sizes.
-constexpr int32_t WINDOW_PLAYLIST_MAX_ROWS = 256;
-constexpr int32_t WINDOW_PLAYLIST_MAX_COLUMNS = 256;
+// Upper bounds (4000 x 2958 base pixels, beyond the largest screens) that keep a hand-edited
+// "playlist.config" from asking for images of any size.
+constexpr int32_t WINDOW_PLAYLIST_MAX_ROWS = 100;
+constexpr int32_t WINDOW_PLAYLIST_MAX_COLUMNS = 160;
 constexpr int32_t WINDOW_PLAYLIST_MAX_SCALE = 16;
 
 enum : int32_t {

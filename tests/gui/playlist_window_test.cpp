@@ -1,16 +1,12 @@
 // The playlist window of the real program under Xvfb: the skinned frame at several sizes, the
 // scroll thumb, and the entry lines in the colours and font of the theme's PLEDIT.TXT.
-#include <cairo.h>
-
-#include <algorithm>
-#include <cmath>
-
 #include "gui/playlist_window_test_util.h"
 
 namespace {
 
 using plwin::PlaylistRun;
 using plwin::PlaylistSetup;
+using namespace plwin;
 
 // ---------------------------------------------------------------------------
 // Frame pieces with the template theme (every element a flat colour of its own)
@@ -127,72 +123,6 @@ TEST(PlaylistFrameEdges, ScrollThumbFollowsTheOffset) {
 
 // ---------------------------------------------------------------------------
 // Entry lines with a generated PLEDIT.TXT
-
-const char *const PLEDIT = "[Text]\r\nNormal=#FF0000\r\nCurrent=#00FF00\r\nNormalBG=#0000FF\r\n"
-                           "SelectedBG=#FFFF00\r\nFont=DejaVu Sans\r\n";
-const Rgb BLUE{0, 0, 255};
-const Rgb YELLOW{255, 255, 0};
-
-cairo_font_extents_t font_extents(int scale) {
-    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 4);
-    cairo_t *cr = cairo_create(surface);
-    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    cairo_set_font_size(cr, 8.0 * scale);
-    cairo_font_extents_t e;
-    cairo_font_extents(cr, &e);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-    return e;
-}
-
-// The line height that the font gives at this scale: cairo's extent height, truncated.
-int line_height(int scale) { return std::max(1, static_cast<int>(font_extents(scale).height)); }
-
-// Rows at the top of a line that the descenders of the line above may reach.
-int descender_rows(int scale) { return static_cast<int>(std::ceil(font_extents(scale).descent)); }
-
-struct Band {
-    int max_r = 0, max_g = 0, max_b = 0;
-    int min_r = 255, min_g = 255, min_b = 255;
-    int yellow = 0, blue = 0, pixels = 0;
-};
-
-// Colour statistics of one entry line (its text part, left of the scroll bar).
-// Skips the top rows, where the line above may reach with its descenders.
-Band band(const Image &img, int scale, int width, int line, int h) {
-    Band b;
-    for (int y = scale * 20 + line * h + descender_rows(scale); y < scale * 20 + (line + 1) * h;
-         y++)
-        for (int x = scale * 12; x < scale * (width - 20); x++) {
-            const Rgb p = img.pixel(x, y);
-            b.max_r = std::max<int>(b.max_r, p.r);
-            b.max_g = std::max<int>(b.max_g, p.g);
-            b.max_b = std::max<int>(b.max_b, p.b);
-            b.min_r = std::min<int>(b.min_r, p.r);
-            b.min_g = std::min<int>(b.min_g, p.g);
-            b.min_b = std::min<int>(b.min_b, p.b);
-            b.yellow += p == YELLOW;
-            b.blue += p == BLUE;
-            b.pixels++;
-        }
-    return b;
-}
-
-// Pixels of a line that are not the plain background: the shape of its text.
-std::vector<bool> text_mask(const Image &img, int width, int line, int h) {
-    std::vector<bool> mask;
-    for (int y = 20 + line * h + descender_rows(1); y < 20 + (line + 1) * h; y++)
-        for (int x = 12; x < width - 20; x++)
-            mask.push_back(!(img.pixel(x, y) == BLUE));
-    return mask;
-}
-
-bool blank(const std::vector<bool> &mask) {
-    return std::none_of(mask.begin(), mask.end(), [](bool b) { return b; });
-}
-
-// Window y of the middle of line `line`, for clicking it.
-int line_middle(int scale, int line, int h) { return scale * 20 + line * h + h / 2; }
 
 TEST(PlaylistText, ColoursOfNormalCurrentAndSelectedLines) {
     PlaylistRun run;
@@ -313,6 +243,80 @@ TEST(PlaylistText, ScaleTwoDoublesWindowAndFont) {
     EXPECT_GE(rows_with_text, 10);
     // The skin is stretched: the middle of the title piece keeps its colour.
     EXPECT_EQ(img.pixel(2 * (87 + 50), 2 * 10), run.sheet_pixel(ELEM_PL_TITLE + 1, 50, 10));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// In the test process: the "Playlist" preferences page and "playlist.config"
+
+#include "support/live_handle.h"
+#include <gtk/gtk.h>
+
+namespace {
+
+TEST(PlaylistInProcess, ShowFullPathPageAndResize) {
+    LiveHandle live;
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    tHandleWindowPlaylist *w = &h->gui.window_playlist;
+    ASSERT_GE(h->page_count, 1);
+    EXPECT_EQ(h->page_context[0], w) << "the playlist page is registered first";
+    ASSERT_NE(w->showfull_check, nullptr);
+    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(w->showfull_check)),
+                 "Show full path");
+
+    // Opening the dialog shows the current value; applying stores the check button's.
+    live.dispatch_int(EVENT_PREFERENCES, 1);
+    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showfull_check)));
+    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showfull_check), FALSE);
+    live.dispatch(EVENT_PREFERENCES_APPLY);
+    EXPECT_EQ(w->showfull, 0);
+    const std::string config = read_file(live.data_dir() + "/playlist.config");
+    EXPECT_NE(config.find("showfull=0\n"), std::string::npos) << config;
+    EXPECT_NE(config.find("rows=2\n"), std::string::npos) << config;
+    EXPECT_NE(config.find("columns=11\n"), std::string::npos) << config;
+    live.dispatch_int(EVENT_PREFERENCES, 0);
+
+    // A resize moves the edge boxes and stores the size. (One handle per test process: GTK
+    // stays on the display it first opened.)
+    ASSERT_EQ(window_playlist_resize(w, 3, 12), 0);
+    EXPECT_EQ(w->width, 300);
+    EXPECT_EQ(w->height, 145);
+    EXPECT_EQ(w->list_width, 268);
+    EXPECT_EQ(w->list_height, 87);
+    // Test order: items, menu buttons, corner, small buttons, scroll bar, list, close.
+    const tHitBox *b = w->hitboxes;
+    EXPECT_EQ(b[0].id, 49);
+    EXPECT_EQ(b[0].x, -1) << "closed menus are never hit";
+    EXPECT_EQ(b[16].id, 43);
+    EXPECT_EQ(b[20].id, 47);
+    EXPECT_EQ(b[20].x, 300 - 44);
+    EXPECT_EQ(b[20].y, 145 - 30);
+    EXPECT_EQ(b[21].id, 48);
+    EXPECT_EQ(b[21].x, 300 - 19);
+    EXPECT_EQ(b[21].y, 145 - 23);
+    EXPECT_EQ(b[22].id, 65);
+    EXPECT_EQ(b[22].x, 300 - 144);
+    EXPECT_EQ(b[29].id, 72);
+    EXPECT_EQ(b[29].y, 145 - 31);
+    EXPECT_EQ(b[30].id, 74);
+    EXPECT_EQ(b[30].height, 87);
+    EXPECT_EQ(b[31].id, 73);
+    EXPECT_EQ(b[31].width, 268);
+    EXPECT_EQ(b[32].id, 75);
+    EXPECT_EQ(b[32].x, 289);
+    const std::string resized = read_file(live.data_dir() + "/playlist.config");
+    EXPECT_NE(resized.find("rows=3\n"), std::string::npos) << resized;
+    EXPECT_NE(resized.find("columns=12\n"), std::string::npos) << resized;
+
+    // An absurd size from a hand-edited file is bounded instead of exhausting memory.
+    EXPECT_EQ(window_playlist_resize(w, 1 << 30, 1 << 30), 0);
+    EXPECT_EQ(w->rows, WINDOW_PLAYLIST_MAX_ROWS);
+    EXPECT_EQ(w->columns, WINDOW_PLAYLIST_MAX_COLUMNS);
+    EXPECT_EQ(window_playlist_set_scale(w, 0), 0);
+    EXPECT_EQ(w->scale, 1) << "a scale below 1 draws at 1";
+    EXPECT_EQ(window_playlist_resize(w, 2, 11), 0);
 }
 
 } // namespace
