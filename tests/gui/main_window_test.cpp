@@ -130,6 +130,8 @@ int differences(const Image &a, const Image &b, std::string *first) {
     return n;
 }
 
+struct PressedLook;
+
 class MainWindow : public testing::Test {
 protected:
     // Starts the program with the template theme (or the default one) and waits for its window.
@@ -202,6 +204,11 @@ protected:
         EXPECT_TRUE(same) << what << ": " << n << " pixels differ, first " << first;
     }
 
+    // Holds each look's box down, compares the picture, then ends the press without its action
+    // by releasing a key of no row (plain xdotool: clearing modifiers would let go of the
+    // button), and lets the button up.
+    void check_pressed_looks(const std::vector<PressedLook> &looks);
+
     // Screen position of a base pixel.
     int at(double base) const { return static_cast<int>(base * scale_); }
     void click(int x, int y) { ASSERT_TRUE(x_.click(win_, at(x), at(y))); }
@@ -264,10 +271,7 @@ const std::vector<PressedLook> &pressed_looks() {
     return looks;
 }
 
-void check_pressed_looks(MainWindow *t, const std::vector<PressedLook> &looks,
-                         const std::function<void(const PressedLook &)> &press,
-                         const std::function<void(const Expected &, const std::string &)> &expect,
-                         const std::function<void()> &let_go) {
+void MainWindow::check_pressed_looks(const std::vector<PressedLook> &looks) {
     for (const PressedLook &look : looks) {
         Expected want = Expected::idle();
         for (const auto &d : look.drawn) {
@@ -276,27 +280,18 @@ void check_pressed_looks(MainWindow *t, const std::vector<PressedLook> &looks,
             else
                 want.at(d[0], d[1], d[2]);
         }
-        press(look);
-        expect(want, "pressed id " + std::to_string(look.id) + " at " + std::to_string(look.x) +
-                         "," + std::to_string(look.y));
-        let_go();
+        ASSERT_TRUE(x_.mouse_down(win_, at(look.x), at(look.y)));
+        expect_picture(want, "pressed id " + std::to_string(look.id) + " at " +
+                                 std::to_string(look.x) + "," + std::to_string(look.y));
+        plain_key("q");
+        x_.mouse_up();
     }
-    (void)t;
 }
 
 TEST_F(MainWindow, IdleAndPressedPicturesAreExact) {
     start();
     expect_picture(Expected::idle(), "idle");
-    check_pressed_looks(
-        this, pressed_looks(),
-        [&](const PressedLook &l) { ASSERT_TRUE(x_.mouse_down(win_, at(l.x), at(l.y))); },
-        [&](const Expected &e, const std::string &w) { expect_picture(e, w); },
-        [&] {
-            // A key release ends the press without its action; the button then comes up
-            // over nothing. (Plain xdotool: clearing modifiers would let go of the button.)
-            plain_key("q");
-            x_.mouse_up();
-        });
+    check_pressed_looks(pressed_looks());
     Expected ready = Expected::idle();
     ready.fixed(187);
     expect_picture(ready, "idle again after the seek");
@@ -306,15 +301,7 @@ TEST_F(MainWindow, IdleAndPressedPicturesAreExact) {
 TEST_F(MainWindow, ScaleTwoShowsWholePixelBlocks) {
     start(2);
     expect_picture(Expected::idle(), "idle at scale 2");
-    const std::vector<PressedLook> some = {pressed_looks()[9], pressed_looks()[16]};
-    check_pressed_looks(
-        this, some,
-        [&](const PressedLook &l) { ASSERT_TRUE(x_.mouse_down(win_, at(l.x), at(l.y))); },
-        [&](const Expected &e, const std::string &w) { expect_picture(e, w); },
-        [&] {
-            plain_key("q");
-            x_.mouse_up();
-        });
+    check_pressed_looks({pressed_looks()[9], pressed_looks()[16]});
     // A click lands on the same box at any scale: the shuffle toggle.
     click(186, 96);
     EXPECT_TRUE(wait_config("windowmain.config", "shuffle", "ON"));
