@@ -252,10 +252,11 @@ TEST(PlaylistText, ScaleTwoDoublesWindowAndFont) {
 
 #include "support/live_handle.h"
 #include <gtk/gtk.h>
+#include <cstring>
 
 namespace {
 
-TEST(PlaylistInProcess, ShowFullPathPageAndResize) {
+TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     LiveHandle live;
     ASSERT_TRUE(live.ok());
     tHandle *h = live.get();
@@ -317,6 +318,53 @@ TEST(PlaylistInProcess, ShowFullPathPageAndResize) {
     EXPECT_EQ(window_playlist_set_scale(w, 0), 0);
     EXPECT_EQ(w->scale, 1) << "a scale below 1 draws at 1";
     EXPECT_EQ(window_playlist_resize(w, 2, 11), 0);
+
+    // The sort menu: three items whose application actions reorder the store and redraw.
+    ASSERT_EQ(w->sort_count, 3);
+    GMenuModel *model = G_MENU_MODEL(w->sort_model);
+    ASSERT_EQ(g_menu_model_get_n_items(model), 3);
+    const char *labels[3] = {"Sort by Filename", "Randomize", "Reverse"};
+    const char *actions[3] = {"app.window_playlist_sort_by_filename",
+                              "app.window_playlist_sort_randomize",
+                              "app.window_playlist_sort_reverse"};
+    for (int i = 0; i < 3; i++) {
+        gchar *label = nullptr;
+        gchar *action = nullptr;
+        g_menu_model_get_item_attribute(model, i, G_MENU_ATTRIBUTE_LABEL, "s", &label);
+        g_menu_model_get_item_attribute(model, i, G_MENU_ATTRIBUTE_ACTION, "s", &action);
+        EXPECT_STREQ(label, labels[i]);
+        EXPECT_STREQ(action, actions[i]);
+        g_free(label);
+        g_free(action);
+    }
+    tHandlePlaylist *p = &h->playlist;
+    playlist_clear(p);
+    static tSongInfo song;
+    for (const char *path : {"/m/b.mp3", "/m/c.mp3", "/m/a.mp3"}) {
+        memset(&song, 0, sizeof song);
+        snprintf(song.path, sizeof song.path, "%s", path);
+        playlist_add(p, &song);
+    }
+    GActionGroup *app = G_ACTION_GROUP(h->application);
+    g_action_group_activate_action(app, "window_playlist_sort_reverse", nullptr);
+    EXPECT_STREQ(p->entries[0].path, "/m/a.mp3");
+    EXPECT_STREQ(p->entries[2].path, "/m/b.mp3");
+    g_action_group_activate_action(app, "window_playlist_sort_by_filename", nullptr);
+    EXPECT_STREQ(p->entries[0].path, "/m/a.mp3");
+    EXPECT_STREQ(p->entries[1].path, "/m/b.mp3");
+    EXPECT_STREQ(p->entries[2].path, "/m/c.mp3");
+    EXPECT_EQ(w->entry_count, 3) << "the action redrew the window";
+
+    // A close request from the window manager hides the window and turns the toggle off.
+    live.dispatch_int(EVENT_SHOW_PLAYLIST, 1);
+    live.pump(100);
+    ASSERT_TRUE(gtk_widget_get_visible(w->window));
+    gtk_window_close(GTK_WINDOW(w->window));
+    live.pump(100);
+    EXPECT_FALSE(gtk_widget_get_visible(w->window));
+    EXPECT_EQ(h->gui.window_main.playlist_button, 0);
+    const std::string gui = read_file(live.data_dir() + "/gui.config");
+    EXPECT_NE(gui.find("showplaylist=FALSE\n"), std::string::npos) << gui;
 }
 
 } // namespace
