@@ -409,10 +409,11 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     p->read_pos[r] = pos;
     p->read_index = r;
     if (played) {
+        // Counts that the main thread may read: stored atomically.
         if (p->silent_run > 0 && p->played_frames > 0)
-            p->gap_frames += p->silent_run;
+            __atomic_store_n(&p->gap_frames, p->gap_frames + p->silent_run, __ATOMIC_RELAXED);
         p->silent_run = 0;
-        p->played_frames += static_cast<int64_t>(frames);
+        __atomic_store_n(&p->played_frames, p->played_frames + static_cast<int64_t>(frames), __ATOMIC_RELAXED);
         store_atomic(&p->silent_frames, 0);
         return paContinue;
     }
@@ -566,6 +567,17 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
     place_stage(p);
     const int32_t staged = p->stage_frames - p->stage_pos;
     return ring_room(p) >= staged + frames ? 1 : 0;
+}
+
+int32_t audiooutput_queued(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    int32_t n = p->stage_frames - p->stage_pos;
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        bool held = false;
+        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
+            n += AUDIO_BUFFER_FRAMES;
+    }
+    return n;
 }
 
 int32_t audiooutput_poll(tHandleAudioOutput *a) {

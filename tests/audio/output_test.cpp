@@ -108,13 +108,8 @@ void play_to_end(LiveHandle &live, const std::string &path) {
     ASSERT_TRUE(pump_until(live, [&] { return live.decoder_state() == DECODER_ENDED; }, 20000))
         << path << " did not end";
     // The callback plays out what is queued: every full buffer, the stage placed.
-    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
-    auto drained = [p] {
-        for (int i = 0; i < AUDIO_BUFFER_COUNT; i++)
-            if (__atomic_load_n(&p->fill[i], __ATOMIC_ACQUIRE) == AUDIO_BUFFER_BYTES)
-                return false;
-        return p->stage_frames == p->stage_pos;
-    };
+    tHandleAudioOutput *a = &live.get()->audiooutput;
+    auto drained = [a] { return audiooutput_queued(a) == 0; };
     EXPECT_TRUE(pump_until(live, drained, 10000)) << "queued sound was never played";
     live.pump(20);
 }
