@@ -109,6 +109,9 @@ struct Session {
         if (n <= 0)
             return false;
         display = ":" + std::string(buf, strcspn(buf, "\n"));
+        // Wait until the display takes connections.
+        for (int i = 0; i < 100 && xdotool("getdisplaygeometry").empty(); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         jack += std::to_string(getpid());
         jackd = spawn({"jackd", "-n", jack, "-r", "-d", "dummy", "-r", "44100", "-p", "64"},
                       {"JACK_NO_ALLOCA=1"});
