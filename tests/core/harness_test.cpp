@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <portaudio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -220,6 +221,39 @@ TEST(HarnessProgram, TimeoutKillsAndBackgroundOutputIsReadable) {
   EXPECT_EQ(end.out, "started\n");
   EXPECT_FALSE(p.wait_for_output("never", milliseconds(100)));
 }
+
+#ifdef __linux__
+TEST(HarnessProgram, ChildrenDieWithTheTestProcess) {
+  // A test process killed on timeout runs no destructors; what it started
+  // must end anyway.
+  TempDir dir;
+  std::string pidfile = dir / "pid";
+  pid_t test = fork();
+  ASSERT_GE(test, 0);
+  if (test == 0) {
+    ProgramOptions o;
+    o.program = "/bin/sleep";
+    o.args = {"30"};
+    auto *p = new ProgramProcess(o); // never destroyed
+    write_file(pidfile, std::to_string(p->pid()));
+    _exit(0);
+  }
+  int status;
+  ASSERT_EQ(waitpid(test, &status, 0), test);
+  pid_t child = static_cast<pid_t>(atoi(read_file(pidfile).c_str()));
+  ASSERT_GT(child, 0);
+  // Gone, or a zombie waiting for whoever adopted it.
+  auto dead = [&] {
+    std::string stat = read_file("/proc/" + std::to_string(child) + "/stat");
+    auto paren = stat.rfind(')');
+    return stat.empty() || (paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'Z');
+  };
+  auto deadline = Clock::now() + milliseconds(5000);
+  while (!dead() && Clock::now() < deadline) std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_TRUE(dead());
+  if (!dead()) kill(child, SIGKILL);
+}
+#endif
 
 TEST(HarnessProgram, TempDirIsRemovedWithUnreadableContents) {
   std::string path;

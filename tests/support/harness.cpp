@@ -4,6 +4,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/sem.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,12 +67,6 @@ struct ProcessGuard {
   }
 };
 ProcessGuard g_guard;
-
-std::atomic<int> g_counter{0};
-
-std::string unique_tag() {
-  return std::to_string(getpid()) + "-" + std::to_string(g_counter.fetch_add(1));
-}
 
 void close_from(int lowest) {
 #if defined(__linux__) || defined(__FreeBSD__)
@@ -134,8 +133,17 @@ pid_t spawn(const SpawnSpec &spec) {
     return -1;
   }
   const char *cwd = spec.cwd.empty() ? nullptr : spec.cwd.c_str();
+  pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) {
+#ifdef __linux__
+    // A test killed on timeout must not leave its display server, JACK
+    // server or a program spinning on the unpaced file device behind.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(125);
+#else
+    (void)parent;
+#endif
     if (spec.own_group) setpgid(0, 0);
     dup2(in, 0);
     dup2(out, 1);
@@ -356,32 +364,94 @@ std::optional<size_t> find_samples(const std::vector<int16_t> &haystack,
   return static_cast<size_t>(it - haystack.begin());
 }
 
-JackServer::JackServer(int rate, int period) {
-  name_ = "ravlox-" + unique_tag();
-  SpawnSpec spec;
-  spec.path = find_in_path("jackd");
-  spec.argv = {"jackd", "-n", name_, "-r", "-d", "dummy", "-r", std::to_string(rate), "-p",
-               std::to_string(period)};
-  spec.env = current_env();
-  spec.out_path = dir_ / "jackd.log";
-  spec.err_path = dir_ / "jackd.err";
-  pid_t pid = spawn(spec);
-  if (pid <= 0) return;
-  auto deadline = Clock::now() + milliseconds(15000);
-  while (Clock::now() < deadline) {
-    int status;
-    if (waitpid(pid, &status, WNOHANG) == pid) return; // it gave up
-    auto r = run_command({"jack_lsp"}, {{"JACK_DEFAULT_SERVER", name_}, {"JACK_NO_START_SERVER", "1"}},
-                         milliseconds(5000));
-    if (r.exited_with(0) && r.out.find("system:playback_1") != std::string::npos) {
-      pid_ = pid;
-      return;
-    }
-    sleep_ms(50);
+// Frees the entries of JACK's machine-wide server registry whose server
+// process no longer exists (killed without cleaning up), under the
+// registry's own lock. Entries of running servers are never touched.
+static void jack_reclaim_dead_servers() {
+#ifdef __linux__
+  constexpr uint32_t kMagic = 0x4a41434b; // "JACK"
+  constexpr size_t kHeader = 24, kEntry = 264, kServers = 8;
+  int fd = open("/dev/shm/jack-shm-registry", O_RDWR | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < kHeader + kEntry * kServers) {
+    close(fd);
+    return;
   }
-  kill_group(pid, SIGKILL);
-  int status;
-  waitpid(pid, &status, 0);
+  void *map = mmap(nullptr, kHeader + kEntry * kServers, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) return;
+  auto *base = static_cast<unsigned char *>(map);
+  uint32_t head[6];
+  memcpy(head, base, sizeof head);
+  // magic, protocol, type, size, header length, entry length
+  if (head[0] == kMagic && head[4] == kHeader + kEntry * kServers) {
+    int sem = semget(0x282929, 1, 0);
+    sembuf down{0, -1, static_cast<short>(SEM_UNDO | IPC_NOWAIT)}, up{0, 1, SEM_UNDO};
+    bool locked = false;
+    for (int i = 0; sem >= 0 && i < 200 && !locked; ++i) {
+      locked = semop(sem, &down, 1) == 0;
+      if (!locked) sleep_ms(10);
+    }
+    if (locked) {
+      for (size_t i = 0; i < kServers; ++i) {
+        unsigned char *entry = base + kHeader + i * kEntry;
+        int32_t pid;
+        memcpy(&pid, entry, sizeof pid);
+        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) memset(entry, 0, kEntry);
+      }
+      semop(sem, &up, 1);
+    }
+  }
+  munmap(map, kHeader + kEntry * kServers);
+#endif
+}
+
+// JACK keeps at most eight servers in a registry shared by the machine, and
+// an entry whose server died without cleaning up is only reclaimed by a
+// server of the same name: so use a small fixed set of names, never one
+// per process.
+JackServer::JackServer(int rate, int period) {
+  jack_reclaim_dead_servers();
+  for (int slot = 0; slot < 8 && pid_ <= 0; ++slot) {
+    std::string name = "ravlox-test-" + std::to_string(slot);
+    // Skip a name in use by a running server (ours in a parallel test).
+    if (run_command({"jack_lsp"}, {{"JACK_DEFAULT_SERVER", name}, {"JACK_NO_START_SERVER", "1"}},
+                    milliseconds(5000))
+            .exited_with(0))
+      continue;
+    SpawnSpec spec;
+    spec.path = find_in_path("jackd");
+    spec.argv = {"jackd", "-n", name, "-r", "-d", "dummy", "-r", std::to_string(rate), "-p",
+                 std::to_string(period)};
+    spec.env = current_env();
+    spec.out_path = dir_ / "jackd.log";
+    spec.err_path = dir_ / "jackd.err";
+    pid_t pid = spawn(spec);
+    if (pid <= 0) return;
+    auto deadline = Clock::now() + milliseconds(15000);
+    bool gave_up = false;
+    while (Clock::now() < deadline) {
+      int status;
+      if (waitpid(pid, &status, WNOHANG) == pid) { // name taken or no room
+        gave_up = true;
+        break;
+      }
+      auto r = run_command({"jack_lsp"}, {{"JACK_DEFAULT_SERVER", name}, {"JACK_NO_START_SERVER", "1"}},
+                           milliseconds(5000));
+      if (r.exited_with(0) && r.out.find("system:playback_1") != std::string::npos) {
+        pid_ = pid;
+        name_ = name;
+        return;
+      }
+      sleep_ms(50);
+    }
+    if (!gave_up) {
+      kill_group(pid, SIGKILL);
+      int status;
+      waitpid(pid, &status, 0);
+    }
+  }
 }
 
 JackServer::~JackServer() {
