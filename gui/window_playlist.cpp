@@ -132,6 +132,25 @@ void draw_entry_text(cairo_t *cr, const char *text) {
     g_free(valid);
 }
 
+// Without cairo the list still shows its background colour instead of staying empty.
+void fill_list_area(tHandleWindowPlaylist *w, const uint8_t colour[3]) {
+    const int32_t s = w->scale;
+    const int32_t x = s * w->list_x;
+    const int32_t y = s * (w->list_y - TITLE_HEIGHT);
+    const int32_t width = s * w->list_width;
+    const int32_t height = s * w->list_height;
+    if (x + width > gdk_pixbuf_get_width(w->text_layer) ||
+        y + height > gdk_pixbuf_get_height(w->text_layer))
+        return;
+    GdkPixbuf *area = gdk_pixbuf_new_subpixbuf(w->text_layer, x, y, width, height);
+    if (!area)
+        return;
+    gdk_pixbuf_fill(area, (static_cast<guint32>(colour[0]) << 24) |
+                              (static_cast<guint32>(colour[1]) << 16) |
+                              (static_cast<guint32>(colour[2]) << 8) | 0xffu);
+    g_object_unref(area);
+}
+
 // Renders the entry lines into the text layer. Returns -1 when cairo could not be used; the
 // text layer then keeps its previous contents.
 int32_t draw_entries(tHandleWindowPlaylist *w) {
@@ -152,13 +171,14 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
     const int32_t height = s * w->list_height;
     if (!w->text_layer)
         return -1;
+    const uint8_t(*colours)[3] = theme_get_plcolors(w->theme);
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
+        fill_list_area(w, colours[2]);
         return -1;
     }
     cairo_t *cr = cairo_create(surface);
-    const uint8_t(*colours)[3] = theme_get_plcolors(w->theme);
     const char *font = reinterpret_cast<const char *>(colours + 4);
 
     set_colour(cr, colours[2]);
@@ -214,6 +234,8 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
             result = 0;
         }
         g_object_unref(lines);
+    } else {
+        fill_list_area(w, colours[2]);
     }
     cairo_surface_destroy(surface);
     return result;

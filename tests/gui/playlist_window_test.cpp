@@ -317,6 +317,21 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     EXPECT_EQ(w->columns, WINDOW_PLAYLIST_MAX_COLUMNS);
     EXPECT_EQ(window_playlist_set_scale(w, 0), 0);
     EXPECT_EQ(w->scale, 1) << "a scale below 1 draws at 1";
+    // Lines wider than cairo can render (over 32767 pixels) still leave the list in its
+    // background colour rather than empty.
+    ASSERT_EQ(window_playlist_resize(w, 2, 160), 0);
+    ASSERT_EQ(window_playlist_set_scale(w, 9), 0);
+    {
+        const guint8 *pixels = gdk_pixbuf_read_pixels(w->text_layer);
+        const int stride = gdk_pixbuf_get_rowstride(w->text_layer);
+        const guint8 *p = pixels + 5 * stride + (9 * 12 + 5) * 4;
+        const uint8_t(*colours)[3] = theme_get_plcolors(&h->gui.theme);
+        EXPECT_EQ(p[0], colours[2][0]);
+        EXPECT_EQ(p[1], colours[2][1]);
+        EXPECT_EQ(p[2], colours[2][2]);
+        EXPECT_EQ(p[3], 255);
+    }
+    EXPECT_EQ(window_playlist_set_scale(w, 1), 0);
     EXPECT_EQ(window_playlist_resize(w, 2, 11), 0);
 
     // The sort menu: three items whose application actions reorder the store and redraw.

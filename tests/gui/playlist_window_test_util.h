@@ -2,7 +2,11 @@
 // reading its window back from the virtual display.
 #pragma once
 
+#include <cairo.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 #include <filesystem>
 #include <memory>
@@ -153,6 +157,75 @@ private:
         return false;
     }
 };
+
+// ---------------------------------------------------------------------------
+// Entry lines with a generated PLEDIT.TXT
+
+inline const char *const PLEDIT = "[Text]\r\nNormal=#FF0000\r\nCurrent=#00FF00\r\nNormalBG=#0000FF\r\n"
+                           "SelectedBG=#FFFF00\r\nFont=DejaVu Sans\r\n";
+inline const Rgb BLUE{0, 0, 255};
+inline const Rgb YELLOW{255, 255, 0};
+
+inline cairo_font_extents_t font_extents(int scale) {
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 4);
+    cairo_t *cr = cairo_create(surface);
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 8.0 * scale);
+    cairo_font_extents_t e;
+    cairo_font_extents(cr, &e);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return e;
+}
+
+// The line height that the font gives at this scale: cairo's extent height, truncated.
+inline int line_height(int scale) { return std::max(1, static_cast<int>(font_extents(scale).height)); }
+
+// Rows at the top of a line that the descenders of the line above may reach.
+inline int descender_rows(int scale) { return static_cast<int>(std::ceil(font_extents(scale).descent)); }
+
+struct Band {
+    int max_r = 0, max_g = 0, max_b = 0;
+    int min_r = 255, min_g = 255, min_b = 255;
+    int yellow = 0, blue = 0, pixels = 0;
+};
+
+// Colour statistics of one entry line (its text part, left of the scroll bar).
+// Skips the top rows, where the line above may reach with its descenders.
+inline Band band(const Image &img, int scale, int width, int line, int h) {
+    Band b;
+    for (int y = scale * 20 + line * h + descender_rows(scale); y < scale * 20 + (line + 1) * h;
+         y++)
+        for (int x = scale * 12; x < scale * (width - 20); x++) {
+            const Rgb p = img.pixel(x, y);
+            b.max_r = std::max<int>(b.max_r, p.r);
+            b.max_g = std::max<int>(b.max_g, p.g);
+            b.max_b = std::max<int>(b.max_b, p.b);
+            b.min_r = std::min<int>(b.min_r, p.r);
+            b.min_g = std::min<int>(b.min_g, p.g);
+            b.min_b = std::min<int>(b.min_b, p.b);
+            b.yellow += p == YELLOW;
+            b.blue += p == BLUE;
+            b.pixels++;
+        }
+    return b;
+}
+
+// Pixels of a line that are not the plain background: the shape of its text.
+inline std::vector<bool> text_mask(const Image &img, int width, int line, int h) {
+    std::vector<bool> mask;
+    for (int y = 20 + line * h + descender_rows(1); y < 20 + (line + 1) * h; y++)
+        for (int x = 12; x < width - 20; x++)
+            mask.push_back(!(img.pixel(x, y) == BLUE));
+    return mask;
+}
+
+inline bool blank(const std::vector<bool> &mask) {
+    return std::none_of(mask.begin(), mask.end(), [](bool b) { return b; });
+}
+
+// Window y of the middle of line `line`, for clicking it.
+inline int line_middle(int scale, int line, int h) { return scale * 20 + line * h + h / 2; }
 
 // Saves the image beside the test binary's working directory for looking at failures.
 inline void keep(const Image &img, const std::string &name) {
