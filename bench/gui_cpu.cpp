@@ -186,6 +186,12 @@ int main() {
         }
         const std::string win = s.window();
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        // Before play: the same ticks, but the picture seldom changes.
+        const double i0 = cpu_seconds(s.player);
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        char idle[64];
+        snprintf(idle, sizeof idle, "player CPU before play, scale %d", scale);
+        bench_report(idle, 100 * (cpu_seconds(s.player) - i0) / 5, "% of a core", "-", true);
         s.xdotool("mousemove --window " + win + " " + std::to_string(50 * scale) + " " +
                   std::to_string(96 * scale) + " click 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
