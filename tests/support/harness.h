@@ -95,10 +95,14 @@ std::vector<int16_t> read_samples(const std::string &path);
 std::optional<size_t> find_samples(const std::vector<int16_t> &haystack,
                                    const std::vector<int16_t> &needle, size_t from = 0);
 
-// A JACK server with the dummy backend, paced in real time, under a private
-// server name. PortAudio uses it as its default output device when
-// JACK_DEFAULT_SERVER names it (ProgramOptions::jack_server, or ScopedEnv
-// in process) and the ALSA configuration has no device.
+// A JACK server with the dummy backend, paced in real time, under a name of
+// its own ("ravlox-test-0" to "-7"; parallel tests get different ones).
+// PortAudio uses it as its default output device when JACK_DEFAULT_SERVER
+// names it (ProgramOptions::jack_server, or ScopedEnv in process) and the
+// ALSA configuration has no device. Use PortAudio's callback API with it:
+// the blocking API trips an assertion in PortAudio's JACK backend.
+// JACK's registry holds eight servers per machine; start servers only
+// through this class (it reclaims entries of servers that were killed).
 class JackServer {
 public:
   explicit JackServer(int rate = 44100, int period = 64);
@@ -163,7 +167,9 @@ ProgramResult run_command(const std::vector<std::string> &argv, Env env = {},
                           milliseconds timeout = milliseconds(30000));
 
 // The program running in the background; killed (SIGKILL, whole process
-// group) and reaped on destruction. Output goes to files that can be read
+// group) and reaped on destruction. Everything the harness starts is also
+// killed when the test process dies (Linux), so a test killed on timeout
+// leaves nothing running. Output goes to files that can be read
 // at any time.
 class ProgramProcess {
 public:
