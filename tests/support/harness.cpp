@@ -100,7 +100,7 @@ std::map<std::string, std::string> current_env() {
   return env;
 }
 
-struct SpawnSpec {
+struct SpawnRequest {
   std::vector<std::string> argv; // argv[0] is shown to the program
   std::string path;              // executable
   std::map<std::string, std::string> env;
@@ -112,27 +112,27 @@ struct SpawnSpec {
 
 // fork + exec with everything prepared beforehand; the child only makes
 // async-signal-safe calls.
-pid_t spawn(const SpawnSpec &spec) {
+pid_t spawn(const SpawnRequest &request) {
   std::vector<std::string> env_strings;
-  for (const auto &[k, v] : spec.env) env_strings.push_back(k + "=" + v);
+  for (const auto &[k, v] : request.env) env_strings.push_back(k + "=" + v);
   std::vector<char *> argv, envp;
-  for (const auto &a : spec.argv) argv.push_back(const_cast<char *>(a.c_str()));
+  for (const auto &a : request.argv) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
   for (auto &e : env_strings) envp.push_back(e.data());
   envp.push_back(nullptr);
 
   int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  int out = spec.out_path.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
-                                  : open(spec.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  int err = spec.err_path.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
-                                  : open(spec.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int out = request.out_path.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                                  : open(request.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int err = request.err_path.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                                  : open(request.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (in < 0 || out < 0 || err < 0) {
     if (in >= 0) close(in);
     if (out >= 0) close(out);
     if (err >= 0) close(err);
     return -1;
   }
-  const char *cwd = spec.cwd.empty() ? nullptr : spec.cwd.c_str();
+  const char *cwd = request.cwd.empty() ? nullptr : request.cwd.c_str();
   pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) {
@@ -144,21 +144,21 @@ pid_t spawn(const SpawnSpec &spec) {
 #else
     (void)parent;
 #endif
-    if (spec.own_group) setpgid(0, 0);
+    if (request.own_group) setpgid(0, 0);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (spec.extra_fd >= 0) {
-      dup2(spec.extra_fd, 3);
+    if (request.extra_fd >= 0) {
+      dup2(request.extra_fd, 3);
       close_from(4);
     } else {
       close_from(3);
     }
     if (cwd && chdir(cwd) != 0) _exit(126);
-    execve(spec.path.c_str(), argv.data(), envp.data());
+    execve(request.path.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  if (pid > 0 && spec.own_group) setpgid(pid, pid); // no race with kill(-pid)
+  if (pid > 0 && request.own_group) setpgid(pid, pid); // no race with kill(-pid)
   close(in);
   close(out);
   close(err);
@@ -420,14 +420,14 @@ JackServer::JackServer(int rate, int period) {
                     milliseconds(5000))
             .exited_with(0))
       continue;
-    SpawnSpec spec;
-    spec.path = find_in_path("jackd");
-    spec.argv = {"jackd", "-n", name, "-r", "-d", "dummy", "-r", std::to_string(rate), "-p",
+    SpawnRequest request;
+    request.path = find_in_path("jackd");
+    request.argv = {"jackd", "-n", name, "-r", "-d", "dummy", "-r", std::to_string(rate), "-p",
                  std::to_string(period)};
-    spec.env = current_env();
-    spec.out_path = dir_ / "jackd.log";
-    spec.err_path = dir_ / "jackd.err";
-    pid_t pid = spawn(spec);
+    request.env = current_env();
+    request.out_path = dir_ / "jackd.log";
+    request.err_path = dir_ / "jackd.err";
+    pid_t pid = spawn(request);
     if (pid <= 0) return;
     auto deadline = Clock::now() + milliseconds(15000);
     bool gave_up = false;
@@ -483,16 +483,16 @@ ProgramProcess::ProgramProcess(const ProgramOptions &o) {
     home_ = dir_ / "home";
     mkdir(home_.c_str(), 0700);
   }
-  SpawnSpec spec;
-  spec.path = find_in_path(o.program);
-  spec.argv.push_back(o.argv0.empty() ? o.program : o.argv0);
-  if (!o.data_dir.empty()) spec.argv.push_back("--dir=" + o.data_dir);
-  for (const auto &a : o.args) spec.argv.push_back(a);
-  spec.env = program_env(o, home_);
-  spec.cwd = o.cwd;
-  spec.out_path = dir_ / "stdout";
-  spec.err_path = dir_ / "stderr";
-  pid_ = spawn(spec);
+  SpawnRequest request;
+  request.path = find_in_path(o.program);
+  request.argv.push_back(o.argv0.empty() ? o.program : o.argv0);
+  if (!o.data_dir.empty()) request.argv.push_back("--dir=" + o.data_dir);
+  for (const auto &a : o.args) request.argv.push_back(a);
+  request.env = program_env(o, home_);
+  request.cwd = o.cwd;
+  request.out_path = dir_ / "stdout";
+  request.err_path = dir_ / "stderr";
+  pid_ = spawn(request);
 }
 
 ProgramProcess::~ProgramProcess() {
@@ -585,14 +585,14 @@ ProgramResult run_command(const std::vector<std::string> &argv, Env env, millise
   ProgramResult r;
   if (argv.empty()) return r;
   TempDir dir("ravlox-cmd");
-  SpawnSpec spec;
-  spec.path = find_in_path(argv[0]);
-  spec.argv = argv;
-  spec.env = current_env();
-  for (const auto &[k, v] : env) spec.env[k] = v;
-  spec.out_path = dir / "stdout";
-  spec.err_path = dir / "stderr";
-  pid_t pid = spawn(spec);
+  SpawnRequest request;
+  request.path = find_in_path(argv[0]);
+  request.argv = argv;
+  request.env = current_env();
+  for (const auto &[k, v] : env) request.env[k] = v;
+  request.out_path = dir / "stdout";
+  request.err_path = dir / "stderr";
+  pid_t pid = spawn(request);
   if (pid <= 0) {
     r.err = "harness: cannot start " + argv[0];
     return r;
@@ -701,13 +701,13 @@ bool Image::save_png(const std::string &path) const {
 Xvfb::Xvfb(std::string screen) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
-  SpawnSpec spec;
-  spec.path = find_in_path("Xvfb");
-  spec.argv = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
-  spec.env = current_env();
-  spec.err_path = dir_ / "xvfb.log";
-  spec.extra_fd = fds[1];
-  pid_t pid = spawn(spec);
+  SpawnRequest request;
+  request.path = find_in_path("Xvfb");
+  request.argv = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+  request.env = current_env();
+  request.err_path = dir_ / "xvfb.log";
+  request.extra_fd = fds[1];
+  pid_t pid = spawn(request);
   close(fds[1]);
   if (pid <= 0) {
     close(fds[0]);
