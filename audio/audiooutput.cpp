@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <gtk/gtk.h>
 #include <portaudio.h>
@@ -14,6 +15,13 @@
 #include "core/startup.h"
 
 namespace {
+
+int64_t monotonic_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 
 constexpr int AUDIO_FRAMES_PER_CALLBACK = 64;
 constexpr int OUT_BYTES_PER_FRAME = 4;
@@ -421,8 +429,14 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     const int32_t s = load_atomic(&p->silent_frames);
     const int32_t silent = s < INT32_MAX - static_cast<int32_t>(frames) ? s + static_cast<int32_t>(frames) : s;
     store_atomic(&p->silent_frames, silent);
+    // A device that does not pace plays thousands of silent frames between two decoder
+    // ticks, so the silence must also have lasted a while in real time.
+    const int64_t now = monotonic_ms();
+    if (s == 0)
+        p->silent_since_ms = now;
     // Long silence with nothing queued: stop calling back until the next frame arrives.
-    if (silent >= p->idle_frames && !ring_has_full(p)) {
+    if (silent >= p->idle_frames && now - p->silent_since_ms >= AUDIO_IDLE_MS &&
+        !ring_has_full(p)) {
         store_atomic(&p->idle_stopped, 1);
         return paComplete;
     }

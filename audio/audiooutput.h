@@ -19,6 +19,7 @@ constexpr int AUDIO_BUFFER_FRAMES = AUDIO_BUFFER_BYTES / 4;
 constexpr int AUDIO_STAGE_FRAMES = 8192;
 // Silence played this long (in output frames) stops an idle stream.
 constexpr int32_t AUDIO_IDLE_FRAMES = 8 * AUDIO_BUFFER_FRAMES;
+constexpr int64_t AUDIO_IDLE_MS = 250;
 
 // A per-buffer reader/writer lock that may be released by a thread other than the one that
 // took it (the playing side hands its read lock from thread to thread).
@@ -56,6 +57,7 @@ struct tPortaudioOutput {
     int32_t drop[AUDIO_BUFFER_COUNT];
     // Consecutive output frames of silence the callback played (atomic).
     int32_t silent_frames;
+    int64_t silent_since_ms; // when the current silence began (callback thread only)
     // Set by the callback when it stopped the stream for being idle (atomic); the next
     // frame starts it again.
     int32_t idle_stopped;
