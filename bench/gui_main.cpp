@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bench.h"
+#include "bench_theme.h"
 #include "core/handle.h"
 #include "gui/window_main.h"
 #include "theme/default_theme.h"
@@ -26,21 +27,11 @@ extern "C" void *malloc(size_t n) {
 }
 
 int main() {
-    char tmpl[] = "/tmp/ravlox-bench-gui-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr)
+    std::string dir;
+    tHandle *h = bench_handle_with_default_theme("gui", dir);
+    if (h == nullptr)
         return 1;
-    const std::string dir = tmpl;
-    tHandle *h = static_cast<tHandle *>(calloc(1, sizeof(tHandle)));
-    snprintf(h->data_dir, sizeof h->data_dir, "%s/", dir.c_str());
-    const std::string theme_dir = dir + "/default";
-    mkdir(theme_dir.c_str(), 0700);
-    theme_default_write_all(theme_dir.c_str());
     tHandleTheme *theme = &h->gui.theme;
-    theme_init(theme, h);
-    if (theme_load_directory(theme, theme_dir.c_str()) != 0) {
-        fprintf(stderr, "default theme did not load\n");
-        return 1;
-    }
     tHandleWindowMain *w = &h->gui.window_main;
     w->handle = h;
     w->theme = theme;

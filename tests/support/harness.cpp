@@ -454,14 +454,19 @@ JackServer::JackServer(int rate, int period) {
   }
 }
 
+// Asks a server started in its own group to stop, killing it if it does not within 5 s.
+void end_process_group(pid_t pid) {
+  kill_group(pid, SIGTERM);
+  int status;
+  if (!wait_pid(pid, milliseconds(5000), &status)) {
+    kill_group(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+}
+
 JackServer::~JackServer() {
   if (pid_ <= 0) return;
-  kill_group(pid_, SIGTERM);
-  int status;
-  if (!wait_pid(pid_, milliseconds(5000), &status)) {
-    kill_group(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-  }
+  end_process_group(pid_);
 }
 
 std::string JackServer::log() const { return read_file(dir_ / "jackd.log") + read_file(dir_ / "jackd.err"); }
@@ -739,12 +744,7 @@ Xvfb::Xvfb(std::string screen) {
 
 Xvfb::~Xvfb() {
   if (pid_ <= 0) return;
-  kill_group(pid_, SIGTERM);
-  int status;
-  if (!wait_pid(pid_, milliseconds(5000), &status)) {
-    kill_group(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-  }
+  end_process_group(pid_);
 }
 
 ProgramResult Xvfb::xdotool(const std::vector<std::string> &args, milliseconds timeout) const {
