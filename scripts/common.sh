@@ -8,6 +8,20 @@ BUILD_PACKAGES=(build-essential pkg-config cmake ninja-build
   libgtk-4-dev libmpg123-dev portaudio19-dev libzip-dev fonts-dejavu-core librsvg2-common)
 TEST_PACKAGES=(googletest libgtest-dev xvfb xauth xdotool imagemagick lame sox
   mpg123 zip jackd2 ccache)
+# Optional: the fuzz targets (scripts/fuzz, and a short stage of scripts/test) need them.
+FUZZ_PACKAGES=(clang libfuzzer-14-dev)
+
+# True when clang can build and link libFuzzer programs.
+have_fuzzer() {
+  command -v clang++ >/dev/null || return 1
+  local dir
+  dir=$(mktemp -d) || return 1
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }' >"$dir/t.cpp"
+  clang++ -fsanitize=fuzzer "$dir/t.cpp" -o "$dir/t" >/dev/null 2>&1
+  local r=$?
+  rm -rf "$dir"
+  return $r
+}
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
