@@ -96,6 +96,9 @@ uint32_t le(const std::vector<guint8> &b, size_t at, int bytes) {
 // Decodes a BMP held in memory, its declared size checked first; no format sniffing needed.
 GdkPixbuf *decode_bmp(const std::vector<guint8> &bytes) {
     if (bytes.size() < 26) return nullptr;
+    // The image library sizes its header buffer from these two fields: a few stray bytes there
+    // would cost gigabytes.
+    if (le(bytes, 10, 4) > bytes.size() || le(bytes, 14, 4) > bytes.size()) return nullptr;
     long long w, h;
     if (le(bytes, 14, 4) == 12) {
         w = le(bytes, 18, 2);
