@@ -8,8 +8,11 @@ std::string found(const std::string &name) {
 }
 
 void expect_sheet_absent(const ThemeEnv &env, int index) {
-    for (const tThemeElement &e : THEME_ELEMENTS)
-        if (e.bitmap == index) ASSERT_EQ(env.theme->present[e.id], 0) << e.id;
+    for (const tThemeElement &e : THEME_ELEMENTS) {
+        if (e.bitmap == index) {
+            ASSERT_EQ(env.theme->present[e.id], 0) << e.id;
+        }
+    }
     EXPECT_EQ(pixel_at(env.bitmap(index), 0, 0), (Rgba{0, 0, 0, 0}));
 }
 
