@@ -99,6 +99,8 @@ GdkPixbuf *decode_bmp(const std::vector<guint8> &bytes) {
     // The image library sizes its header buffer from these two fields: a few stray bytes there
     // would cost gigabytes.
     if (le(bytes, 10, 4) > bytes.size() || le(bytes, 14, 4) > bytes.size()) return nullptr;
+    // So does it its palette from the colour count (4 bytes a colour), which must fit too.
+    if (le(bytes, 14, 4) >= 40 && bytes.size() >= 50 && 4ULL * le(bytes, 46, 4) > bytes.size()) return nullptr;
     long long w, h;
     if (le(bytes, 14, 4) == 12) {
         w = le(bytes, 18, 2);

@@ -32,3 +32,18 @@ TEST(ThemeFuzzFound, SheetWithAbsurdHeaderFieldsIsRefused) {
     expect_sheet_absent(env, BITMAP_PLEDIT);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_MAIN), 0, 0), opaque(sheet_colour(BITMAP_MAIN, 0, 0)));
 }
+
+// A 120-byte 1-bit BMP (2355 x 2048, within the size bound) declaring 2915333888 palette colours:
+// the image library asked for 3 GB. It is refused unread.
+TEST(ThemeFuzzFound, SheetWithAbsurdColourCountIsRefused) {
+    ThemeEnv env;
+    const std::string src = env.tmp / "src";
+    write_full_theme(src);
+    const std::string input = found("huge-colour-count.bmp");
+    ASSERT_EQ(input.size(), 120u);
+    ASSERT_TRUE(write_file(src + "/EQMAIN.BMP", input));
+
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    expect_sheet_absent(env, BITMAP_EQMAIN);
+    EXPECT_EQ(pixel_at(env.bitmap(BITMAP_MAIN), 0, 0), opaque(sheet_colour(BITMAP_MAIN, 0, 0)));
+}
