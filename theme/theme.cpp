@@ -196,6 +196,76 @@ bool is_theme_file_name(const char *name) {
     return false;
 }
 
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+const char *skip_blanks(const char *p) {
+    while (is_blank(*p)) ++p;
+    return p;
+}
+
+bool same_key(const char *key, const char *key_end, const char *wanted) {
+    const size_t n = strlen(wanted);
+    if (static_cast<size_t>(key_end - key) != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (ascii_upper(static_cast<unsigned char>(key[i])) != static_cast<unsigned char>(wanted[i]))
+            return false;
+    return true;
+}
+
+int pledit_colour_index(const char *key, const char *key_end) {
+    static constexpr std::array<const char *, THEME_PLCOLOR_COUNT> KEYS = {"NORMAL", "CURRENT", "NORMALBG",
+                                                                          "SELECTEDBG"};
+    for (int i = 0; i < THEME_PLCOLOR_COUNT; ++i)
+        if (same_key(key, key_end, KEYS[i])) return i;
+    return -1;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    const unsigned char u = ascii_upper(static_cast<unsigned char>(c));
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return -1;
+}
+
+// "#RRGGBB", "RRGGBB" or "0xRRGGBB"; whatever follows the digits (a comment) is ignored. Of a
+// longer run of digits the last six count. False when there are no digits at all.
+bool parse_hex_colour(const char *value, uint32_t *rgb) {
+    const char *p = value;
+    if (*p == '#')
+        ++p;
+    else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0)
+        p += 2;
+    uint32_t v = 0;
+    int digits = 0;
+    for (int d; (d = hex_digit(*p)) >= 0; ++p, ++digits) v = v * 16 + static_cast<uint32_t>(d);
+    if (digits == 0) return false;
+    *rgb = v & 0xFFFFFFu;
+    return true;
+}
+
+// Font names in themes written in other code pages are not UTF-8, which the text renderer
+// refuses: such a name is taken as Latin-1.
+void font_name_to_utf8(const char *begin, const char *end, char font[1024]) {
+    const size_t n = static_cast<size_t>(end - begin);
+    if (g_utf8_validate(begin, static_cast<gssize>(n), nullptr)) {
+        snprintf(font, 1024, "%.*s", static_cast<int>(n), begin);
+        return;
+    }
+    size_t o = 0;
+    for (const char *p = begin; p < end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        const size_t need = c < 0x80 ? 1 : 2;
+        if (o + need > 1023) break;
+        if (c < 0x80) {
+            font[o++] = static_cast<char>(c);
+        } else {
+            font[o++] = static_cast<char>(0xC0 | (c >> 6));
+            font[o++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    font[o] = '\0';
+}
+
 }  // namespace
 
 int32_t theme_init(tHandleTheme *t, tHandle *h) {
@@ -292,7 +362,8 @@ int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) {
         int ndigits = 0;
         int m = 0;
         long long rgb[3] = {0, 0, 0};
-        for (const char *p = line; *p != '\0'; ++p) {
+        // The terminating NUL ends a pending number too: a last line without a line end counts.
+        for (const char *p = line;; ++p) {
             if (*p >= '0' && *p <= '9') {
                 if (ndigits < 15) digits[ndigits++] = *p;
                 continue;
@@ -303,7 +374,7 @@ int32_t theme_read_viscolor(uint8_t colours[24][3], const char *path) {
                 if (m < 3) ++m;
                 ndigits = 0;
             }
-            if (*p == '/') break;
+            if (*p == '/' || *p == '\0') break;
         }
         if (m == 3) {
             if (n < 24) {
@@ -321,51 +392,30 @@ int32_t theme_read_pledit(tHandleTheme *t, const char *path) {
     FileCloser f{open_regular(path, "r", THEME_MAX_IMAGE_FILE_SIZE)};
     if (f.f == nullptr) return -1;
     char line[LINE_SIZE];
-    char upper[LINE_SIZE];
+    bool first = true;
     while (fgets(line, sizeof line, f.f) != nullptr) {
-        const size_t len = strlen(line);
-        for (size_t i = 0; i < len; ++i) {
-            const unsigned char c = static_cast<unsigned char>(line[i]);
-            upper[i] = (c < 0x20 || c >= 0x80) ? '\0' : static_cast<char>(ascii_upper(c));
-        }
-        upper[len] = '\0';
-
-        uint32_t value = 0;
-        bool after_equals = false;
-        for (size_t i = 0; i < len; ++i) {
-            const char c = upper[i];
-            if (after_equals) {
-                if (c >= '0' && c <= '9')
-                    value = value * 16 + static_cast<uint32_t>(c - '0');
-                else if (c >= 'A' && c <= 'F')
-                    value = value * 16 + static_cast<uint32_t>(c - 'A' + 10);
-            } else if (c == '=' && i > 0) {
-                after_equals = true;
-            }
-        }
-        const uint8_t rgb[3] = {static_cast<uint8_t>((value >> 16) & 255),
-                                static_cast<uint8_t>((value >> 8) & 255),
-                                static_cast<uint8_t>(value & 255)};
-
-        auto starts = [&](const char *key) {
-            const size_t n = strlen(key);
-            return len >= n && memcmp(upper, key, n) == 0;
-        };
-        int colour = -1;
-        if (starts("NORMAL="))
-            colour = 0;
-        else if (starts("CURRENT="))
-            colour = 1;
-        else if (starts("NORMALBG="))
-            colour = 2;
-        else if (starts("SELECTEDBG="))
-            colour = 3;
+        const char *p = line;
+        // Editors on other systems start the file with a byte-order mark.
+        if (first && strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+        first = false;
+        const char *key = skip_blanks(p);
+        const char *equals = strchr(key, '=');
+        if (equals == nullptr) continue;
+        const char *key_end = equals;
+        while (key_end > key && is_blank(key_end[-1])) --key_end;
+        const int colour = pledit_colour_index(key, key_end);
+        const char *value = skip_blanks(equals + 1);
         if (colour >= 0) {
-            memcpy(t->plcolors[colour], rgb, 3);
-        } else if (starts("FONT=")) {
-            size_t end = len;
-            while (end > 5 && (line[end - 1] == '\r' || line[end - 1] == '\n')) --end;
-            snprintf(t->font, sizeof t->font, "%.*s", static_cast<int>(end - 5), line + 5);
+            uint32_t rgb = 0;
+            if (parse_hex_colour(value, &rgb)) {
+                t->plcolors[colour][0] = static_cast<uint8_t>((rgb >> 16) & 255);
+                t->plcolors[colour][1] = static_cast<uint8_t>((rgb >> 8) & 255);
+                t->plcolors[colour][2] = static_cast<uint8_t>(rgb & 255);
+            }
+        } else if (same_key(key, key_end, "FONT")) {
+            const char *end = value + strlen(value);
+            while (end > value && (static_cast<unsigned char>(end[-1]) < 0x20 || is_blank(end[-1]))) --end;
+            font_name_to_utf8(value, end, t->font);
         }
     }
     return 0;
