@@ -88,14 +88,14 @@ TEST(ThemeWsz, EntryNamesAreReducedToUpperCaseBaseNames) {
     const auto before = snapshot(env.folder);
     EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
     const auto after = snapshot(env.folder);
-    EXPECT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.size(), before.size() - 2);  // no AVS.BMP, no MB.BMP
     EXPECT_TRUE(after.at("MAIN.BMP") == sheet(BITMAP_MAIN, 2));
     EXPECT_TRUE(after.at("VOLUME.BMP") == sheet(BITMAP_VOLUME, 3));
     EXPECT_TRUE(after.at("NUMBERS.BMP") == sheet(BITMAP_NUMBERS, 2));
     EXPECT_EQ(after.at("PLEDIT.TXT"), "[Text]\r\nFont=Zipped\r\n");
-    // The folder is not emptied first: the rest stays.
-    EXPECT_TRUE(after.at("TEXT.BMP") == before.at("TEXT.BMP"));
-    EXPECT_TRUE(after.at("AVS.BMP") == before.at("AVS.BMP"));
+    // Nothing of the previous theme stays: what the archive lacks is the default theme's.
+    EXPECT_FALSE(after.at("TEXT.BMP") == before.at("TEXT.BMP"));
+    EXPECT_EQ(after.count("AVS.BMP"), 0u);
 }
 
 TEST(ThemeWsz, NotAZipFileChangesNothing) {
@@ -128,10 +128,9 @@ TEST(ThemeWsz, ZipBombIsBounded) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error reading WSZ file\n");
-    const auto after = snapshot(env.folder);
-    EXPECT_TRUE(after.at("VOLUME.BMP") == sheet(BITMAP_VOLUME, 5));  // before the bomb
-    EXPECT_TRUE(after.at("MAIN.BMP") == before.at("MAIN.BMP"));      // never touched
-    EXPECT_TRUE(after.at("TEXT.BMP") == before.at("TEXT.BMP"));      // extraction stopped
+    // Nothing of the archive is taken, not even the entry before the bomb.
+    EXPECT_TRUE(snapshot(env.folder) == before);
+    EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme"}));
 
     // Exactly at the bound is still a theme file.
     ASSERT_TRUE(make_zip(wsz, {{"MB.BMP", std::string(16 * 1024 * 1024, 'M')}}));
@@ -160,6 +159,6 @@ TEST(ThemeWsz, DamagedDataAndUnwritableFolderAreReported) {
     ASSERT_TRUE(write_file(env.folder, "not a folder"));
     testing::internal::CaptureStderr();
     EXPECT_EQ(theme_load_wsz(env.theme, good.c_str()), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error opening file [" + env.folder + "//MAIN.BMP]\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to replace [" + env.folder + "]: not a folder\n");
+    EXPECT_EQ(read_file(env.folder), "not a folder");
 }
