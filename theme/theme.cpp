@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -390,9 +391,34 @@ struct tStaging {
     }
 };
 
+// Folders that a load killed half way left beside the theme folder: its name, a dot and six
+// characters.
+void remove_stale_staging(const char *base) {
+    const char *slash = strrchr(base, '/');
+    if (slash == nullptr) return;
+    char parent[PATH_SIZE];
+    snprintf(parent, sizeof parent, "%.*s", static_cast<int>(slash - base), base);
+    const char *name = slash + 1;
+    const size_t n = strlen(name);
+    DIR *dir = opendir(parent[0] != '\0' ? parent : "/");
+    if (dir == nullptr) return;
+    while (const dirent *e = readdir(dir)) {
+        if (strlen(e->d_name) != n + 7 || strncmp(e->d_name, name, n) != 0 || e->d_name[n] != '.') continue;
+        bool suffix = true;
+        for (size_t k = n + 1; k < n + 7; ++k) suffix = suffix && isalnum(static_cast<unsigned char>(e->d_name[k]));
+        char path[PATH_SIZE];
+        struct stat st;
+        if (suffix && snprintf(path, sizeof path, "%s/%s", parent, e->d_name) < PATH_SIZE &&
+            lstat(path, &st) == 0 && S_ISDIR(st.st_mode))
+            remove_folder(path);
+    }
+    closedir(dir);
+}
+
 bool staging_begin(const char *folder, tStaging *s) {
     char base[PATH_SIZE];
     folder_base(folder, base);
+    remove_stale_staging(base);
     const int n = snprintf(s->path, sizeof s->path, "%s.XXXXXX", base);
     s->made = n > 0 && n < PATH_SIZE && mkdtemp(s->path) != nullptr;
     if (!s->made) {

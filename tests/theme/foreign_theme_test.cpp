@@ -1,20 +1,10 @@
 // Themes as other people make them, built here from the template and the default theme:
 // sheets left out, broken or named differently, archives that fail half way.
-#include <zip.h>
-
-#include <map>
-
 #include "theme/default_theme.h"
 #include "theme/template.h"
 #include "theme_test_util.h"
 
 namespace {
-
-std::map<std::string, std::string> snapshot(const std::string &dir) {
-    std::map<std::string, std::string> files;
-    for (const std::string &name : list_dir(dir)) files[name] = read_file(dir + "/" + name);
-    return files;
-}
 
 // The template theme written into dir (its progress lines kept off the test output).
 void write_template(const std::string &dir) {
@@ -53,25 +43,6 @@ void expect_nums_ex_digits(const ThemeEnv &env) {
             ASSERT_EQ(pixel_at(env.bitmap(BITMAP_NUMBERS), 9 * cell + 4, y), opaque(nums_ex_colour(cell)))
                 << "cell " << cell;
     for (int d = 0; d <= 10; ++d) EXPECT_EQ(env.theme->present[ELEM_DIGIT + d], 1);
-}
-
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// Entries stored uncompressed, so the test can rewrite their headers.
-bool make_stored_zip(const std::string &path, const Entries &entries) {
-    int error = 0;
-    zip_t *za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (za == nullptr) return false;
-    for (const auto &[name, data] : entries) {
-        zip_source_t *src = zip_source_buffer(za, data.data(), data.size(), 0);
-        const zip_int64_t i = src == nullptr ? -1 : zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW);
-        if (i < 0 || zip_set_file_compression(za, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0) != 0) {
-            if (i < 0) zip_source_free(src);
-            zip_discard(za);
-            return false;
-        }
-    }
-    return zip_close(za) == 0;
 }
 
 // Gives the named entry a compression method no reader knows, in its local and central headers.
@@ -119,13 +90,18 @@ TEST(ForeignTheme, MissingSheetComesFromTheDefaultThemeNotThePreviousOne) {
     const std::string wsz = env.tmp / "b.wsz";
     Entries entries;
     for (const std::string &name : list_dir(b)) entries.emplace_back("b/" + name, read_file(b + "/" + name));
-    ASSERT_TRUE(make_stored_zip(wsz, entries));
+    ASSERT_TRUE(make_zip(wsz, entries));
     ASSERT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
     ASSERT_EQ(theme_load_directory(env.theme, env.folder.c_str()), 0);
     EXPECT_TRUE(same_pixels(env.bitmap(BITMAP_BALANCE), defaults.sheet(BITMAP_BALANCE)));
     EXPECT_FALSE(path_exists(env.in_folder("AVS.BMP")));
-    // Nothing is left beside the theme folder.
+    // Nothing is left beside the theme folder, not even what a killed load left there.
     EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme"}));
+    ASSERT_EQ(mkdir((env.data + "/theme.Ab12Cd").c_str(), 0700), 0);
+    ASSERT_TRUE(write_file(env.data + "/theme.Ab12Cd/MAIN.BMP", "half"));
+    ASSERT_TRUE(write_file(env.data + "/theme.notes", "kept"));
+    ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
+    EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme", "theme.notes"}));
 }
 
 TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
@@ -138,8 +114,9 @@ TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
 
     // A stored entry that comes out, then one whose method cannot be read.
     const std::string wsz = env.tmp / "broken.wsz";
-    ASSERT_TRUE(make_stored_zip(wsz, {{"BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{0, 0, 255})},
-                                      {"MAIN.BMP", solid_sheet(BITMAP_MAIN, Rgb{0, 255, 0})}}));
+    ASSERT_TRUE(make_zip(wsz, {{"BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{0, 0, 255})},
+                                      {"MAIN.BMP", solid_sheet(BITMAP_MAIN, Rgb{0, 255, 0})}},
+                         true));
     std::string bytes = read_file(wsz);
     ASSERT_TRUE(set_unknown_method(bytes, "MAIN.BMP"));
     ASSERT_TRUE(write_file(wsz, bytes));
@@ -153,7 +130,7 @@ TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
 
     // Over the size cap after an entry was written: the same.
     const std::string big = env.tmp / "big.wsz";
-    ASSERT_TRUE(make_stored_zip(big, {{"BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{0, 0, 255})},
+    ASSERT_TRUE(make_zip(big, {{"BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{0, 0, 255})},
                                       {"MAIN.BMP", std::string(THEME_MAX_ENTRY_SIZE + 1, 'x')}}));
     testing::internal::CaptureStderr();
     EXPECT_EQ(theme_load_wsz(env.theme, big.c_str()), -1);
@@ -198,7 +175,7 @@ TEST(ForeignTheme, ExtendedDigitsSheetStandsInForAMissingNumbersSheet) {
     const std::string wsz = zipped.tmp / "t.wsz";
     Entries entries;
     for (const std::string &name : list_dir(src)) entries.emplace_back("skin/" + name, read_file(src + "/" + name));
-    ASSERT_TRUE(make_stored_zip(wsz, entries));
+    ASSERT_TRUE(make_zip(wsz, entries));
     ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str()), 0);
     ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str()), 0);
     expect_nums_ex_digits(zipped);
@@ -208,7 +185,7 @@ TEST(ForeignTheme, ExtendedDigitsSheetStandsInForAMissingNumbersSheet) {
     ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_NUMBERS), 4, 4), (Rgba{9, 9, 9, 255}));
     entries.emplace_back("skin/NUMBERS.BMP", solid_sheet(BITMAP_NUMBERS, Rgb{9, 9, 9}));
-    ASSERT_TRUE(make_stored_zip(wsz, entries));
+    ASSERT_TRUE(make_zip(wsz, entries));
     ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str()), 0);
     ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str()), 0);
     EXPECT_EQ(pixel_at(zipped.bitmap(BITMAP_NUMBERS), 4, 4), (Rgba{9, 9, 9, 255}));

@@ -1,39 +1,11 @@
 // Extracting .wsz theme archives into the theme folder.
-#include <zip.h>
-
-#include <map>
-
 #include "theme_test_util.h"
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// An archive written with libzip, entries deflated, names exactly as given.
-bool make_zip(const std::string &path, const Entries &entries) {
-    int error = 0;
-    zip_t *za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (za == nullptr) return false;
-    for (const auto &[name, data] : entries) {
-        zip_source_t *src = zip_source_buffer(za, data.data(), data.size(), 0);
-        if (src == nullptr || zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW) < 0) {
-            zip_source_free(src);
-            zip_discard(za);
-            return false;
-        }
-    }
-    return zip_close(za) == 0;
-}
-
 std::string sheet(int index, int variant) {
     return bmp24(THEME_BITMAPS[index].width, THEME_BITMAPS[index].height,
                  [&](int x, int y) { return sheet_colour(index, x, y, variant); });
-}
-
-std::map<std::string, std::string> snapshot(const std::string &dir) {
-    std::map<std::string, std::string> files;
-    for (const std::string &name : list_dir(dir)) files[name] = read_file(dir + "/" + name);
-    return files;
 }
 
 }  // namespace
