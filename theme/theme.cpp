@@ -391,8 +391,20 @@ struct tStaging {
     }
 };
 
-// Folders that a load killed half way left beside the theme folder: its name, a dot and six
-// characters.
+// Names of the folders beside the theme folder: the new theme being put together, the old one
+// on its way out. Each takes six more characters from mkdtemp.
+constexpr const char *STAGING_NEW = ".new-";
+constexpr const char *STAGING_OLD = ".old-";
+
+bool is_staging_name(const char *entry, const char *name, size_t n) {
+    if (strlen(entry) != n + 5 + 6 || strncmp(entry, name, n) != 0) return false;
+    if (strncmp(entry + n, STAGING_NEW, 5) != 0 && strncmp(entry + n, STAGING_OLD, 5) != 0) return false;
+    for (size_t k = n + 5; k < n + 11; ++k)
+        if (!isalnum(static_cast<unsigned char>(entry[k]))) return false;
+    return true;
+}
+
+// Folders that a load killed half way left beside the theme folder.
 void remove_stale_staging(const char *base) {
     const char *slash = strrchr(base, '/');
     if (slash == nullptr) return;
@@ -403,13 +415,11 @@ void remove_stale_staging(const char *base) {
     DIR *dir = opendir(parent[0] != '\0' ? parent : "/");
     if (dir == nullptr) return;
     while (const dirent *e = readdir(dir)) {
-        if (strlen(e->d_name) != n + 7 || strncmp(e->d_name, name, n) != 0 || e->d_name[n] != '.') continue;
-        bool suffix = true;
-        for (size_t k = n + 1; k < n + 7; ++k) suffix = suffix && isalnum(static_cast<unsigned char>(e->d_name[k]));
         char path[PATH_SIZE];
         struct stat st;
-        if (suffix && snprintf(path, sizeof path, "%s/%s", parent, e->d_name) < PATH_SIZE &&
-            lstat(path, &st) == 0 && S_ISDIR(st.st_mode))
+        if (is_staging_name(e->d_name, name, n) &&
+            snprintf(path, sizeof path, "%s/%s", parent, e->d_name) < PATH_SIZE && lstat(path, &st) == 0 &&
+            S_ISDIR(st.st_mode))
             remove_folder(path);
     }
     closedir(dir);
@@ -419,7 +429,7 @@ bool staging_begin(const char *folder, tStaging *s) {
     char base[PATH_SIZE];
     folder_base(folder, base);
     remove_stale_staging(base);
-    const int n = snprintf(s->path, sizeof s->path, "%s.XXXXXX", base);
+    const int n = snprintf(s->path, sizeof s->path, "%s%sXXXXXX", base, STAGING_NEW);
     s->made = n > 0 && n < PATH_SIZE && mkdtemp(s->path) != nullptr;
     if (!s->made) {
         fprintf(stderr, "unable to create a folder beside [%s]\n", base);
@@ -453,7 +463,7 @@ bool staging_swap(tStaging *s, const char *folder) {
     if (renameat2(AT_FDCWD, s->path, AT_FDCWD, base, RENAME_EXCHANGE) == 0) return true;
 #endif
     char old[PATH_SIZE];
-    const int n = snprintf(old, sizeof old, "%s.XXXXXX", base);
+    const int n = snprintf(old, sizeof old, "%s%sXXXXXX", base, STAGING_OLD);
     if (n <= 0 || n >= PATH_SIZE || mkdtemp(old) == nullptr || rename(base, old) != 0) {
         fprintf(stderr, "unable to replace [%s]\n", base);
         return false;

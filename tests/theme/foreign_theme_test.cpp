@@ -97,11 +97,12 @@ TEST(ForeignTheme, MissingSheetComesFromTheDefaultThemeNotThePreviousOne) {
     EXPECT_FALSE(path_exists(env.in_folder("AVS.BMP")));
     // Nothing is left beside the theme folder, not even what a killed load left there.
     EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme"}));
-    ASSERT_EQ(mkdir((env.data + "/theme.Ab12Cd").c_str(), 0700), 0);
-    ASSERT_TRUE(write_file(env.data + "/theme.Ab12Cd/MAIN.BMP", "half"));
-    ASSERT_TRUE(write_file(env.data + "/theme.notes", "kept"));
+    for (const char *name : {"/theme.new-Ab12Cd", "/theme.old-x9Y8z7", "/theme.backup"}) {
+        ASSERT_EQ(mkdir((env.data + name).c_str(), 0700), 0);
+        ASSERT_TRUE(write_file(env.data + name + "/MAIN.BMP", "half"));
+    }
     ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
-    EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme", "theme.notes"}));
+    EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme", "theme.backup"}));
 }
 
 TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
@@ -174,7 +175,8 @@ TEST(ForeignTheme, ExtendedDigitsSheetStandsInForAMissingNumbersSheet) {
     ThemeEnv zipped;
     const std::string wsz = zipped.tmp / "t.wsz";
     Entries entries;
-    for (const std::string &name : list_dir(src)) entries.emplace_back("skin/" + name, read_file(src + "/" + name));
+    for (const std::string &name : list_dir(src))
+        entries.emplace_back("skin/" + name, read_file(src + "/" + name));
     ASSERT_TRUE(make_zip(wsz, entries));
     ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str()), 0);
     ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str()), 0);

@@ -181,7 +181,8 @@ inline bool make_zip(const std::string &path, const Entries &entries, bool store
         zip_source_t *src = zip_source_buffer(za, data.data(), data.size(), 0);
         const zip_int64_t i = src == nullptr ? -1 : zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW);
         if (i < 0) zip_source_free(src);
-        if (i < 0 || (stored && zip_set_file_compression(za, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0) != 0)) {
+        if (i < 0 ||
+            (stored && zip_set_file_compression(za, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0) != 0)) {
             zip_discard(za);
             return false;
         }
