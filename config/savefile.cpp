@@ -14,6 +14,9 @@ namespace {
 constexpr size_t PATH_SIZE = 4096;
 constexpr int MAX_LINKS = 16;
 constexpr int SUFFIX_LENGTH = 6;
+// Marks our temporary files, so that a user's own "gui.config.backup" is never taken for one.
+constexpr char TEMP_MARK[] = ".saving-";
+constexpr size_t TEMP_MARK_LENGTH = sizeof TEMP_MARK - 1;
 constexpr char SUFFIX_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 bool is_suffix_char(char c) { return c != '\0' && strchr(SUFFIX_CHARS, c) != nullptr; }
@@ -53,12 +56,12 @@ bool write_and_close(int fd, tSaveWriter write, const void *context) {
     return ok;
 }
 
-// A temporary file beside `target` that nobody else has: path + "." + six characters.
+// A temporary file beside `target` that nobody else has: path + mark + six characters.
 int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
     static std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<size_t> pick(0, sizeof SUFFIX_CHARS - 2);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int n = snprintf(temp, sizeof temp, "%s.", target);
+        const int n = snprintf(temp, sizeof temp, "%s%s", target, TEMP_MARK);
         if (n < 0 || static_cast<size_t>(n) + SUFFIX_LENGTH >= sizeof temp) return -1;
         for (int k = 0; k < SUFFIX_LENGTH; ++k) temp[n + k] = SUFFIX_CHARS[pick(random)];
         temp[n + SUFFIX_LENGTH] = '\0';
@@ -117,11 +120,12 @@ void save_file_remove_stale(const char *path) {
     if (d == nullptr) return;
     while (const dirent *e = readdir(d)) {
         const char *name = e->d_name;
-        if (strlen(name) != base_length + 1 + SUFFIX_LENGTH || strncmp(name, base, base_length) != 0 ||
-            name[base_length] != '.')
+        if (strlen(name) != base_length + TEMP_MARK_LENGTH + SUFFIX_LENGTH || strncmp(name, base, base_length) != 0 ||
+            strncmp(name + base_length, TEMP_MARK, TEMP_MARK_LENGTH) != 0)
             continue;
         bool suffix = true;
-        for (int k = 0; k < SUFFIX_LENGTH; ++k) suffix = suffix && is_suffix_char(name[base_length + 1 + k]);
+        for (int k = 0; k < SUFFIX_LENGTH; ++k)
+            suffix = suffix && is_suffix_char(name[base_length + TEMP_MARK_LENGTH + k]);
         if (!suffix) continue;
         char stale[PATH_SIZE];
         if (snprintf(stale, sizeof stale, "%s/%s", dir, name) >= static_cast<int>(sizeof stale)) continue;

@@ -280,15 +280,18 @@ TEST_F(ConfigStore, SymlinkedFileIsWrittenThroughToItsTarget) {
 
 TEST_F(ConfigStore, StaleTemporaryFilesOfTheStoreAreRemovedWhenOpened) {
     write("volume=3\n");
-    for (const char *name : {"test.config.a1B2c3", "test.config.ZZZZZZ", "test.config.abc",
-                             "test.config.a1B2c3d", "other.config.a1B2c3", "test.configXa1B2c"})
+    for (const char *name : {"test.config.saving-a1B2c3", "test.config.saving-ZZZZZZ", "test.config.saving-abc",
+                             "test.config.saving-a1B2c3d", "other.config.saving-a1B2c3",
+                             "test.configsaving-a1B2c3", "test.config.backup", "test.config.a1B2c3"})
         write("left over\n", name);
-    ASSERT_EQ(mkdir(file("test.config.dir123").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(file("test.config.saving-dir123").c_str(), 0700), 0);
     open();
-    EXPECT_FALSE(std::filesystem::exists(file("test.config.a1B2c3")));
-    EXPECT_FALSE(std::filesystem::exists(file("test.config.ZZZZZZ")));
-    for (const char *name : {"test.config.abc", "test.config.a1B2c3d", "other.config.a1B2c3",
-                             "test.configXa1B2c", "test.config.dir123"})
+    EXPECT_FALSE(std::filesystem::exists(file("test.config.saving-a1B2c3")));
+    EXPECT_FALSE(std::filesystem::exists(file("test.config.saving-ZZZZZZ")));
+    // A user's own files beside the store are never taken for leftovers.
+    for (const char *name : {"test.config.saving-abc", "test.config.saving-a1B2c3d", "other.config.saving-a1B2c3",
+                             "test.configsaving-a1B2c3", "test.config.backup", "test.config.a1B2c3",
+                             "test.config.saving-dir123"})
         EXPECT_TRUE(std::filesystem::exists(file(name))) << name;
     EXPECT_EQ(read(), "volume=3\n");
     int32_t value = 0;
