@@ -181,6 +181,8 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
     case EVENT_OPEN_FILE: {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
+        // What was queued of the old file is not heard after the new one was asked for.
+        audiooutput_flush(&h->audiooutput);
         if (!path || decoder_open(&h->decoder, path) != 0)
             set_status(h, STATUS_NONE);
         else
@@ -205,6 +207,7 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     case EVENT_SEEK: {
         const int32_t x = read_int(arg);
         decoder_seek(&h->decoder, x);
+        audiooutput_flush(&h->audiooutput);
         if (x == 0)
             set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
         break;
@@ -215,11 +218,17 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         // Nothing could be opened: stay stopped rather than searching again every tick.
         if (!step_next(h, s, true))
             decoder_quiet_end(&h->decoder);
+        // Nothing follows: the last track's end is played out instead of staying queued.
+        decoder_get_state(&h->decoder, &s.state);
+        if (s.state != DECODER_PLAYING)
+            audiooutput_play_out(&h->audiooutput);
         break;
     case EVENT_NEXT:
+        audiooutput_flush(&h->audiooutput);
         step_next(h, s, false);
         break;
     case EVENT_PREV:
+        audiooutput_flush(&h->audiooutput);
         step_prev(h, s);
         break;
     case EVENT_SCALE: {
