@@ -265,7 +265,9 @@ int32_t decoder_seek(tHandleDecoder *d, int32_t second) {
             s = 0;
         if (d->stream.is_open) {
             const off_t offset = static_cast<off_t>(static_cast<int64_t>(d->stream.rate) * s);
-            if (mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
+            // Already there (the rewind after every open): the library's seek would leave
+            // state behind that changes how some streams decode.
+            if (mpg123_tell(d->stream.mh) != offset && mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
                 result = -1;
             else
                 d->song.position = s;

@@ -328,3 +328,16 @@ TEST(Decoder, EqualizerChangesTheDecodedSound) {
     EXPECT_LT(cut, plain * 0.01);
     EXPECT_GT(cut, plain * 0.0001);
 }
+
+// One decoder for a sequence of files of different formats, as the playlist plays them:
+// each file decodes exactly as it does alone.
+TEST(Decoder, OneDecoderForFilesOfDifferentFormats) {
+    tHandleDecoder *d = new_decoder();
+    decoder_enable_eq(d, 0);  // as at start-up
+    for (const char *name : {"stereo44.mp3", "mono8.mp3", "stereo48.mp3", "mono22.mp3", "stereo44.mp3"}) {
+        ASSERT_EQ(decoder_open(d, fixture_path(name).c_str()), 0) << name;
+        EXPECT_EQ(decoder_seek(d, 0), 0);  // as the dispatcher does after every open
+        decoder_play(d);
+        EXPECT_TRUE(play_out(d) == decode_reference(fixture_path(name)).samples) << name;
+    }
+}
