@@ -440,6 +440,7 @@ void forget_stream(tPortaudioOutput *p) {
     store_atomic(&p->stream_live, 0);
     p->cur_channels = p->cur_rate = p->cur_format = 0;
     p->switch_state = 0;
+    p->play_out_wanted = 0;
     p->tail_frames = -1;
 }
 
@@ -466,10 +467,8 @@ bool pad_tail(tPortaudioOutput *p) {
 void advance(tPortaudioOutput *p) {
     if (p->switch_state != 0 && !load_atomic(&p->stream_live)) {
         // The old stream is lost: what it held will not play; the next frame reopens.
-        p->switch_state = 0;
-        p->tail_frames = -1;
+        forget_stream(p);
         p->stage_pos = p->stage_frames = 0;
-        p->cur_channels = p->cur_rate = p->cur_format = 0;
         return;
     }
     if (p->tail_frames >= 0 && !pad_tail(p))
@@ -480,6 +479,11 @@ void advance(tPortaudioOutput *p) {
     }
     if (p->switch_state == 2 && load_atomic(&p->opened_generation) == p->switch_generation) {
         p->switch_state = 0;
+        if (p->play_out_wanted) {
+            p->play_out_wanted = 0;
+            p->tail_frames = p->stage_frames - p->stage_pos;
+            pad_tail(p);
+        }
         place_stage(p);
     }
 }
@@ -739,7 +743,11 @@ int32_t audiooutput_poll(tHandleAudioOutput *a) {
 
 int32_t audiooutput_play_out(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
-    if (load_atomic(&p->stream_live) && p->switch_state == 0) {
+    if (!load_atomic(&p->stream_live))
+        return 0;
+    if (p->switch_state != 0) {
+        p->play_out_wanted = 1;
+    } else {
         p->tail_frames = p->stage_frames - p->stage_pos;
         advance(p);
     }
@@ -750,6 +758,7 @@ int32_t audiooutput_flush(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     p->stage_pos = p->stage_frames = 0;
     p->tail_frames = -1;
+    p->play_out_wanted = 0;
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         tBufferLock *l = &p->lock[i];
         pthread_mutex_lock(&l->mutex);
@@ -810,5 +819,5 @@ int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
     // Terminating PortAudio can wait for the device: the helper does it, and the page
     // waits a bounded time for the answer.
     forget_stream(p);
-    return run_job(p, JOB_REINIT, device, 2000);
+    return run_job(p, JOB_REINIT, device, 5000);
 }

@@ -94,6 +94,7 @@ struct tPortaudioOutput {
     int32_t switch_state;
     int32_t switch_rate;
     int32_t switch_generation;
+    int32_t play_out_wanted;  // the end of the list came during a change of format
     int32_t opened_generation;  // the newest open the helper finished (atomic)
     // Set by the helper when the stream was lost (atomic): the next frame opens a new one.
     int32_t format_lost;
