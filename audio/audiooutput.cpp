@@ -281,6 +281,12 @@ void open_stream_locked(tPortaudioOutput *p, int32_t rate) {
 // (Re-)initialises PortAudio for `device` (-1: the default one); under `control`.
 int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     if (load_atomic(&p->initialised)) {
+        // Stopped and closed first, so that no callback of the old stream can still be
+        // running when the new one starts.
+        if (p->stream) {
+            Pa_AbortStream(p->stream);
+            Pa_CloseStream(p->stream);
+        }
         const PaError err = Pa_Terminate();
         // Terminating closed any stream, whatever it reported.
         p->stream = nullptr;
@@ -465,7 +471,7 @@ bool pad_tail(tPortaudioOutput *p) {
 
 // Moves a tail and a change of format on as far as they can go without waiting.
 void advance(tPortaudioOutput *p) {
-    if (p->switch_state != 0 && !load_atomic(&p->stream_live)) {
+    if (p->switch_state == 1 && !load_atomic(&p->stream_live)) {
         // The old stream is lost: what it held will not play; the next frame reopens.
         forget_stream(p);
         p->stage_pos = p->stage_frames = 0;
@@ -477,6 +483,7 @@ void advance(tPortaudioOutput *p) {
         p->switch_generation = open_stream(p, p->switch_rate);
         p->switch_state = 2;
     }
+    // Opened or not: a failed opening keeps the format, so its frames do not retry it.
     if (p->switch_state == 2 && load_atomic(&p->opened_generation) == p->switch_generation) {
         p->switch_state = 0;
         if (p->play_out_wanted) {
@@ -725,8 +732,11 @@ int32_t audiooutput_queued(tHandleAudioOutput *a) {
     int32_t n = p->stage_frames - p->stage_pos;
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         bool held = false;
-        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
+        const int32_t f = fill_of(p, i, &held);
+        if (f == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
             n += AUDIO_BUFFER_FRAMES;
+        else if (p->tail_frames >= 0 && i == p->write_index)
+            n += f / OUT_BYTES_PER_FRAME;  // a tail not yet padded out
     }
     return n;
 }

@@ -129,7 +129,8 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
 // side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
-// Frames waiting to be played: those in full buffers and those not yet placed.
+// Frames waiting to be played: those in full buffers, in a tail to be played out and
+// those not yet placed.
 int32_t audiooutput_queued(tHandleAudioOutput *a);
 // Called on every decoder tick: stops a stream that only plays silence, starts a stopped
 // one again when a full buffer waits. Never waits for the device.
