@@ -181,8 +181,6 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
     case EVENT_OPEN_FILE: {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
-        // What was queued of the old file is not heard after the new one was asked for.
-        audiooutput_flush(&h->audiooutput);
         if (!path || decoder_open(&h->decoder, path) != 0)
             set_status(h, STATUS_NONE);
         else
@@ -207,7 +205,6 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     case EVENT_SEEK: {
         const int32_t x = read_int(arg);
         decoder_seek(&h->decoder, x);
-        audiooutput_flush(&h->audiooutput);
         if (x == 0)
             set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
         break;
@@ -218,17 +215,11 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         // Nothing could be opened: stay stopped rather than searching again every tick.
         if (!step_next(h, s, true))
             decoder_quiet_end(&h->decoder);
-        // Nothing follows: the last track's end is played out instead of staying queued.
-        decoder_get_state(&h->decoder, &s.state);
-        if (s.state != DECODER_PLAYING)
-            audiooutput_play_out(&h->audiooutput);
         break;
     case EVENT_NEXT:
-        audiooutput_flush(&h->audiooutput);
         step_next(h, s, false);
         break;
     case EVENT_PREV:
-        audiooutput_flush(&h->audiooutput);
         step_prev(h, s);
         break;
     case EVENT_SCALE: {
@@ -270,6 +261,28 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
 }
 
+// What is queued when the user asks for other sound is dropped; what is queued when the
+// list has ended is played out instead of waiting for the next Play.
+void settle_output(tHandle *h, uint32_t type) {
+    switch (type) {
+    case EVENT_OPEN_FILE:
+    case EVENT_SEEK:
+    case EVENT_NEXT:
+    case EVENT_PREV:
+        audiooutput_flush(&h->audiooutput);
+        break;
+    case EVENT_END_OF_TRACK: {
+        int32_t state = DECODER_IDLE;
+        decoder_get_state(&h->decoder, &state);
+        if (state != DECODER_PLAYING)
+            audiooutput_play_out(&h->audiooutput);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
@@ -287,6 +300,7 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.shuffle = s.shuffle == 1;
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
+    settle_output(h, type);
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
     return 0;
