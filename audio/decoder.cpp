@@ -23,7 +23,7 @@ constexpr int ENCODING_S16 = 208;
 static_assert(ENCODING_S16 == MPG123_ENC_SIGNED_16);
 // The most samples per channel one MPEG frame can carry (layer II/III, MPEG-1).
 constexpr int32_t DECODER_MAX_FRAME_SAMPLES = 1152;
-// Ticks in a row that decode nothing (a read error that never clears) before the track ends.
+// Ticks in a row that decode nothing (an error that never clears) before the track ends.
 constexpr int32_t DECODER_MAX_FAILED_TICKS = 64;
 
 // Library bands that each equalizer window index sets: first and last, -1 for none.
