@@ -270,6 +270,28 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
 }
 
+// What is queued when the user asks for other sound is dropped; what is queued when the
+// list has ended is played out instead of waiting for the next Play.
+void settle_output(tHandle *h, uint32_t type) {
+    switch (type) {
+    case EVENT_OPEN_FILE:
+    case EVENT_SEEK:
+    case EVENT_NEXT:
+    case EVENT_PREV:
+        audiooutput_flush(&h->audiooutput);
+        break;
+    case EVENT_END_OF_TRACK: {
+        int32_t state = DECODER_IDLE;
+        decoder_get_state(&h->decoder, &state);
+        if (state != DECODER_PLAYING)
+            audiooutput_play_out(&h->audiooutput);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
@@ -287,6 +309,7 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.shuffle = s.shuffle == 1;
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
+    settle_output(h, type);
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
     return 0;
