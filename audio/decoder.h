@@ -59,6 +59,8 @@ struct tHandleDecoder {
     // Set by decoder_quiet_end when an end of track led nowhere: the tick then stops
     // sending EVENT_END_OF_TRACK until the next open or play.
     int32_t end_quiet;
+    // Ticks in a row whose decode gave no samples.
+    int32_t failed_ticks;
 };
 
 int32_t decoder_init(tHandleDecoder *d, tHandle *h);
