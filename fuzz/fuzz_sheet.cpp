@@ -1,5 +1,5 @@
 // One theme sheet: the bytes become one BMP file of the theme folder, which is loaded as every
-// theme is (the other sheets are empty files, so they fail fast and nothing else is decoded),
+// theme is (the other sheets are 1 x 1 images: quick to decode, too small for any element),
 // then every element cut from that sheet is drawn, and text in its font when it is TEXT.BMP.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -30,6 +30,10 @@ int pick_sheet(const uint8_t *data, size_t size) {
     return static_cast<int>(size % THEME_BITMAP_COUNT);
 }
 
+// A valid 24-bit BMP of one pixel.
+constexpr uint8_t TINY_BMP[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0,
+                                  0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -42,18 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         theme_init(&theme, fuzz::handle());
         window = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 280, 433);
         mkdir(folder.c_str(), 0700);
-        for (const std::string &name : fuzz::theme_file_names()) fuzz::write_file(folder + "/" + name, nullptr, 0);
+        for (const tThemeBitmap &b : THEME_BITMAPS) fuzz::write_file(folder + "/" + b.name, TINY_BMP, sizeof TINY_BMP);
+        fuzz::write_file(folder + "/" + THEME_PLEDIT_NAME, nullptr, 0);
+        fuzz::write_file(folder + "/" + THEME_VISCOLOR_NAME, nullptr, 0);
     }
     fuzz::FdGuard fds;
     const int sheet = pick_sheet(data, size);
-    if (last >= 0) fuzz::write_file(folder + "/" + THEME_BITMAPS[last].name, nullptr, 0);
+    if (last >= 0) fuzz::write_file(folder + "/" + THEME_BITMAPS[last].name, TINY_BMP, sizeof TINY_BMP);
     last = sheet;
     if (!fuzz::write_file(folder + "/" + THEME_BITMAPS[sheet].name, data, size)) return 0;
 
     theme_load_directory(&theme, folder.c_str());
     for (const tThemeElement &e : THEME_ELEMENTS) {
         if (e.bitmap != sheet) {
-            FUZZ_CHECK(theme.present[e.id] == 0, "element %d of an empty sheet present", e.id);
+            FUZZ_CHECK(theme.present[e.id] == 0, "element %d of a 1 x 1 sheet present", e.id);
             continue;
         }
         FUZZ_CHECK(theme_draw_element(&theme, window, e.id) == 0, "element %d", e.id);
