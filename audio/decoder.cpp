@@ -36,6 +36,14 @@ constexpr tEqRange EQ_RANGES[11] = {
 };
 static_assert(EQ_RANGES[10].last == 20 && EQ_RANGES[6].first == 5);
 
+// Whole seconds of a sample count. Counted in 64 bits: past 2^31 samples (13.5 hours at
+// 44.1 kHz, or a header that claims it) a 32-bit count turns negative.
+int32_t whole_seconds(off_t samples, int32_t rate) {
+    if (samples <= 0 || rate <= 0) return 0;
+    const int64_t s = static_cast<int64_t>(samples) / rate;
+    return s > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s);
+}
+
 void print_unknown_encoding(int encoding) {
     printf("UNKNOWN ENCODING %d. Please contact %s\n", encoding, RAVLOX_CONTACT);
     fflush(stdout);
@@ -73,7 +81,7 @@ int32_t decode_one_frame(tHandleDecoder *d) {
 
     const off_t tell = mpg123_tell(s->mh);
     if (tell >= 0)
-        d->song.position = static_cast<int32_t>(tell) / s->rate;
+        d->song.position = whole_seconds(tell, s->rate);
     d->song.length = s->length;
 
     mpg123_frameinfo2 info{};
@@ -213,7 +221,7 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
             d->song.bitrate = info.bitrate;
         mpg123_seek(s->mh, 0, SEEK_END);
         const off_t end = mpg123_tell(s->mh);
-        s->length = end > 0 ? static_cast<int32_t>(end) / s->rate : 0;
+        s->length = whole_seconds(end, s->rate);
         d->song.length = s->length;
         // Back to the start on a fresh decoder: a seek to 0 leaves state behind that makes
         // some streams decode differently from a plain pass through the file.
@@ -221,7 +229,7 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
         if (lseek(s->fd, 0, SEEK_SET) != 0 || mpg123_open_fd(s->mh, s->fd) != MPG123_OK)
             break;
         const off_t start = mpg123_tell(s->mh);
-        d->song.position = start > 0 ? static_cast<int32_t>(start) / s->rate : 0;
+        d->song.position = whole_seconds(start, s->rate);
         s->is_open = 1;
         result = 0;
     } while (false);
