@@ -894,8 +894,10 @@ std::string fixture_path(std::string_view name) { return std::string(RAVLOX_FIXT
 
 std::string corpus_dir() {
   const char *env = getenv("RAVLOX_CORPUS_DIR");
-  for (const char *dir : {env, RAVLOX_CORPUS_DIR, "/work/shared/corpus"})
-    if (dir != nullptr && *dir != '\0' && is_directory(dir)) return dir;
+  // A worktree stands one level further down beside the repository.
+  for (std::string dir : {std::string(env ? env : ""), std::string(RAVLOX_CORPUS_DIR),
+                          std::string(RAVLOX_SOURCE_DIR "/../../shared/corpus")})
+    if (!dir.empty() && is_directory(dir)) return dir;
   return "";
 }
 
