@@ -120,6 +120,27 @@ private:
   TempDir dir_{"ravlox-jack"};
 };
 
+// A private D-Bus session bus (dbus-daemon --session) for the program and
+// tools such as playerctl and gdbus. Test processes and the programs they
+// start never see the user's bus: DBUS_SESSION_BUS_ADDRESS is unset unless
+// a test passes env() on.
+class SessionBus {
+public:
+  SessionBus();
+  ~SessionBus();
+  SessionBus(const SessionBus &) = delete;
+  SessionBus &operator=(const SessionBus &) = delete;
+
+  bool ok() const { return !address_.empty(); }
+  const std::string &address() const { return address_; }
+  Env env() const { return {{"DBUS_SESSION_BUS_ADDRESS", address_}}; }
+
+private:
+  pid_t pid_ = -1;
+  std::string address_;
+  TempDir dir_{"ravlox-dbus"};
+};
+
 // ---------------------------------------------------------------------------
 // Running programs
 
