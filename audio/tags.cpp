@@ -29,11 +29,14 @@ void copy_utf8(const char *text, size_t length, char *out, size_t size) {
     out[n] = '\0';
 }
 
-// Padding of fixed-width fields and stray blanks around tag texts are not part of the name.
+// A title is one line: line breaks and tabs in a tag become spaces, and the padding of
+// fixed-width fields and stray blanks around the text are not part of the name.
 void trim(char *text) {
     size_t n = strlen(text);
-    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r' ||
-                     text[n - 1] == '\n'))
+    for (size_t k = 0; k < n; ++k)
+        if (static_cast<unsigned char>(text[k]) < 0x20)
+            text[k] = ' ';
+    while (n > 0 && text[n - 1] == ' ')
         text[--n] = '\0';
     size_t start = 0;
     while (text[start] == ' ')
