@@ -67,15 +67,6 @@ constexpr const char *INTROSPECTION =
     " </interface>"
     "</node>";
 
-struct tState {
-    int32_t status;
-    int32_t volume;
-    int32_t shuffle;
-    int32_t repeat;
-    int32_t can_play;
-    int32_t can_seek;
-};
-
 // One song record, shared by the callbacks below: all of them run on the main thread.
 tSongInfo &song_now(tHandle *h) {
     static tSongInfo song;
@@ -84,8 +75,8 @@ tSongInfo &song_now(tHandle *h) {
     return song;
 }
 
-tState state_now(tHandle *h, const tSongInfo &song) {
-    tState s{};
+tMprisState state_now(tHandle *h, const tSongInfo &song) {
+    tMprisState s{};
     s.status = h->gui.window_main.status;
     s.volume = h->gui.window_main.volume;
     window_main_get_shuffle_repeat(&h->gui.window_main, &s.shuffle, &s.repeat);
@@ -183,7 +174,7 @@ GVariant *get_root(const char *name, tHandleMpris *) {
 GVariant *get_player(const char *name, tHandleMpris *m) {
     tHandle *h = m->handle;
     const tSongInfo &song = song_now(h);
-    const tState s = state_now(h, song);
+    const tMprisState s = state_now(h, song);
     if (strcmp(name, "PlaybackStatus") == 0)
         return g_variant_new_string(status_name(s.status));
     if (strcmp(name, "LoopStatus") == 0)
@@ -270,28 +261,26 @@ bool open_uri(tHandle *h, const char *uri) {
     gchar *path = g_filename_from_uri(uri, nullptr, nullptr);
     if (path == nullptr)
         return false;
-    bool ok = true;
+    static tSongInfo entry; // main thread only
     int32_t count = 0;
     int32_t current = 0;
+    bool ok = true;
     if (is_playlist_file(path)) {
         ok = playlist_read_m3u(&h->playlist, path) == 0;
-        playlist_set_current(&h->playlist, 0);
     } else {
-        static tSongInfo entry;
         memset(&entry, 0, sizeof entry);
         snprintf(entry.path, sizeof entry.path, "%s", path);
         playlist_get_position(&h->playlist, &count, &current);
         ok = count < PLAYLIST_CAPACITY && playlist_add(&h->playlist, &entry) == 0;
-        playlist_set_current(&h->playlist, count);
+        current = count;
     }
     g_free(path);
     if (!ok)
         return false;
+    playlist_set_current(&h->playlist, current);
     window_playlist_redraw(&h->gui.window_playlist);
-    playlist_get_position(&h->playlist, &count, &current);
-    static tSongInfo entry;
     if (playlist_get_entry(&h->playlist, current, &entry, nullptr) != 0)
-        return false;
+        return false; // an empty playlist file: nothing to play
     entry.path[sizeof entry.path - 1] = '\0';
     const char *open = entry.path;
     handle_dispatch(h, EVENT_OPEN_FILE, &open);
@@ -365,15 +354,6 @@ void on_method_call(GDBusConnection *connection, const char *, const char *, con
     g_dbus_method_invocation_return_value(invocation, nullptr);
 }
 
-void take_state(tHandleMpris *m, const tState &s) {
-    m->status = s.status;
-    m->volume = s.volume;
-    m->shuffle = s.shuffle;
-    m->repeat = s.repeat;
-    m->can_play = s.can_play;
-    m->can_seek = s.can_seek;
-}
-
 void say_off(tHandleMpris *m, const char *why) {
     if (m->said_off)
         return;
@@ -402,7 +382,7 @@ void on_bus_acquired(GDBusConnection *connection, const char *, void *user_data)
     }
     m->connection = connection;
     const tSongInfo &song = song_now(m->handle);
-    take_state(m, state_now(m->handle, song));
+    m->announced = state_now(m->handle, song);
     take_track(m, song);
 }
 
@@ -452,26 +432,26 @@ void mpris_announce(tHandleMpris *m, uint32_t event) {
         return;
     tHandle *h = m->handle;
     const tSongInfo &song = song_now(h);
-    const tState s = state_now(h, song);
+    const tMprisState s = state_now(h, song);
     GVariantBuilder changed;
     g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
     int n = 0;
     if (take_track(m, song))
         add(&changed, &n, "Metadata", metadata(m));
-    if (s.status != m->status)
+    if (s.status != m->announced.status)
         add(&changed, &n, "PlaybackStatus", g_variant_new_string(status_name(s.status)));
-    if (s.volume != m->volume)
+    if (s.volume != m->announced.volume)
         add(&changed, &n, "Volume", g_variant_new_double(s.volume / 100.0));
-    if (s.shuffle != m->shuffle)
+    if (s.shuffle != m->announced.shuffle)
         add(&changed, &n, "Shuffle", g_variant_new_boolean(s.shuffle != 0));
-    if (s.repeat != m->repeat)
+    if (s.repeat != m->announced.repeat)
         add(&changed, &n, "LoopStatus", g_variant_new_string(s.repeat ? "Playlist" : "None"));
-    if (s.can_play != m->can_play)
+    if (s.can_play != m->announced.can_play)
         for (const char *name : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious"})
             add(&changed, &n, name, g_variant_new_boolean(s.can_play != 0));
-    if (s.can_seek != m->can_seek)
+    if (s.can_seek != m->announced.can_seek)
         add(&changed, &n, "CanSeek", g_variant_new_boolean(s.can_seek != 0));
-    take_state(m, s);
+    m->announced = s;
     GVariant *properties = g_variant_builder_end(&changed);
     if (n > 0)
         g_dbus_connection_emit_signal(m->connection, nullptr, OBJECT_PATH,

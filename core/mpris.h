@@ -11,18 +11,22 @@ typedef struct _GDBusConnection GDBusConnection;
 
 constexpr const char *MPRIS_BUS_NAME = "org.mpris.MediaPlayer2.ravlox";
 
-struct tHandleMpris {
-    tHandle *handle;
-    GDBusConnection *connection; // set while both objects are registered
-    uint32_t owner_id;
-    uint32_t object_ids[2];
-    // What the bus was last told, compared after every event.
+// What the player's state looks like from the bus.
+struct tMprisState {
     int32_t status;
     int32_t volume;
     int32_t shuffle;
     int32_t repeat;
     int32_t can_play;
     int32_t can_seek;
+};
+
+struct tHandleMpris {
+    tHandle *handle;
+    GDBusConnection *connection; // set while both objects are registered
+    uint32_t owner_id;
+    uint32_t object_ids[2];
+    tMprisState announced; // what the bus was last told, compared after every event
     int32_t instance; // 1 once the plain name was taken and a per-process one was asked for
     int32_t said_off; // the one line about missing controls was printed
     uint32_t track; // advances with every file the decoder opens, names the track id

@@ -18,16 +18,6 @@
 
 namespace {
 
-bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(8000)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(milliseconds(50));
-    }
-    return done();
-}
-
 std::string tool(const char *name) {
     gchar *found = g_find_program_in_path(name);
     std::string path = found ? found : "";

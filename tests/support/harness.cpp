@@ -473,6 +473,15 @@ JackServer::~JackServer() {
 
 std::string JackServer::log() const { return read_file(dir_ / "jackd.log") + read_file(dir_ / "jackd.err"); }
 
+bool wait_until(const std::function<bool()> &done, milliseconds timeout) {
+  const auto end = Clock::now() + timeout;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    sleep_ms(50);
+  }
+  return done();
+}
+
 SessionBus::SessionBus() {
   SpawnRequest request;
   request.path = find_in_path("dbus-daemon");

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,6 +23,9 @@
 
 using Env = std::vector<std::pair<std::string, std::string>>;
 using std::chrono::milliseconds;
+
+// Polls `done` every 50 ms until it holds or the timeout has passed; its last answer.
+bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(8000));
 
 // ---------------------------------------------------------------------------
 // Files and directories
