@@ -223,6 +223,7 @@ TEST_F(Mpris, TheBusFollowsTheWindow) {
 
 TEST_F(Mpris, WithoutASessionBusOneLineAndOn) {
     start(false);
+    ASSERT_TRUE(marker_is(186)) << "the window is drawn";
     click(50, 96);
     EXPECT_TRUE(marker_is(183)) << "the window works as before";
     const std::string out = p_->out();
