@@ -62,12 +62,12 @@ int32_t read_int(const void *arg) {
     return value;
 }
 
-// Makes entry i current, shows it in the playlist window and opens it.
+// Makes entry i current and opens it. The playlist window is redrawn once the step is done,
+// not for every entry tried: a list of missing files would cost a full render each.
 bool open_entry(tHandle *h, int32_t i) {
     static tSongInfo entry; // one song record is too large to put on the stack of every step
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
-    window_playlist_redraw(&h->gui.window_playlist);
     entry.path[sizeof entry.path - 1] = '\0';
     if (decoder_open(&h->decoder, entry.path) != 0)
         return false;
@@ -143,6 +143,12 @@ void step_prev(tHandle *h, const tSnapshot &s) {
             return;
         }
     }
+}
+
+// A step over a non-empty list has made some entry current.
+void redraw_after_step(tHandle *h, const tSnapshot &s) {
+    if (s.count > 0)
+        window_playlist_redraw(&h->gui.window_playlist);
 }
 
 void run_pages(tHandle *h, const tPageCallback *callbacks) {
@@ -224,12 +230,15 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         // Nothing could be opened: stay stopped rather than searching again every tick.
         if (!step_next(h, s, true))
             decoder_quiet_end(&h->decoder);
+        redraw_after_step(h, s);
         break;
     case EVENT_NEXT:
         step_next(h, s, false);
+        redraw_after_step(h, s);
         break;
     case EVENT_PREV:
         step_prev(h, s);
+        redraw_after_step(h, s);
         break;
     case EVENT_SCALE: {
         int32_t k = h->scale_factor;

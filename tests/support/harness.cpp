@@ -933,6 +933,13 @@ bool Xvfb::type(const std::string &window, std::string_view text) const {
 
 std::string fixture_path(std::string_view name) { return std::string(RAVLOX_FIXTURE_DIR "/") + std::string(name); }
 
+std::string corpus_dir() {
+  const char *env = getenv("RAVLOX_CORPUS_DIR");
+  for (const char *dir : {env, RAVLOX_CORPUS_DIR, "/work/shared/corpus"})
+    if (dir != nullptr && *dir != '\0' && is_directory(dir)) return dir;
+  return "";
+}
+
 ReferencePcm decode_reference(const std::string &mp3_path) {
   ReferencePcm ref;
   auto r = run_command({"mpg123", "-q", "-s", mp3_path}, {}, milliseconds(60000));

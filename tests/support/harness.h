@@ -324,6 +324,11 @@ private:
 
 std::string fixture_path(std::string_view name);
 
+// The real-world corpus (MP3 files and playlists from other projects): $RAVLOX_CORPUS_DIR,
+// else the build's RAVLOX_CORPUS_DIR, else /work/shared/corpus; empty when none exists, so
+// tests can skip.
+std::string corpus_dir();
+
 struct ReferencePcm {
   bool ok = false;
   int rate = 0;
