@@ -259,10 +259,9 @@ TEST(Tags, TheDecoderFillsTheTitleWhenItOpens) {
 }
 
 TEST(Tags, OtherPeoplesFiles) {
-    const char *env = getenv("RAVLOX_CORPUS_DIR");
-    const std::string corpus = env && *env ? env : RAVLOX_CORPUS_DIR;
-    if (!is_directory(corpus + "/mp3"))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const std::string corpus = corpus_dir();
+    if (corpus.empty() || !is_directory(corpus + "/mp3"))
+        GTEST_SKIP() << "no corpus";
     tHandleDecoder *d = new_decoder();
     int titled = 0;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus + "/mp3")) {
