@@ -13,6 +13,7 @@
 #include <mpg123.h>
 
 #include "audio/audiooutput.h"
+#include "audio/tags.h"
 #include "core/handle.h"
 #include "core/startup.h"
 
@@ -187,12 +188,14 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
         memcpy(d->song.path, path, len);
         if (len < sizeof(d->song.path))
             d->song.path[len] = '\0';
+        memset(d->song.title, 0, sizeof d->song.title);
 
         off_t frame_number = 0;
         size_t bytes = 0;
         unsigned char *audio = nullptr;
         if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
             break;
+        tags_read_title(s->mh, d->song.title, sizeof d->song.title);
         long rate = 0;
         int channels = 0;
         int encoding = 0;

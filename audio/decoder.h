@@ -24,6 +24,8 @@ struct tSongInfo {
     int32_t channels;
     int32_t rate;
     int32_t bitrate;
+    // Playlist entries: 1 once `title` holds what the file's tags say (perhaps nothing).
+    int32_t tags_read;
 };
 
 struct tPcmChunk {

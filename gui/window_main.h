@@ -125,6 +125,8 @@ int32_t window_main_set_equalizer_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat);
 int32_t window_main_redraw(tHandleWindowMain *w);
+// Flips the shuffle or the repeat switch (by its button's id) as its button does.
+int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id);
 int window_main_tick(void *record);
 
 // Pieces of the above, usable without a display (the benchmark and the tests use them).
