@@ -60,6 +60,18 @@ enum : int32_t {
     MAIN_ID_BALANCE_RIGHT = 79,
 };
 
+// Everything a composed frame is made of: two frames with equal inputs are the same picture.
+struct tMainFrameInputs {
+    int32_t time;     // seconds shown
+    int32_t ticker_x; // source x of the title strip, -1 for a strip shown unscrolled
+    int32_t volume, balance;
+    int32_t clutterbar, equalizer_button, playlist_button, shuffle, repeat;
+    int32_t status, pressed, position_thumb_x, channels;
+    uint32_t generation; // of the text strips and the background
+    int32_t visualizer_mode;
+    uint8_t visualizer[VISUALIZER_HEIGHT * VISUALIZER_STRIDE]; // zero while off
+};
+
 struct tHandleWindowMain {
     tHandleConfig config;
     GtkApplication *application;
@@ -110,6 +122,18 @@ struct tHandleWindowMain {
     GdkPaintable *title_paintable;
     GdkPaintable *body_paintable;
     uint32_t scale;
+    // The redraw tick runs only while something on screen moves: its GLib source (0 while
+    // none runs) and how many ticks in a row changed nothing.
+    uint32_t tick_source;
+    int32_t still_ticks;
+    // The inputs of the frame last composed (valid while `composed` is 1), and a count
+    // raised whenever a text strip or the background is drawn anew.
+    tMainFrameInputs shown;
+    int32_t composed;
+    uint32_t generation;
+    // Times the pictures told GTK that their contents changed, and times GTK drew them.
+    uint32_t invalidations;
+    uint32_t snapshots;
 };
 
 int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
@@ -126,6 +150,9 @@ int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat);
 int32_t window_main_redraw(tHandleWindowMain *w);
 int window_main_tick(void *record);
+// Starts the redraw tick unless it runs or the window cannot be seen; called after every
+// event and input, since those are what set something on screen moving.
+void window_main_wake(tHandleWindowMain *w);
 
 // Pieces of the above, usable without a display (the benchmark and the tests use them).
 // Creates the frame, its two row views and the background image.
