@@ -97,8 +97,21 @@ GdkPaintable *frame_paintable_new(tHandleWindowMain *owner, int32_t width, int32
     return GDK_PAINTABLE(self);
 }
 
-// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel changed.
-void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source) {
+// Whether (x, y) of a picture whose top is row `top` of the frame lies under a part's picture.
+bool under_part(bool with_parts, int32_t top, int x, int y) {
+    if (!with_parts)
+        return false;
+    for (const tMainPart &r : WINDOW_MAIN_PARTS)
+        if (x >= r.x && x < r.x + r.width && y + top >= r.y && y + top < r.y + r.height)
+            return true;
+    return false;
+}
+
+// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel
+// changed. With `parts`, opaque pixels under the parts' own pictures count as unchanged:
+// nobody sees them.
+void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source, bool parts = false,
+                            int32_t top = 0) {
     if (paintable == nullptr || source == nullptr)
         return;
     tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
@@ -121,7 +134,7 @@ void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source) {
                     ((p[2] * a + 127) / 255);
             if (q[x] != v) {
                 q[x] = v;
-                changed = true;
+                changed = changed || a != 255 || !under_part(parts, top, x, y);
             }
         }
     }
@@ -393,8 +406,20 @@ bool draw_frame(tHandleWindowMain *w) {
     memcpy(&w->shown, &now, sizeof now);
     w->composed = 1;
     frame_paintable_update(w->title_paintable, w->title_pixbuf);
-    frame_paintable_update(w->body_paintable, w->body_pixbuf);
+    frame_paintable_update(w->body_paintable, w->body_pixbuf, true, WINDOW_MAIN_TITLE_HEIGHT);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
+        frame_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
     return true;
+}
+
+void place_parts(tHandleWindowMain *w) {
+    const int s = static_cast<int>(w->scale);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        if (w->part_pictures[i] == nullptr)
+            continue;
+        gtk_widget_set_margin_start(w->part_pictures[i], WINDOW_MAIN_PARTS[i].x * s);
+        gtk_widget_set_margin_top(w->part_pictures[i], (WINDOW_MAIN_PARTS[i].y - WINDOW_MAIN_TITLE_HEIGHT) * s);
+    }
 }
 
 void on_shown_or_hidden(GObject *, GParamSpec *, gpointer data) {
@@ -427,6 +452,10 @@ int32_t window_main_create_images(tHandleWindowMain *w) {
     gdk_pixbuf_fill(w->background, 0x000000ff);
     w->title_pixbuf =
         gdk_pixbuf_new_subpixbuf(w->frame, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        const tMainPart &r = WINDOW_MAIN_PARTS[i];
+        w->part_pixbufs[i] = gdk_pixbuf_new_subpixbuf(w->frame, r.x, r.y, r.width, r.height);
+    }
     w->body_pixbuf = gdk_pixbuf_new_subpixbuf(w->frame, 0, WINDOW_MAIN_TITLE_HEIGHT,
                                               WINDOW_MAIN_WIDTH,
                                               WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
@@ -522,8 +551,23 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     }
     w->window_handle = gtk_window_handle_new();
     gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
+    w->overlay = gtk_overlay_new();
+    gtk_overlay_set_child(GTK_OVERLAY(w->overlay), w->body_picture);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        const tMainPart &r = WINDOW_MAIN_PARTS[i];
+        w->part_paintables[i] = frame_paintable_new(w, r.width, r.height);
+        GtkWidget *picture = gtk_picture_new_for_paintable(w->part_paintables[i]);
+        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
+        gtk_picture_set_can_shrink(GTK_PICTURE(picture), FALSE);
+        gtk_widget_set_halign(picture, GTK_ALIGN_START);
+        gtk_widget_set_valign(picture, GTK_ALIGN_START);
+        gtk_widget_set_can_target(picture, FALSE);
+        gtk_overlay_add_overlay(GTK_OVERLAY(w->overlay), picture);
+        w->part_pictures[i] = picture;
+    }
+    place_parts(w);
     gtk_box_append(GTK_BOX(w->box), w->window_handle);
-    gtk_box_append(GTK_BOX(w->box), w->body_picture);
+    gtk_box_append(GTK_BOX(w->box), w->overlay);
     gtk_window_set_child(GTK_WINDOW(w->window), w->box);
 
     window_main_connect_input(w);
@@ -561,6 +605,9 @@ int32_t window_main_set_scale(tHandleWindowMain *w, uint32_t scale) {
     w->scale = scale;
     frame_paintable_set_scale(w->title_paintable, scale);
     frame_paintable_set_scale(w->body_paintable, scale);
+    for (GdkPaintable *part : w->part_paintables)
+        frame_paintable_set_scale(part, scale);
+    place_parts(w);
     if (w->window != nullptr)
         gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH * static_cast<int>(scale),
                                     WINDOW_MAIN_HEIGHT * static_cast<int>(scale));

@@ -27,6 +27,14 @@ constexpr int WINDOW_MAIN_HEIGHT = 116;
 constexpr int WINDOW_MAIN_TITLE_HEIGHT = 14;
 constexpr int WINDOW_MAIN_HITBOXES = 25;
 constexpr int WINDOW_MAIN_MENU_SLOTS = 16;
+// Rectangles of the frame that change while playing (visualizer, ticker, time), each shown
+// by a picture of its own over the body, so that a tick hands GTK only what changed.
+struct tMainPart {
+    int32_t x, y, width, height;
+};
+constexpr tMainPart WINDOW_MAIN_PARTS[] = {{24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}};
+constexpr int WINDOW_MAIN_PART_COUNT = 3;
+static_assert(sizeof WINDOW_MAIN_PARTS / sizeof WINDOW_MAIN_PARTS[0] == WINDOW_MAIN_PART_COUNT);
 
 // Ids of the hit boxes and keys; the release of an id performs its action.
 enum : int32_t {
@@ -122,6 +130,10 @@ struct tHandleWindowMain {
     GdkPaintable *title_paintable;
     GdkPaintable *body_paintable;
     uint32_t scale;
+    GtkWidget *overlay; // the body picture with the parts' pictures over it
+    GdkPixbuf *part_pixbufs[WINDOW_MAIN_PART_COUNT]; // views into frame
+    GdkPaintable *part_paintables[WINDOW_MAIN_PART_COUNT];
+    GtkWidget *part_pictures[WINDOW_MAIN_PART_COUNT];
     // The redraw tick runs only while something on screen moves: its GLib source (0 while
     // none runs) and how many ticks in a row changed nothing.
     uint32_t tick_source;
