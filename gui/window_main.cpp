@@ -1,6 +1,7 @@
 #include "gui/window_main.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -402,11 +403,16 @@ bool draw_frame(tHandleWindowMain *w) {
         ticker_wrap(w);
         return false;
     }
+    // Only the parts changed: what the title and body show stays as it is.
+    const bool parts_only =
+        w->composed == 1 && memcmp(&now, &w->shown, offsetof(tMainFrameInputs, time)) == 0;
     window_main_compose(w);
     memcpy(&w->shown, &now, sizeof now);
     w->composed = 1;
-    frame_paintable_update(w->title_paintable, w->title_pixbuf);
-    frame_paintable_update(w->body_paintable, w->body_pixbuf, true, WINDOW_MAIN_TITLE_HEIGHT);
+    if (!parts_only) {
+        frame_paintable_update(w->title_paintable, w->title_pixbuf);
+        frame_paintable_update(w->body_paintable, w->body_pixbuf, true, WINDOW_MAIN_TITLE_HEIGHT);
+    }
     for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
         frame_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
     return true;

@@ -27,13 +27,15 @@ constexpr int WINDOW_MAIN_HEIGHT = 116;
 constexpr int WINDOW_MAIN_TITLE_HEIGHT = 14;
 constexpr int WINDOW_MAIN_HITBOXES = 25;
 constexpr int WINDOW_MAIN_MENU_SLOTS = 16;
-// Rectangles of the frame that change while playing (visualizer, ticker, time), each shown
-// by a picture of its own over the body, so that a tick hands GTK only what changed.
+// Rectangles of the frame that change while playing (visualizer, ticker, time, position
+// bar), each shown by a picture of its own over the body, so that a tick hands GTK only
+// what changed.
 struct tMainPart {
     int32_t x, y, width, height;
 };
-constexpr tMainPart WINDOW_MAIN_PARTS[] = {{24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}};
-constexpr int WINDOW_MAIN_PART_COUNT = 3;
+constexpr tMainPart WINDOW_MAIN_PARTS[] = {
+    {24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}, {16, 72, 248, 10}};
+constexpr int WINDOW_MAIN_PART_COUNT = 4;
 static_assert(sizeof WINDOW_MAIN_PARTS / sizeof WINDOW_MAIN_PARTS[0] == WINDOW_MAIN_PART_COUNT);
 
 // Ids of the hit boxes and keys; the release of an id performs its action.
@@ -69,13 +71,15 @@ enum : int32_t {
 };
 
 // Everything a composed frame is made of: two frames with equal inputs are the same picture.
+// The fields from `time` on change only the parts' pictures.
 struct tMainFrameInputs {
-    int32_t time;     // seconds shown
-    int32_t ticker_x; // source x of the title strip, -1 for a strip shown unscrolled
     int32_t volume, balance;
     int32_t clutterbar, equalizer_button, playlist_button, shuffle, repeat;
-    int32_t status, pressed, position_thumb_x, channels;
+    int32_t status, pressed, channels;
     uint32_t generation; // of the text strips and the background
+    int32_t time;     // seconds shown
+    int32_t ticker_x; // source x of the title strip, -1 for a strip shown unscrolled
+    int32_t position_thumb_x;
     int32_t visualizer_mode;
     uint8_t visualizer[VISUALIZER_HEIGHT * VISUALIZER_STRIDE]; // zero while off
 };
