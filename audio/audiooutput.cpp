@@ -131,9 +131,12 @@ int32_t ring_room(tPortaudioOutput *p) {
     return room;
 }
 
-// Moves staged frames into the ring for as long as buffers are free; never waits.
+// Moves staged frames into the ring for as long as buffers are free; never waits. Frames
+// behind a tail wait until it is padded, frames of a new format until its stream is open.
 void place_stage(tPortaudioOutput *p) {
-    while (p->stage_pos < p->stage_frames) {
+    if (p->switch_state == 2)
+        return;
+    while (p->stage_pos < p->stage_frames && p->tail_frames != 0) {
         int i = p->write_index;
         bool advanced = false;
         bool held = false;
@@ -145,9 +148,13 @@ void place_stage(tPortaudioOutput *p) {
         if (offset < 0)
             break;
         int32_t n = (AUDIO_BUFFER_BYTES - offset) / OUT_BYTES_PER_FRAME;
-        const int32_t left = p->stage_frames - p->stage_pos;
+        int32_t left = p->stage_frames - p->stage_pos;
+        if (p->tail_frames > 0 && left > p->tail_frames)
+            left = p->tail_frames;
         if (n > left)
             n = left;
+        if (p->tail_frames > 0)
+            p->tail_frames -= n;
         memcpy(&p->buffer[i][offset], &p->stage[2 * p->stage_pos],
                static_cast<size_t>(n) * OUT_BYTES_PER_FRAME);
         write_release(p, i, offset + n * OUT_BYTES_PER_FRAME);
@@ -239,9 +246,16 @@ void reader_step_off_writer(tPortaudioOutput *p) {
     p->read_index = next;
 }
 
-// Opens and starts a stream for the current rate, closing the old one; under `control`.
+void report_open_error(PaError err) {
+    printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
+    fflush(stdout);
+}
+
+// Opens and starts a stream for the current rate, closing the old one once the device has
+// played what it was given; under `control`.
 void open_stream_locked(tPortaudioOutput *p, int32_t rate) {
     if (p->stream) {
+        Pa_StopStream(p->stream);
         Pa_CloseStream(p->stream);
         p->stream = nullptr;
     }
@@ -260,11 +274,46 @@ void open_stream_locked(tPortaudioOutput *p, int32_t rate) {
         else
             p->stream = stream;
     }
-    if (err != paNoError) {
-        printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
-        fflush(stdout);
-    }
+    if (err != paNoError)
+        report_open_error(err);
 }
+
+// (Re-)initialises PortAudio for `device` (-1: the default one); under `control`.
+int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
+    if (load_atomic(&p->initialised)) {
+        // Stopped and closed first, so that no callback of the old stream can still be
+        // running when the new one starts.
+        if (p->stream) {
+            Pa_AbortStream(p->stream);
+            Pa_CloseStream(p->stream);
+        }
+        const PaError err = Pa_Terminate();
+        // Terminating closed any stream, whatever it reported.
+        p->stream = nullptr;
+        store_atomic(&p->idle_stopped, 0);
+        store_atomic(&p->initialised, 0);
+        if (err != paNoError)
+            return -1;
+    }
+    if (Pa_Initialize() != paNoError)
+        return -1;
+    store_atomic(&p->initialised, 1);
+    if (device == -1)
+        device = Pa_GetDefaultOutputDevice();
+    store_atomic(&p->device, device);
+    fill_params(p);
+    tPortaudioDeviceList *list = static_cast<tPortaudioDeviceList *>(malloc(sizeof(*list)));
+    if (list) {
+        portaudio_scan_devices(list);
+        pthread_mutex_lock(&p->request);
+        p->devices = *list;
+        pthread_mutex_unlock(&p->request);
+        free(list);
+    }
+    return 0;
+}
+
+enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2 };
 
 // Every call that may wait for the device runs here, never on the main thread: a device
 // that stops taking sound can hold PortAudio's stop, close and drain calls for ever.
@@ -272,15 +321,33 @@ void *stream_helper(void *arg) {
     tPortaudioOutput *p = static_cast<tPortaudioOutput *>(arg);
     for (;;) {
         pthread_mutex_lock(&p->request);
-        while (!p->restart_wanted && !p->open_rate)
+        while (!p->restart_wanted && !p->open_rate && p->job_kind == JOB_NONE)
             pthread_cond_wait(&p->request_cond, &p->request);
+        const int32_t job = p->job_kind;
+        const int32_t job_device = p->job_device;
+        const int32_t job_generation = p->job_generation;
         const int32_t rate = p->open_rate;
         const int32_t generation = p->open_generation;
+        p->job_kind = JOB_NONE;
         p->open_rate = 0;
         p->restart_wanted = 0;
         pthread_mutex_unlock(&p->request);
 
         pthread_mutex_lock(&p->control);
+        if (job != JOB_NONE) {
+            int32_t result = 0;
+            if (job == JOB_REINIT) {
+                result = reinit_locked(p, job_device);
+            } else if (p->stream) {
+                Pa_CloseStream(p->stream);
+                p->stream = nullptr;
+            }
+            pthread_mutex_lock(&p->request);
+            p->job_result = result;
+            p->job_done = job_generation;
+            pthread_cond_broadcast(&p->job_cond);
+            pthread_mutex_unlock(&p->request);
+        }
         if (rate > 0) {
             open_stream_locked(p, rate);
             if (p->stream == nullptr) {
@@ -290,6 +357,7 @@ void *stream_helper(void *arg) {
                     store_atomic(&p->stream_live, 0);
                 pthread_mutex_unlock(&p->request);
             }
+            store_atomic(&p->opened_generation, generation);
         } else if (p->stream && load_atomic(&p->idle_stopped)) {
             // Only silence can be pending in the host's buffers, so nothing audible is cut.
             Pa_AbortStream(p->stream);
@@ -298,11 +366,12 @@ void *stream_helper(void *arg) {
             store_atomic(&p->idle_stopped, 0);
             const PaError err = Pa_StartStream(p->stream);
             if (err != paNoError) {
-                printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
-                fflush(stdout);
+                // Said once; the next frame opens a stream afresh instead of finding none.
+                report_open_error(err);
                 Pa_CloseStream(p->stream);
                 p->stream = nullptr;
                 store_atomic(&p->stream_live, 0);
+                store_atomic(&p->format_lost, 1);
             }
         }
         pthread_mutex_unlock(&p->control);
@@ -330,19 +399,100 @@ void wake_stream(tPortaudioOutput *p) {
 }
 
 // Has the helper (re)open the stream at `rate`; frames are kept in the ring meanwhile.
-void open_stream(tPortaudioOutput *p, int32_t rate) {
+// Returns the request's generation (0 when no helper runs).
+int32_t open_stream(tPortaudioOutput *p, int32_t rate) {
     if (!p->reader_started) {
         read_acquire(&p->lock[p->read_index]);
         p->reader_started = 1;
     }
     if (!start_helper(p))
-        return;
+        return 0;
     pthread_mutex_lock(&p->request);
     p->open_rate = rate;
-    p->open_generation++;
+    const int32_t generation = ++p->open_generation;
     store_atomic(&p->stream_live, 1);
     pthread_cond_signal(&p->request_cond);
     pthread_mutex_unlock(&p->request);
+    return generation;
+}
+
+// Runs a job on the helper and waits at most `ms` for it; -1 when it failed or the device
+// holds the helper that long (the job still runs when the helper gets to it).
+int32_t run_job(tPortaudioOutput *p, int32_t kind, int32_t device, int ms) {
+    if (!start_helper(p))
+        return -1;
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    t.tv_sec += ms / 1000;
+    t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    t.tv_sec += t.tv_nsec / 1000000000L;
+    t.tv_nsec %= 1000000000L;
+    pthread_mutex_lock(&p->request);
+    p->job_kind = kind;
+    p->job_device = device;
+    const int32_t generation = ++p->job_generation;
+    pthread_cond_signal(&p->request_cond);
+    int rc = 0;
+    while (p->job_done != generation && rc == 0)
+        rc = pthread_cond_timedwait(&p->job_cond, &p->request, &t);
+    const int32_t result = p->job_done == generation ? p->job_result : -1;
+    pthread_mutex_unlock(&p->request);
+    return result;
+}
+
+// The stream that plays the queued frames is going away: frames written from now on wait
+// for the next one, and the next frame opens it.
+void forget_stream(tPortaudioOutput *p) {
+    store_atomic(&p->stream_live, 0);
+    p->cur_channels = p->cur_rate = p->cur_format = 0;
+    p->switch_state = 0;
+    p->play_out_wanted = 0;
+    p->tail_frames = -1;
+}
+
+// Pads the buffer the tail ends in once the tail is placed; true when that is done.
+bool pad_tail(tPortaudioOutput *p) {
+    place_stage(p);
+    if (p->tail_frames > 0)
+        return false;
+    const int i = p->write_index;
+    bool held = false;
+    const int32_t f = fill_of(p, i, &held);
+    if (f > 0 && f < AUDIO_BUFFER_BYTES) {
+        const int32_t offset = write_try(p, i, false);
+        if (offset < 0)
+            return false;
+        memset(&p->buffer[i][offset], 0, static_cast<size_t>(AUDIO_BUFFER_BYTES - offset));
+        write_release(p, i, AUDIO_BUFFER_BYTES);
+    }
+    p->tail_frames = -1;
+    return true;
+}
+
+// Moves a tail and a change of format on as far as they can go without waiting.
+void advance(tPortaudioOutput *p) {
+    if (p->switch_state == 1 && !load_atomic(&p->stream_live)) {
+        // The old stream is lost: what it held will not play; the next frame reopens.
+        forget_stream(p);
+        p->stage_pos = p->stage_frames = 0;
+        return;
+    }
+    if (p->tail_frames >= 0 && !pad_tail(p))
+        return;
+    if (p->switch_state == 1 && !ring_has_full(p)) {
+        p->switch_generation = open_stream(p, p->switch_rate);
+        p->switch_state = 2;
+    }
+    // Opened or not: a failed opening keeps the format, so its frames do not retry it.
+    if (p->switch_state == 2 && load_atomic(&p->opened_generation) == p->switch_generation) {
+        p->switch_state = 0;
+        if (p->play_out_wanted) {
+            p->play_out_wanted = 0;
+            p->tail_frames = p->stage_frames - p->stage_pos;
+            pad_tail(p);
+        }
+        place_stage(p);
+    }
 }
 
 // Waits at most `ms` for the helper to be between jobs; false if the device holds it.
@@ -353,31 +503,6 @@ bool lock_control(tPortaudioOutput *p, int ms) {
     t.tv_sec += t.tv_nsec / 1000000000L;
     t.tv_nsec %= 1000000000L;
     return pthread_mutex_timedlock(&p->control, &t) == 0;
-}
-
-int32_t pa_reinit(tPortaudioOutput *p) {
-    if (p->initialised) {
-        if (!lock_control(p, 200))
-            return -1;
-        pthread_mutex_lock(&p->request);
-        p->open_rate = 0;
-        p->restart_wanted = 0;
-        pthread_mutex_unlock(&p->request);
-        const PaError err = Pa_Terminate();
-        // Terminating closed any stream, whatever it reported.
-        p->stream = nullptr;
-        store_atomic(&p->stream_live, 0);
-        store_atomic(&p->idle_stopped, 0);
-        p->initialised = 0;
-        p->cur_channels = p->cur_rate = p->cur_format = 0;
-        pthread_mutex_unlock(&p->control);
-        if (err != paNoError)
-            return -1;
-    }
-    if (Pa_Initialize() != paNoError)
-        return -1;
-    p->initialised = 1;
-    return 0;
 }
 
 }  // namespace
@@ -458,6 +583,8 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     pthread_mutex_init(&p->control, nullptr);
     pthread_mutex_init(&p->request, nullptr);
     pthread_cond_init(&p->request_cond, nullptr);
+    pthread_cond_init(&p->job_cond, nullptr);
+    p->tail_frames = -1;
     memset(&a->page, 0, sizeof(a->page));
     return p->params ? 0 : -1;
 }
@@ -498,15 +625,11 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
 }
 
 int32_t portaudio_start(tPortaudioOutput *p) {
-    if (pa_reinit(p) == 0) {
-        if (p->device == -1)
-            p->device = Pa_GetDefaultOutputDevice();
-        fill_params(p);
-        p->cur_channels = p->cur_rate = p->cur_format = 0;
-    }
+    // Unlike a device change, nothing plays yet: waiting for PortAudio to come up is fine.
+    if (run_job(p, JOB_REINIT, load_atomic(&p->device), 30000) == 0)
+        forget_stream(p);
     p->volume = 100;
     p->balance = 0;
-    p->stream = nullptr;
     if (!p->reader_started) {
         read_acquire(&p->lock[p->read_index]);
         p->reader_started = 1;
@@ -535,13 +658,30 @@ int32_t audiooutput_start(tHandleAudioOutput *a) {
 
 int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     tPortaudioOutput *p = &a->portaudio;
+    if (__atomic_exchange_n(&p->format_lost, 0, __ATOMIC_ACQ_REL))
+        forget_stream(p);
     if (chunk->channels != p->cur_channels || chunk->rate != p->cur_rate ||
         chunk->format != p->cur_format) {
         p->cur_channels = chunk->channels;
         p->cur_rate = chunk->rate;
         p->cur_format = chunk->format;
-        if (p->params && p->initialised && chunk->rate > 0) {
-            open_stream(p, chunk->rate);
+        if (p->params && load_atomic(&p->initialised) && chunk->rate > 0) {
+            if (p->switch_state == 0 && load_atomic(&p->stream_live)) {
+                // What is queued belongs to the old stream: it plays out there first.
+                p->tail_frames = p->stage_frames - p->stage_pos;
+                p->switch_state = 1;
+                p->switch_rate = chunk->rate;
+            } else if (p->switch_state != 0) {
+                // Another change before the last one took effect: the frames of the
+                // format in between never play.
+                p->dropped_frames += p->stage_frames - p->stage_pos - (p->tail_frames > 0 ? p->tail_frames : 0);
+                p->stage_frames = p->stage_pos + (p->tail_frames > 0 ? p->tail_frames : 0);
+                p->switch_rate = chunk->rate;
+                if (p->switch_state == 2)
+                    p->switch_generation = open_stream(p, chunk->rate);
+            } else {
+                open_stream(p, chunk->rate);
+            }
         } else {
             store_atomic(&p->stream_live, 0);
             if (chunk->rate > 0) {
@@ -565,6 +705,7 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
         return 0;
     }
     wake_stream(p);
+    advance(p);
     place_stage(p);
     stage_frames(p, chunk->samples, frames, mono);
     place_stage(p);
@@ -578,6 +719,9 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
         return 1;
     }
     wake_stream(p);
+    advance(p);
+    if (p->switch_state != 0 || p->tail_frames >= 0)
+        return 0;
     place_stage(p);
     const int32_t staged = p->stage_frames - p->stage_pos;
     return ring_room(p) >= staged + frames ? 1 : 0;
@@ -588,24 +732,43 @@ int32_t audiooutput_queued(tHandleAudioOutput *a) {
     int32_t n = p->stage_frames - p->stage_pos;
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         bool held = false;
-        if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
+        const int32_t f = fill_of(p, i, &held);
+        if (f == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
             n += AUDIO_BUFFER_FRAMES;
+        else if (p->tail_frames >= 0 && i == p->write_index)
+            n += f / OUT_BYTES_PER_FRAME;  // a tail not yet padded out
     }
     return n;
 }
 
 int32_t audiooutput_poll(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
+    advance(p);
     // A buffer filled just as the stream stopped itself must still be heard.
     if (load_atomic(&p->idle_stopped) &&
-        (p->stage_frames > p->stage_pos || ring_has_full(p)))
+        ((p->stage_frames > p->stage_pos && p->switch_state == 0) || ring_has_full(p)))
         wake_stream(p);
+    return 0;
+}
+
+int32_t audiooutput_play_out(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (!load_atomic(&p->stream_live))
+        return 0;
+    if (p->switch_state != 0) {
+        p->play_out_wanted = 1;
+    } else {
+        p->tail_frames = p->stage_frames - p->stage_pos;
+        advance(p);
+    }
     return 0;
 }
 
 int32_t audiooutput_flush(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     p->stage_pos = p->stage_frames = 0;
+    p->tail_frames = -1;
+    p->play_out_wanted = 0;
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         tBufferLock *l = &p->lock[i];
         pthread_mutex_lock(&l->mutex);
@@ -631,19 +794,8 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) {
 }
 
 int32_t portaudio_stop(tPortaudioOutput *p) {
-    if (!lock_control(p, 2000))
-        return -1;
-    pthread_mutex_lock(&p->request);
-    p->open_rate = 0;
-    p->restart_wanted = 0;
-    pthread_mutex_unlock(&p->request);
-    if (p->stream)
-        Pa_CloseStream(p->stream);
-    p->stream = nullptr;
-    store_atomic(&p->stream_live, 0);
-    p->cur_channels = p->cur_rate = p->cur_format = 0;
-    pthread_mutex_unlock(&p->control);
-    return 0;
+    forget_stream(p);
+    return run_job(p, JOB_CLOSE, 0, 2000);
 }
 
 void *portaudio_current_stream(tPortaudioOutput *p, double *rate) {
@@ -660,19 +812,22 @@ void *portaudio_current_stream(tPortaudioOutput *p, double *rate) {
 }
 
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination) {
-    *destination = p->device;
+    *destination = load_atomic(&p->device);
+    return 0;
+}
+
+int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list) {
+    pthread_mutex_lock(&p->request);
+    *list = p->devices;
+    pthread_mutex_unlock(&p->request);
     return 0;
 }
 
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
-    if (device == p->device)
+    if (device == load_atomic(&p->device))
         return 0;
-    if (pa_reinit(p) != 0)
-        return -1;
-    p->device = device;
-    if (device == -1)
-        p->device = Pa_GetDefaultOutputDevice();
-    fill_params(p);
-    p->cur_channels = p->cur_rate = p->cur_format = 0;
-    return 0;
+    // Terminating PortAudio can wait for the device: the helper does it, and the page
+    // waits a bounded time for the answer.
+    forget_stream(p);
+    return run_job(p, JOB_REINIT, device, 5000);
 }

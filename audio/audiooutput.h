@@ -86,6 +86,29 @@ struct tPortaudioOutput {
     // Atomic: 1 while frames go into the ring for a stream that runs or is being opened;
     // 0 while none can play them (they are dropped then, and nothing waits).
     int32_t stream_live;
+    // Frames at the front of the stage that must be heard before the padding that makes
+    // their last buffer full; -1 when no tail is to be played out.
+    int32_t tail_frames;
+    // A new format waits for the old stream to play out what is queued (1), then for the
+    // helper to open a stream at `switch_rate` (2); frames behind the tail wait meanwhile.
+    int32_t switch_state;
+    int32_t switch_rate;
+    int32_t switch_generation;
+    int32_t play_out_wanted;  // the end of the list came during a change of format
+    int32_t opened_generation;  // the newest open the helper finished (atomic)
+    // Set by the helper when the stream was lost (atomic): the next frame opens a new one.
+    int32_t format_lost;
+    // Jobs the main thread waits for, with a bound: re-initialising PortAudio for a device
+    // (`job_device`) or closing the stream. Guarded by `request`.
+    int32_t job_kind;
+    int32_t job_device;
+    int32_t job_generation;
+    int32_t job_done;
+    int32_t job_result;
+    pthread_cond_t job_cond;
+    // The devices PortAudio named at its last initialisation, for the preferences page
+    // (guarded by `request`: the helper may be re-initialising meanwhile).
+    tPortaudioDeviceList devices;
 };
 
 struct tHandleAudioOutput {
@@ -106,11 +129,15 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
 // side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
-// Frames waiting to be played: those in full buffers and those not yet placed.
+// Frames waiting to be played: those in full buffers, in a tail to be played out and
+// those not yet placed.
 int32_t audiooutput_queued(tHandleAudioOutput *a);
 // Called on every decoder tick: stops a stream that only plays silence, starts a stopped
 // one again when a full buffer waits. Never waits for the device.
 int32_t audiooutput_poll(tHandleAudioOutput *a);
+// Pads the last partial buffer with silence once everything written is placed, so that
+// the end of the last track is heard (the end of the list: nothing follows it).
+int32_t audiooutput_play_out(tHandleAudioOutput *a);
 // PortAudio's callback, 64 frames per call; user data is the tPortaudioOutput.
 int portaudio_callback(const void *input, void *output, unsigned long frames,
                        const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags, void *user_data);
@@ -122,4 +149,6 @@ int32_t portaudio_stop(tPortaudioOutput *p);
 // helper's lock so that another thread may ask.
 void *portaudio_current_stream(tPortaudioOutput *p, double *rate);
 int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
+// Copies the devices found at the last initialisation of PortAudio.
+int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);

@@ -22,7 +22,7 @@ void set_name(tPortaudioDeviceList *list, int k, PaDeviceIndex index) {
 
 }  // namespace
 
-int32_t portaudio_list_devices(tPortaudioDeviceList *list) {
+int32_t portaudio_scan_devices(tPortaudioDeviceList *list) {
     const PaDeviceIndex n = Pa_GetDeviceCount();
     list->default_device = Pa_GetDefaultOutputDevice();
     list->count = 1;
@@ -57,7 +57,7 @@ int32_t audiooutput_page_open(void *audiooutput) {
     int32_t current = 0;
     portaudio_get_device(&a->portaudio, &current);
     tPortaudioDeviceList list;
-    portaudio_list_devices(&list);
+    portaudio_list_devices(&a->portaudio, &list);
     if (page->model == nullptr || page->dropdown == nullptr) {
         page->device = current;
         return 0;
@@ -83,7 +83,7 @@ int32_t audiooutput_page_apply(void *audiooutput) {
     tHandleAudioOutputPage *page = &a->page;
     guint s = page->dropdown ? gtk_drop_down_get_selected(page->dropdown) : 0;
     tPortaudioDeviceList list;
-    const int32_t listed = portaudio_list_devices(&list);
+    const int32_t listed = portaudio_list_devices(&a->portaudio, &list);
     // The list may have shrunk since the page was opened.
     if (s == GTK_INVALID_LIST_POSITION || s >= static_cast<guint>(list.count))
         s = 0;

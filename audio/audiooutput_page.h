@@ -26,4 +26,6 @@ struct tPortaudioDeviceList {
 int32_t audiooutput_page_build(tHandleAudioOutputPage *page, GtkWidget **out_widget);
 int32_t audiooutput_page_open(void *audiooutput);
 int32_t audiooutput_page_apply(void *audiooutput);
-int32_t portaudio_list_devices(tPortaudioDeviceList *list);
+// Asks PortAudio for its output devices, the default one first; only where PortAudio
+// cannot be re-initialised meanwhile (the output's helper thread).
+int32_t portaudio_scan_devices(tPortaudioDeviceList *list);

@@ -26,6 +26,8 @@ constexpr int ENCODING_S16 = 208;
 static_assert(ENCODING_S16 == MPG123_ENC_SIGNED_16);
 // The most samples per channel one MPEG frame can carry (layer II/III, MPEG-1).
 constexpr int32_t DECODER_MAX_FRAME_SAMPLES = 1152;
+// Ticks in a row that decode nothing (an error that never clears) before the track ends.
+constexpr int32_t DECODER_MAX_FAILED_TICKS = 64;
 
 // Library bands that each equalizer window index sets: first and last, -1 for none.
 struct tEqRange {
@@ -155,7 +157,8 @@ int decoder_tick(void *user_data) {
             const int32_t r = decode_one_frame(d);
             if (r != -2 && d->handle)
                 handle_push_pcm(d->handle, &d->chunk);
-            if (r == 1)
+            d->failed_ticks = d->chunk.bytes > 0 || r == 1 ? 0 : d->failed_ticks + 1;
+            if (r == 1 || d->failed_ticks >= DECODER_MAX_FAILED_TICKS)
                 d->state = DECODER_ENDED;
         }
     }
@@ -172,6 +175,7 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     pthread_mutex_lock(&d->mutex);
     d->open_attempted = 1;
     d->end_quiet = 0;
+    d->failed_ticks = 0;
     tMpgStream *s = &d->stream;
     int32_t result = -1;
     do {
@@ -186,11 +190,15 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
             break;
         // The file is opened here so that it can be handed to the library a second time
         // after its length is known (below), even if its name is gone by then.
-        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        // Not blocking: a FIFO or a device named in a playlist must not hold the main
+        // thread in open(); only regular files are played.
+        const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             break;
         struct stat st {};
-        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || mpg123_open_fd(s->mh, fd) != MPG123_OK) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || mpg123_open_fd(s->mh, fd) != MPG123_OK) {
             close(fd);
             break;
         }
@@ -279,7 +287,9 @@ int32_t decoder_seek(tHandleDecoder *d, int32_t second) {
             s = 0;
         if (d->stream.is_open) {
             const off_t offset = static_cast<off_t>(static_cast<int64_t>(d->stream.rate) * s);
-            if (mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
+            // Already there (the rewind after every open): the library's seek would leave
+            // state behind that changes how some streams decode.
+            if (mpg123_tell(d->stream.mh) != offset && mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
                 result = -1;
             else
                 d->song.position = s;

@@ -59,6 +59,8 @@ struct tHandleDecoder {
     // Set by decoder_quiet_end when an end of track led nowhere: the tick then stops
     // sending EVENT_END_OF_TRACK until the next open or play.
     int32_t end_quiet;
+    // Ticks in a row whose decode gave no samples.
+    int32_t failed_ticks;
     // The GLib source of the running tick, 0 while none runs: it runs only while there is
     // something to decode or to hand to the output.
     uint32_t timer;

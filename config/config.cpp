@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "config/savefile.h"
 #include "core/handle.h"
 
 namespace {
@@ -32,6 +30,14 @@ void bounded_copy(char *destination, size_t size, const char *source) {
     snprintf(destination, size, "%s", source);
 }
 
+bool write_slots(FILE *f, const void *context) {
+    const tHandleConfig *c = static_cast<const tHandleConfig *>(context);
+    for (int32_t i = 0; i < c->count; ++i)
+        if (fprintf(f, "%s=%s\n", c->keys[i], c->values[i]) < 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 int32_t config_open(tHandleConfig *c, tHandle *h, const char *filename) {
@@ -43,6 +49,8 @@ int32_t config_open(tHandleConfig *c, tHandle *h, const char *filename) {
     char dir[HANDLE_PATH_SIZE];
     handle_get_data_dir(h, dir);
     snprintf(c->path, sizeof c->path, "%s/%s", dir, filename);
+    // Left by a save that was killed before it could rename its file.
+    save_file_remove_stale(c->path);
     config_load(c);
     return 0;
 }
@@ -105,37 +113,9 @@ int32_t config_lookup(tHandleConfig *c, const char *key, const char *default_tex
     return slot;
 }
 
-// Writes a temporary file beside the old one and renames it over it, so an interrupted or
-// failed save never leaves a truncated settings file behind.
 int32_t config_save(tHandleConfig *c) {
-    if (c->path[0] == '\0') {
-        fprintf(stderr, "unable to write [%s]\n", c->path); // never bound to a file
-        return -1;
-    }
-    char temp[CONFIG_PATH_SIZE + 16];
-    const int written = snprintf(temp, sizeof temp, "%s.XXXXXX", c->path);
-    int fd = -1;
-    if (written > 0 && static_cast<size_t>(written) < sizeof temp)
-        fd = mkstemp(temp);
-    if (fd < 0) {
-        fprintf(stderr, "unable to write [%s]\n", c->path);
-        return -1;
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    FILE *f = fdopen(fd, "wb");
-    bool ok = f != nullptr;
-    if (!f)
-        close(fd);
-    for (int32_t i = 0; ok && i < c->count; ++i)
-        ok = fprintf(f, "%s=%s\n", c->keys[i], c->values[i]) >= 0;
-    if (f && fclose(f) != 0)
-        ok = false;
-    if (ok && rename(temp, c->path) != 0)
-        ok = false;
-    if (!ok) {
-        unlink(temp);
+    // Settings are private to the user: a new file is 0600 inside the 0700 data directory.
+    if (save_file_replace(c->path, 0600, write_slots, c) != 0) {
         fprintf(stderr, "unable to write [%s]\n", c->path);
         return -1;
     }

@@ -62,12 +62,12 @@ int32_t read_int(const void *arg) {
     return value;
 }
 
-// Makes entry i current, shows it in the playlist window and opens it.
+// Makes entry i current and opens it. The playlist window is redrawn once the step is done,
+// not for every entry tried: a list of missing files would cost a full render each.
 bool open_entry(tHandle *h, int32_t i) {
     static tSongInfo entry; // one song record is too large to put on the stack of every step
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
-    window_playlist_redraw(&h->gui.window_playlist);
     entry.path[sizeof entry.path - 1] = '\0';
     return decoder_open(&h->decoder, entry.path) == 0;
 }
@@ -140,6 +140,12 @@ void step_prev(tHandle *h, const tSnapshot &s) {
             return;
         }
     }
+}
+
+// A step over a non-empty list has made some entry current.
+void redraw_after_step(tHandle *h, const tSnapshot &s) {
+    if (s.count > 0)
+        window_playlist_redraw(&h->gui.window_playlist);
 }
 
 void run_pages(tHandle *h, const tPageCallback *callbacks) {
@@ -215,12 +221,15 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         // Nothing could be opened: stay stopped rather than searching again every tick.
         if (!step_next(h, s, true))
             decoder_quiet_end(&h->decoder);
+        redraw_after_step(h, s);
         break;
     case EVENT_NEXT:
         step_next(h, s, false);
+        redraw_after_step(h, s);
         break;
     case EVENT_PREV:
         step_prev(h, s);
+        redraw_after_step(h, s);
         break;
     case EVENT_SCALE: {
         int32_t k = h->scale_factor;
@@ -261,6 +270,28 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
 }
 
+// What is queued when the user asks for other sound is dropped; what is queued when the
+// list has ended is played out instead of waiting for the next Play.
+void settle_output(tHandle *h, uint32_t type) {
+    switch (type) {
+    case EVENT_OPEN_FILE:
+    case EVENT_SEEK:
+    case EVENT_NEXT:
+    case EVENT_PREV:
+        audiooutput_flush(&h->audiooutput);
+        break;
+    case EVENT_END_OF_TRACK: {
+        int32_t state = DECODER_IDLE;
+        decoder_get_state(&h->decoder, &state);
+        if (state != DECODER_PLAYING)
+            audiooutput_play_out(&h->audiooutput);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
@@ -278,6 +309,7 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.shuffle = s.shuffle == 1;
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
+    settle_output(h, type);
     // Whatever the event changed may have set something on screen moving.
     window_main_wake(&h->gui.window_main);
     if (lock == 0)

@@ -19,6 +19,8 @@ constexpr int VERSION_MINOR = 6;
 constexpr int VERSION_PATCH = 1;
 constexpr const char *COPYRIGHT = "Copyright (c) 2026, the ravlox developers";
 constexpr int32_t RESULT_DONE = 0xffff;
+// Only in the first pass: an option that writes files failed, the program ends with status 1.
+constexpr int32_t RESULT_WRITE_FAILED = -1;
 
 bool starts_with(const char *text, const char *prefix) {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -130,12 +132,15 @@ int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
             result = RESULT_DONE;
         }
     }
+    // A dump that could not write its files ends the program as failed.
     if (length >= 26 && starts_with(a, "--gui.theme.dumptemplate=")) {
-        theme_write_template(a + 25);
-        result = RESULT_DONE;
+        result = theme_write_template(a + 25) == 0 ? RESULT_DONE : RESULT_WRITE_FAILED;
     } else if (length >= 25 && starts_with(a, "--gui.theme.dumpdefault=")) {
-        theme_default_write_all(a + 24);
-        result = RESULT_DONE;
+        const char *dir = a + 24;
+        struct stat info;
+        if (stat(dir, &info) != 0)
+            mkdir(dir, 0755); // as the template writer makes its directory
+        result = theme_default_write_all(dir) == 0 ? RESULT_DONE : RESULT_WRITE_FAILED;
     }
     return result;
 }
@@ -246,6 +251,8 @@ int ravlox_main(int argc, char **argv) {
             kept.args[kept.count++] = argv[k];
         else if (result == RESULT_DONE)
             return 0;
+        else if (result == RESULT_WRITE_FAILED)
+            return 1;
         else
             gtk.args[gtk.count++] = argv[k];
     }

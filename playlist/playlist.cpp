@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/savefile.h"
+
 namespace {
 
 constexpr int32_t PATH_SIZE = 1024;
@@ -102,6 +104,34 @@ void append_path(tHandlePlaylist *p, const char *path) {
     p->count++;
 }
 
+struct tM3uWrite {
+    const tHandlePlaylist *p;
+    int32_t mode;
+    char dir[PATH_SIZE];
+    bool has_dir;
+};
+
+bool write_lines(FILE *f, const void *context) {
+    const tM3uWrite *w = static_cast<const tM3uWrite *>(context);
+    const size_t dir_len = strlen(w->dir);
+    for (int32_t i = 0; i < w->p->count; i++) {
+        const char *e = w->p->entries[i].path;
+        if (w->mode == 0 && e[0] != '/' && w->has_dir) {
+            fputs(w->dir, f);
+            fputc('/', f);
+            fputs(e, f);
+        } else if (w->mode == 1 && w->has_dir && e[0] == '/' && strncmp(e, w->dir, dir_len) == 0 &&
+                   e[dir_len] == '/' && e[dir_len + 1] != '\0' && e[dir_len + 1] != '/') {
+            // A rest that began with a slash would read back as a different, absolute path.
+            fputs(e + dir_len + 1, f);
+        } else {
+            fputs(e, f);
+        }
+        if (fputc('\n', f) == EOF) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int32_t playlist_init(tHandlePlaylist *p) {
@@ -186,30 +216,14 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
 
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     if (path == nullptr) return -1;
-    char dir[PATH_SIZE];
-    bool has_dir = playlist_directory(path, dir);
-    size_t dir_len = strlen(dir);
-    FILE *f = fopen(path, "w");
-    if (f == nullptr) return -1;
-    for (int32_t i = 0; i < p->count; i++) {
-        const char *e = p->entries[i].path;
-        if (mode == 0 && e[0] != '/' && has_dir) {
-            fputs(dir, f);
-            fputc('/', f);
-            fputs(e, f);
-        } else if (mode == 1 && has_dir && e[0] == '/' && strncmp(e, dir, dir_len) == 0 &&
-                   e[dir_len] == '/' && e[dir_len + 1] != '\0' && e[dir_len + 1] != '/') {
-            // A rest that began with a slash would read back as a different, absolute path.
-            fputs(e + dir_len + 1, f);
-        } else {
-            fputs(e, f);
-        }
-        fputc('\n', f);
+    tM3uWrite w{p, mode, {}, false};
+    w.has_dir = playlist_directory(path, w.dir);
+    // The old playlist stays until the new one is complete.
+    if (save_file_replace(path, 0666, write_lines, &w) != 0) {
+        fprintf(stderr, "unable to write [%s]\n", path);
+        return -1;
     }
-    // A full disk must not pass for a saved playlist.
-    bool failed = ferror(f) != 0;
-    if (fclose(f) != 0) failed = true;
-    return failed ? -1 : 0;
+    return 0;
 }
 
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {

@@ -1,6 +1,7 @@
 // The decoder on its own (no handle): real libmpg123 on the generated fixtures.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <mpg123.h>
@@ -327,4 +330,75 @@ TEST(Decoder, EqualizerChangesTheDecodedSound) {
     // Every band at 10^-1.2 of its amplitude: the energy falls to about 10^-2.4.
     EXPECT_LT(cut, plain * 0.01);
     EXPECT_GT(cut, plain * 0.0001);
+}
+
+// One decoder for a sequence of files of different formats, as the playlist plays them:
+// each file decodes exactly as it does alone.
+TEST(Decoder, OneDecoderForFilesOfDifferentFormats) {
+    tHandleDecoder *d = new_decoder();
+    decoder_enable_eq(d, 0);  // as at start-up
+    for (const char *name : {"stereo44.mp3", "mono8.mp3", "stereo48.mp3", "mono22.mp3", "stereo44.mp3"}) {
+        ASSERT_EQ(decoder_open(d, fixture_path(name).c_str()), 0) << name;
+        EXPECT_EQ(decoder_seek(d, 0), 0);  // as the dispatcher does after every open
+        decoder_play(d);
+        EXPECT_TRUE(play_out(d) == decode_reference(fixture_path(name)).samples) << name;
+    }
+}
+
+// A FIFO with no writer or a device named in a playlist: refused at once, never waited on.
+TEST(Decoder, SpecialFilesAreRefusedWithoutWaiting) {
+    TempDir dir("ravlox-special");
+    const std::string fifo = dir / "pipe.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    tHandleDecoder *d = new_decoder();
+    ASSERT_EQ(decoder_open(d, fixture_path("stereo44.mp3").c_str()), 0);
+    for (const std::string &p : {fifo, std::string("/dev/null"), std::string("/dev/zero")}) {
+        EXPECT_EQ(decoder_open(d, p.c_str()), -1) << p;
+        EXPECT_EQ(d->stream.is_open, 0) << p;
+        EXPECT_EQ(d->stream.fd, -1) << p;
+    }
+    // The refusals left the decoder as usable as before.
+    ASSERT_EQ(decoder_open(d, fixture_path("mono8.mp3").c_str()), 0);
+    decoder_play(d);
+    EXPECT_TRUE(play_out(d) == decode_reference(fixture_path("mono8.mp3")).samples);
+}
+
+// Ticks until the decoder leaves DECODER_PLAYING (at most 5000); the count and the bytes.
+std::pair<int, size_t> ticks_to_end(tHandleDecoder *d) {
+    int ticks = 0;
+    size_t bytes = 0;
+    while (state_of(d) == DECODER_PLAYING && ticks < 5000) {
+        decoder_tick(d);
+        bytes += static_cast<size_t>(d->chunk.bytes > 0 ? d->chunk.bytes : 0);
+        ticks++;
+    }
+    return {ticks, bytes};
+}
+
+// Errors from the first frame on that never clear: the track ends after a bounded number
+// of ticks instead of playing nothing for ever.
+TEST(Decoder, ErrorsThatNeverClearEndTheTrack) {
+    tHandleDecoder *d = new_decoder();
+    // The library can set up no output format: every decode fails the same way.
+    ASSERT_EQ(decoder_open(d, fixture_path("stereo44.mp3").c_str()), 0);
+    mpg123_format_none(d->stream.mh);
+    decoder_play(d);
+    auto [ticks, bytes] = ticks_to_end(d);
+    EXPECT_EQ(state_of(d), DECODER_ENDED);
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_LE(ticks, 100);
+    mpg123_format_all(d->stream.mh);
+
+    // The open file turns into one whose every read fails.
+    const int unreadable = open("/proc/self/mem", O_RDONLY);  // reading at offset 0 fails
+    if (unreadable < 0)
+        GTEST_SKIP() << "no /proc/self/mem";
+    ASSERT_EQ(decoder_open(d, fixture_path("stereo44.mp3").c_str()), 0);
+    ASSERT_GE(dup2(unreadable, d->stream.fd), 0);
+    close(unreadable);
+    decoder_play(d);
+    std::tie(ticks, bytes) = ticks_to_end(d);
+    EXPECT_EQ(state_of(d), DECODER_ENDED);
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_LE(ticks, 100);
 }

@@ -2,11 +2,13 @@
 // playing into the file-backed ALSA device, compared with the reference decoding.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <functional>
 #include <string>
@@ -22,6 +24,19 @@
 #include "playlist/playlist.h"
 #include "support/harness.h"
 #include "support/live_handle.h"
+
+// Starting a stream fails as often as a test asks; PortAudio's own call otherwise. Defined
+// in this executable, it stands in for the library's function for the code under test.
+std::atomic<int> start_failures{0};
+extern "C" PaError Pa_StartStream(PaStream *stream) {
+    using Start = PaError (*)(PaStream *);
+    static const Start real = reinterpret_cast<Start>(dlsym(RTLD_NEXT, "Pa_StartStream"));
+    if (start_failures.load() > 0) {
+        start_failures--;
+        return paUnanticipatedHostError;
+    }
+    return real ? real(stream) : paInternalError;
+}
 
 namespace {
 
@@ -50,6 +65,18 @@ std::vector<int16_t> strip_silence(const std::vector<int16_t> &s) {
     return out;
 }
 
+// The sound of a capture or of a reference: silence around it and inside it dropped alike.
+std::vector<int16_t> sound_only(const std::vector<int16_t> &s) {
+    size_t first = 0;
+    size_t last = s.size() / 2;
+    while (first < last && s[2 * first] == 0 && s[2 * first + 1] == 0)
+        first++;
+    while (last > first && s[2 * last - 2] == 0 && s[2 * last - 1] == 0)
+        last--;
+    return strip_silence(std::vector<int16_t>(s.begin() + static_cast<long>(2 * first),
+                                              s.begin() + static_cast<long>(2 * last)));
+}
+
 std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
     if (ref.channels == 2)
         return ref.samples;
@@ -59,12 +86,6 @@ std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
         s.push_back(v);
     }
     return s;
-}
-
-// The whole buffers of a track: the last partial one may stay unplayed.
-std::vector<int16_t> whole_buffers(const std::vector<int16_t> &stereo) {
-    const size_t frames = stereo.size() / 2 / BUFFER_FRAMES * BUFFER_FRAMES;
-    return std::vector<int16_t>(stereo.begin(), stereo.begin() + static_cast<long>(2 * frames));
 }
 
 int16_t clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
@@ -125,6 +146,26 @@ struct FileOutput {
     std::vector<int16_t> samples() const { return read_samples(capture); }
 };
 
+// The default device appends what each stream plays to a file named after its rate.
+struct RateFiles {
+    TempDir dir{"ravlox-rates"};
+    ScopedEnv alsa{"ALSA_CONFIG_PATH", alsa_config_path(AlsaConfig::FileAppend)};
+    ScopedEnv file{"CAPTURE_FILE", dir / "capture-%r.raw"};
+    // Each new stream at a rate already heard goes to a file with a number appended.
+    std::vector<int16_t> sound(int rate) const {
+        const std::string name = "capture-" + std::to_string(rate) + ".raw";
+        std::vector<int16_t> all;
+        for (const std::string &f : files()) {
+            if (f.rfind(name, 0) == 0) {
+                const std::vector<int16_t> s = sound_only(read_samples(dir / f));
+                all.insert(all.end(), s.begin(), s.end());
+            }
+        }
+        return all;
+    }
+    std::vector<std::string> files() const { return list_dir(dir.path()); }
+};
+
 // Leaves no stream and no playing decoder behind, and PortAudio fully terminated, so the
 // next test in this process starts PortAudio afresh with its own configuration.
 struct Quiet {
@@ -157,10 +198,10 @@ TEST(AudioOutput, PlaysTheLibrarysSamplesBitExact) {
         const ReferencePcm ref = decode_reference(fixture_path(name));
         ASSERT_TRUE(ref.ok) << name;
         play_to_end(live, fixture_path(name));
-        live.dispatch(EVENT_STOP);  // drops the partial last buffer
+        live.dispatch(EVENT_STOP);
         // Each file changes the format: a new stream, which starts a new capture file.
         const std::vector<int16_t> heard = strip_silence(out.samples());
-        const std::vector<int16_t> want = whole_buffers(as_stereo(ref));
+        const std::vector<int16_t> want = as_stereo(ref);
         ASSERT_EQ(heard.size(), want.size()) << name;
         size_t diff = 0;
         while (diff < want.size() && heard[diff] == want[diff])
@@ -191,7 +232,7 @@ TEST(AudioOutput, VolumeAndBalanceOnRealOutput) {
         const std::vector<int16_t> all = out.samples();
         const std::vector<int16_t> heard =
             strip_silence(std::vector<int16_t>(all.begin() + static_cast<long>(before), all.end()));
-        const std::vector<int16_t> want = whole_buffers(convert(ref.samples, c.volume, c.balance));
+        const std::vector<int16_t> want = convert(ref.samples, c.volume, c.balance);
         ASSERT_EQ(heard.size(), want.size()) << "volume " << c.volume << " balance " << c.balance;
         EXPECT_TRUE(heard == want) << "volume " << c.volume << " balance " << c.balance;
     }
@@ -237,7 +278,7 @@ TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
     ASSERT_NE(portaudio_current_stream(p, &rate), nullptr);
     EXPECT_EQ(rate, 48000.0);
     const std::vector<int16_t> heard48 = strip_silence(out.samples());
-    const std::vector<int16_t> want48 = whole_buffers(c);
+    const std::vector<int16_t> want48 = c;
     ASSERT_EQ(heard48.size(), want48.size());
     EXPECT_TRUE(heard48 == want48);
 }
@@ -446,7 +487,8 @@ TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
     ASSERT_NE(portaudio_current_stream(p, &rate), nullptr) << "PortAudio did not open the JACK device";
     EXPECT_EQ(rate, 44100.0);
     EXPECT_EQ(__atomic_load_n(&p->played_frames, __ATOMIC_ACQUIRE),
-              static_cast<int64_t>(ref.frames() / BUFFER_FRAMES * BUFFER_FRAMES));
+              static_cast<int64_t>((ref.frames() + BUFFER_FRAMES - 1) / BUFFER_FRAMES * BUFFER_FRAMES))
+        << "the track's last buffer, padded with silence, is played too";
     EXPECT_EQ(__atomic_load_n(&p->gap_frames, __ATOMIC_ACQUIRE), 0) << "silence between the track's frames";
 }
 
@@ -483,10 +525,95 @@ TEST(AudioOutput, PageListsDevicesAndAppliesTheChoice) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  1 ->   0 [ravlox_a]\n");
     EXPECT_EQ(a->portaudio.device, 0);
     play_to_end(live, fixture_path("stereo44.mp3"));
-    const std::vector<int16_t> want = whole_buffers(decode_reference(fixture_path("stereo44.mp3")).samples);
+    const std::vector<int16_t> want = decode_reference(fixture_path("stereo44.mp3")).samples;
     EXPECT_TRUE(strip_silence(read_samples(dir / "a.raw")) == want) << "the sound did not go to ravlox_a";
     EXPECT_TRUE(strip_silence(read_samples(dir / "default.raw")).empty());
     // Reopening the page selects the device now in use.
     audiooutput_page_open(a);
     EXPECT_EQ(gtk_drop_down_get_selected(a->page.dropdown), 1u);
+}
+
+// A 44.1 kHz stereo track, then an 8 kHz mono one: each stream plays all of its own track,
+// its last partial buffer included, and nothing of the other; the end of the list leaves
+// nothing queued for the next Play.
+TEST(AudioOutput, EachTrackPlaysOutOnItsOwnStream) {
+    RateFiles out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    const std::vector<int16_t> a = sound_only(as_stereo(decode_reference(fixture_path("stereo44.mp3"))));
+    const std::vector<int16_t> b = sound_only(as_stereo(decode_reference(fixture_path("mono8.mp3"))));
+    add_entry(h, fixture_path("stereo44.mp3"));
+    add_entry(h, fixture_path("mono8.mp3"));
+    playlist_set_current(&h->playlist, 0);
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return live.status() == STATUS_TRACK_ENDED && audiooutput_queued(&h->audiooutput) == 0; }, 30000));
+    live.pump(300);
+    EXPECT_EQ(out.files(), (std::vector<std::string>{"capture-44100.raw", "capture-8000.raw"}));
+    EXPECT_TRUE(out.sound(44100) == a) << "44.1 kHz stream: " << out.sound(44100).size() << " values, track " << a.size();
+    EXPECT_TRUE(out.sound(8000) == b) << "8 kHz stream: " << out.sound(8000).size() << " values, track " << b.size();
+
+    // Play again (the list stopped on its last entry): the track from its start, nothing before.
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return live.decoder_state() != DECODER_PLAYING && audiooutput_queued(&h->audiooutput) == 0; }, 30000));
+    live.pump(300);
+    std::vector<int16_t> bb = b;
+    bb.insert(bb.end(), b.begin(), b.end());
+    EXPECT_TRUE(out.sound(8000) == bb) << out.sound(8000).size() << " values, want " << bb.size();
+    EXPECT_TRUE(out.sound(44100) == a);
+}
+
+// One file whose frames change format (44.1 kHz stereo, 8 kHz mono, 44.1 kHz stereo):
+// every part plays at its own rate and channel count, whole.
+TEST(AudioOutput, FormatChangeInsideOneFile) {
+    RateFiles out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    const std::vector<int16_t> a = sound_only(as_stereo(decode_reference(fixture_path("switch_a.mp3"))));
+    const std::vector<int16_t> b = sound_only(as_stereo(decode_reference(fixture_path("switch_b.mp3"))));
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    play_to_end(live, fixture_path("switch.mp3"));
+    live.pump(300);
+    std::vector<int16_t> aa = a;
+    aa.insert(aa.end(), a.begin(), a.end());
+    EXPECT_EQ(out.files(), (std::vector<std::string>{"capture-44100.raw", "capture-44100.raw.0001", "capture-8000.raw"}));
+    EXPECT_TRUE(out.sound(44100) == aa) << out.sound(44100).size() << " values, want " << aa.size();
+    EXPECT_TRUE(out.sound(8000) == b) << out.sound(8000).size() << " values, want " << b.size();
+}
+
+// The idle stream fails to start again once: the error is said once, and the next frames
+// open a new stream instead of going nowhere for ever.
+TEST(AudioOutput, FailedRestartOfTheIdleStreamReopensIt) {
+    FileOutput out(AlsaConfig::FileAppend);
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    const std::vector<int16_t> ref = as_stereo(decode_reference(fixture_path("stereo44.mp3")));
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    ASSERT_TRUE(pump_until(live, [&] { return __atomic_load_n(&p->idle_stopped, __ATOMIC_ACQUIRE) != 0; }, 5000));
+    EXPECT_TRUE(strip_silence(out.samples()) == ref);
+
+    start_failures = 1;
+    testing::internal::CaptureStdout();
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    live.pump(200);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(start_failures.load(), 0) << "the idle stream was not started again";
+    EXPECT_EQ(printed, "Unable to open audio. Sorry. Portaudio Error:" + std::to_string(paUnanticipatedHostError) + "\n");
+    double rate = 0;
+    EXPECT_NE(portaudio_current_stream(p, &rate), nullptr) << "no stream after the failed restart";
+    // The second play was heard after the failure: most of the track, and its end.
+    // The new stream writes a file of its own beside the first.
+    const std::vector<std::string> files = list_dir(out.dir.path());
+    ASSERT_EQ(files, (std::vector<std::string>{"capture.raw", "capture.raw.0001"}));
+    std::vector<int16_t> heard = strip_silence(out.samples());
+    const std::vector<int16_t> second = strip_silence(read_samples(out.dir / files[1]));
+    heard.insert(heard.end(), second.begin(), second.end());
+    ASSERT_GT(heard.size(), ref.size() + ref.size() / 2);
+    EXPECT_TRUE(std::equal(ref.end() - 44100, ref.end(), heard.end() - 44100));
 }

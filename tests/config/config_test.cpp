@@ -242,3 +242,61 @@ TEST_F(ConfigStore, UnwritableDirectoryReportsEverySave) {
 }
 
 } // namespace
+
+namespace {
+
+int mode_of(const std::string &path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+TEST_F(ConfigStore, SavesKeepTheFilesModeAndNewFilesArePrivate) {
+    const mode_t old_mask = umask(022);
+    open();
+    EXPECT_EQ(config_set_int(store.get(), "volume", 1), 0);
+    EXPECT_EQ(mode_of(file()), 0600);
+    ASSERT_EQ(chmod(file().c_str(), 0640), 0);
+    EXPECT_EQ(config_set_int(store.get(), "volume", 2), 0);
+    EXPECT_EQ(mode_of(file()), 0640);
+    EXPECT_EQ(umask(old_mask), 022);
+    EXPECT_EQ(read(), "volume=2\n");
+}
+
+TEST_F(ConfigStore, SymlinkedFileIsWrittenThroughToItsTarget) {
+    ASSERT_EQ(mkdir(file("real").c_str(), 0700), 0);
+    write("volume=5\n", "real/kept.config");
+    ASSERT_EQ(symlink("real/kept.config", file().c_str()), 0);
+    open();
+    EXPECT_EQ(config_set_int(store.get(), "volume", 9), 0);
+    struct stat info;
+    ASSERT_EQ(lstat(file().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(read("real/kept.config"), "volume=9\n");
+    // The temporary file went beside the target and is gone.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file("real")),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(ConfigStore, StaleTemporaryFilesOfTheStoreAreRemovedWhenOpened) {
+    write("volume=3\n");
+    for (const char *name : {"test.config.saving-a1B2c3", "test.config.saving-ZZZZZZ", "test.config.saving-abc",
+                             "test.config.saving-a1B2c3d", "other.config.saving-a1B2c3",
+                             "test.configsaving-a1B2c3", "test.config.backup", "test.config.a1B2c3"})
+        write("left over\n", name);
+    ASSERT_EQ(mkdir(file("test.config.saving-dir123").c_str(), 0700), 0);
+    open();
+    EXPECT_FALSE(std::filesystem::exists(file("test.config.saving-a1B2c3")));
+    EXPECT_FALSE(std::filesystem::exists(file("test.config.saving-ZZZZZZ")));
+    // A user's own files beside the store are never taken for leftovers.
+    for (const char *name : {"test.config.saving-abc", "test.config.saving-a1B2c3d", "other.config.saving-a1B2c3",
+                             "test.configsaving-a1B2c3", "test.config.backup", "test.config.a1B2c3",
+                             "test.config.saving-dir123"})
+        EXPECT_TRUE(std::filesystem::exists(file(name))) << name;
+    EXPECT_EQ(read(), "volume=3\n");
+    int32_t value = 0;
+    EXPECT_EQ(config_get_int(store.get(), "volume", &value, 0), 0);
+    EXPECT_EQ(value, 3);
+}
+
+} // namespace

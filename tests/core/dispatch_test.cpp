@@ -1,8 +1,10 @@
 // The dispatcher and the handle's small services.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -188,6 +190,40 @@ TEST_F(Live, VolumeAndBalanceAreStored) {
     EXPECT_NE(text.find("volume=42\n"), std::string::npos) << text;
     EXPECT_NE(text.find("balance=-30\n"), std::string::npos) << text;
     EXPECT_EQ(live->get()->audiooutput.portaudio.volume, 42);
+}
+
+// Each redraw of the playlist window hands its list picture a new image.
+int count_list_redraws(LiveHandle &live, const std::function<void()> &action) {
+    GtkWidget *picture = live.get()->gui.window_playlist.list_picture;
+    int count = 0;
+    const gulong id = g_signal_connect_swapped(picture, "notify::paintable",
+                                               G_CALLBACK(+[](int *n) { ++*n; }), &count);
+    action();
+    g_signal_handler_disconnect(picture, id);
+    return count;
+}
+
+TEST_F(Live, SteppingPastMissingFilesRedrawsThePlaylistOnce) {
+    tHandle *h = live->get();
+    for (int k = 0; k < 50; ++k) {
+        tSongInfo entry{};
+        snprintf(entry.path, sizeof entry.path, "%s/missing-%d.mp3", live->data_dir().c_str(), k);
+        playlist_add(&h->playlist, &entry);
+    }
+    const std::string good = fixture_path("stereo44.mp3");
+    tSongInfo entry{};
+    snprintf(entry.path, sizeof entry.path, "%s", good.c_str());
+    playlist_add(&h->playlist, &entry);
+    h->gui.window_main.repeat = 1;
+
+    // Nothing opens but the last entry: fifty failed attempts, one redraw.
+    EXPECT_EQ(count_list_redraws(*live, [&] { live->dispatch(EVENT_NEXT); }), 1);
+    EXPECT_EQ(h->playlist.current, 50);
+    EXPECT_EQ(count_list_redraws(*live, [&] { live->dispatch(EVENT_PREV); }), 1);
+    EXPECT_EQ(h->playlist.current, 50);  // back round the list to the one that opens
+    EXPECT_EQ(count_list_redraws(*live, [&] { live->dispatch(EVENT_END_OF_TRACK); }), 1);
+    EXPECT_EQ(live->status(), STATUS_PLAYING);
+    live->dispatch(EVENT_STOP);
 }
 
 TEST_F(Live, PagesRegisteredAtStartUpInOrder) {

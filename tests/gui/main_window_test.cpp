@@ -478,18 +478,22 @@ TEST(MainWindowStart, ThemeDirectoryWithTooFewBitmapsEndsStartUp) {
     TempDir dir{"ravlox-few"};
     Xvfb x;
     ASSERT_TRUE(x.ok());
-    const std::string theme = dir / "few";
+    // The theme folder itself, where all but seven sheets are folders: neither they nor the
+    // default sheets that would stand in for broken ones can be read.
+    const std::string data = fresh_data_dir(dir);
+    const std::string theme = data + "/theme";
+    ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(theme.c_str(), 0700), 0);
     ASSERT_TRUE(run_program({"--gui.theme.dumpdefault=" + theme + "/"}).exited_with(0));
-    // Missing sheets are filled in from the default theme, so spoil all but seven instead.
     int kept = 0;
     for (const std::string &name : list_dir(theme))
         if (name.size() > 4 && name.substr(name.size() - 4) == ".BMP" && kept++ >= 7) {
-            ASSERT_TRUE(write_file(theme + "/" + name, "not a bitmap"));
+            ASSERT_EQ(remove((theme + "/" + name).c_str()), 0);
+            ASSERT_EQ(mkdir((theme + "/" + name).c_str(), 0700), 0);
         }
     ASSERT_GE(kept, 8);
     ProgramOptions o;
-    o.data_dir = fresh_data_dir(dir);
+    o.data_dir = data;
     o.display = x.display();
     o.args = {"--gui.theme.dir=" + theme};
     o.timeout = milliseconds(20000);

@@ -892,6 +892,15 @@ bool Xvfb::type(const std::string &window, std::string_view text) const {
 
 std::string fixture_path(std::string_view name) { return std::string(RAVLOX_FIXTURE_DIR "/") + std::string(name); }
 
+std::string corpus_dir() {
+  const char *env = getenv("RAVLOX_CORPUS_DIR");
+  // A worktree stands one level further down beside the repository.
+  for (std::string dir : {std::string(env ? env : ""), std::string(RAVLOX_CORPUS_DIR),
+                          std::string(RAVLOX_SOURCE_DIR "/../../shared/corpus")})
+    if (!dir.empty() && is_directory(dir)) return dir;
+  return "";
+}
+
 ReferencePcm decode_reference(const std::string &mp3_path) {
   ReferencePcm ref;
   auto r = run_command({"mpg123", "-q", "-s", mp3_path}, {}, milliseconds(60000));

@@ -293,11 +293,19 @@ private:
 //   short.mp3      400 frames of 44.1 kHz stereo, shorter than one MP3 frame
 //   tagged.mp3     1 s, 44.1 kHz stereo, ID3v1+v2: "Fixture Title",
 //                  "Fixture Artist", "Fixture Album"
+//   switch_a.mp3   2.3 s, 44.1 kHz stereo, the last 0.3 s silent, no info frame
+//   switch_b.mp3   2.3 s, 8 kHz mono, the same
+//   switch.mp3     switch_a, switch_b and switch_a again in one file
 //   truncated.mp3  the first 20000 bytes of stereo44.mp3, cut inside a frame
 //   empty.mp3      0 bytes
 //   random.mp3     16384 bytes from a fixed-seed generator
 
 std::string fixture_path(std::string_view name);
+
+// The real-world corpus (MP3 files and playlists from other projects): $RAVLOX_CORPUS_DIR,
+// else the build's RAVLOX_CORPUS_DIR (../shared/corpus beside the source tree); empty when none exists, so
+// tests can skip.
+std::string corpus_dir();
 
 struct ReferencePcm {
   bool ok = false;

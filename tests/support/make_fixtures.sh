@@ -47,6 +47,15 @@ encode short -b 128
 synth tagged 44100 2 1 sine 523 sine 784 gain -3
 encode tagged -b 128 --add-id3v2 --tt "Fixture Title" --ta "Fixture Artist" --tl "Fixture Album"
 
+# A stream whose format changes between frames: 44.1 kHz stereo, 8 kHz mono, 44.1 kHz
+# stereo again. Without the encoder's info frame and with silence at the end of each part,
+# every part decodes inside the whole exactly as it does alone.
+synth switch_a 44100 2 2 sine 200-3000 sine 440 gain -3 pad 0 0.3
+encode switch_a -t -b 128
+synth switch_b 8000 1 2 sine 300-1500 gain -3 pad 0 0.3
+encode switch_b -t -b 32 --resample 8 -m m
+cat "$out/switch_a.mp3" "$out/switch_b.mp3" "$out/switch_a.mp3" > "$out/switch.mp3"
+
 # A valid file cut off in the middle of a frame (frames at 128 kbit/s are
 # 417 or 418 bytes; 20000 is not on a frame boundary of this file).
 head -c 20000 "$out/stereo44.mp3" > "$out/truncated.mp3"

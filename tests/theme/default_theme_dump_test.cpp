@@ -37,11 +37,32 @@ TEST(ThemeDumpDefault, WritesTheSeventeenFilesAndEnds) {
     EXPECT_FALSE(path_exists(tmp / ".ravlox"));
 }
 
-TEST(ThemeDumpDefault, AMissingDirectoryIsReportedAndStillEndsWithZero) {
+TEST(ThemeDumpDefault, AMissingDirectoryIsCreatedAndAFailedWriteEndsWithOne) {
     TempDir tmp;
     const std::string dir = tmp / "missing";
-    ProgramResult r = run_program({"--gui.theme.dumpdefault=" + dir});
+    ProgramResult r = run_program({"--gui.theme.dumpdefault=" + dir + "/"});
     EXPECT_TRUE(r.exited_with(0)) << r;
-    EXPECT_NE(r.out.find("unable to open file [" + dir + "/BALANCE.BMP] for writing\n"), std::string::npos) << r;
-    EXPECT_FALSE(path_exists(dir));
+    EXPECT_TRUE(is_directory(dir));
+    EXPECT_EQ(file_mode(dir), 0755);
+    EXPECT_EQ(list_dir(dir).size(), 17u);
+    EXPECT_TRUE(read_file(dir + "/MAIN.BMP") == read_file(THEME_SOURCE + "/MAIN.BMP"));
+
+    // A directory that cannot be made: the parent is a file.
+    ASSERT_TRUE(write_file(tmp / "file", "x"));
+    r = run_program({"--gui.theme.dumpdefault=" + (tmp / "file/sub")});
+    EXPECT_TRUE(r.exited_with(1)) << r;
+    EXPECT_NE(r.out.find("unable to open file [" + (tmp / "file/sub") + "/BALANCE.BMP] for writing\n"),
+              std::string::npos)
+        << r;
+    // One file that cannot be written, among others that can.
+    const std::string partly = tmp / "partly";
+    ASSERT_EQ(mkdir(partly.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((partly + "/MAIN.BMP").c_str(), 0700), 0);
+    r = run_program({"--gui.theme.dumpdefault=" + partly});
+    EXPECT_TRUE(r.exited_with(1)) << r;
+    EXPECT_NE(r.out.find("unable to open file [" + partly + "/MAIN.BMP] for writing\n"), std::string::npos) << r;
+
+    // The template writer the same.
+    r = run_program({"--gui.theme.dumptemplate=" + (tmp / "file/sub")});
+    EXPECT_TRUE(r.exited_with(1)) << r;
 }

@@ -140,25 +140,30 @@ TEST(ThemeLoad, HostileOrBrokenSheetsCountAsNotLoaded) {
     ASSERT_TRUE(write_file(src + "/POSBAR.BMP", bmp24(5000, 10, [](int, int) { return Rgb{}; })));
     ASSERT_TRUE(write_file(src + "/SHUFREP.BMP", "BM this is not an image"));
 
+    // Refused unread, they give way to the default theme's sheets.
     EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    const std::string d = env.tmp / "default";
+    mkdir(d.c_str(), 0755);
+    ASSERT_EQ(theme_default_write_all(d.c_str()), 0);
     for (int b : {BITMAP_EQMAIN, BITMAP_POSBAR, BITMAP_SHUFREP}) {
         SCOPED_TRACE(THEME_BITMAPS[b].name);
-        for (const tThemeElement &e : THEME_ELEMENTS) {
-            if (e.bitmap != b) continue;
-            ASSERT_EQ(env.theme->present[e.id], 0) << e.id;
-        }
-        EXPECT_EQ(pixel_at(env.bitmap(b), 0, 0), (Rgba{0, 0, 0, 0}));
+        EXPECT_TRUE(read_file(env.in_folder(THEME_BITMAPS[b].name)) == read_file(d + "/" + THEME_BITMAPS[b].name));
+        EXPECT_NE(pixel_at(env.bitmap(b), 0, 0), (Rgba{0, 0, 0, 0}));
     }
-    EXPECT_EQ(env.present_count(), THEME_ELEMENT_COUNT - 67 - 3 - 16);
+    EXPECT_EQ(env.present_count(), THEME_ELEMENT_COUNT);
 }
 
 TEST(ThemeLoad, FewerThanEightSheetsFailsButKeepsWhatLoaded) {
     ThemeEnv env;
-    const std::string src = env.tmp / "src";
+    const std::string src = env.folder;
     write_full_theme(src);
-    // Nine undecodable sheets, so nothing is taken from the default theme either.
-    for (int i = 7; i < THEME_BITMAP_COUNT; ++i)
-        ASSERT_TRUE(write_file(src + "/" + THEME_BITMAPS[i].name, "garbage"));
+    // Nine sheets that are folders in the theme folder: neither they nor the default sheets
+    // that would replace them can be read.
+    for (int i = 7; i < THEME_BITMAP_COUNT; ++i) {
+        const std::string sheet = src + "/" + THEME_BITMAPS[i].name;
+        ASSERT_EQ(remove(sheet.c_str()), 0);
+        ASSERT_EQ(mkdir(sheet.c_str(), 0700), 0);
+    }
     EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), -1);
     for (int i = 0; i < 7; ++i)
         expect_sheet_pattern(env, i, 0, THEME_BITMAPS[i].width, THEME_BITMAPS[i].height);
@@ -167,20 +172,22 @@ TEST(ThemeLoad, FewerThanEightSheetsFailsButKeepsWhatLoaded) {
     EXPECT_STREQ(env.theme->font, "Test Sans 0");
 
     // One more loadable sheet reaches the threshold.
+    ASSERT_EQ(rmdir((src + "/NUMBERS.BMP").c_str()), 0);
     ASSERT_TRUE(write_sheet(src + "/NUMBERS.BMP", BITMAP_NUMBERS));
     EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
 }
 
-TEST(ThemeLoad, MissingFileKeepsThePreviousThemesOne) {
+TEST(ThemeLoad, MissingFileComesFromTheDefaultThemeNotThePreviousOne) {
     ThemeEnv env;
-    const std::string a = env.tmp / "a", b = env.tmp / "b";
+    const std::string a = env.tmp / "a", b = env.tmp / "b", d = env.tmp / "default";
     write_full_theme(a, 1);
     write_full_theme(b, 2);
     ASSERT_EQ(remove((b + "/NUMBERS.BMP").c_str()), 0);
     ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
     ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
-    EXPECT_EQ(read_file(env.in_folder("NUMBERS.BMP")), read_file(a + "/NUMBERS.BMP"));
-    expect_sheet_pattern(env, BITMAP_NUMBERS, 1, 99, 13);
+    mkdir(d.c_str(), 0755);
+    ASSERT_EQ(theme_default_write_all(d.c_str()), 0);
+    EXPECT_EQ(read_file(env.in_folder("NUMBERS.BMP")), read_file(d + "/NUMBERS.BMP"));
     expect_sheet_pattern(env, BITMAP_MAIN, 2, 275, 116);
     EXPECT_EQ(env.present_count(), THEME_ELEMENT_COUNT);
 }

@@ -69,12 +69,13 @@ TEST(ThemeViscolor, NumberSyntax) {
     EXPECT_EQ(first(" 1 ; 2 x 3 y 4 z 5\n"), (C{1, 2, 3}));        // any separator, extras ignored
     EXPECT_EQ(first("0000000000002571,1,2,\n"), (C{1, 1, 2}));  // 15 digits kept: 257
     EXPECT_EQ(first("1,2/3,4,5\n6,7,8,\n"), (C{6, 7, 8}));         // "/" ends the useful part
-    // The file's last line without a line end: a pending number is not counted.
-    EXPECT_EQ(first("10,20,30"), (C{0xAB, 0xAB, 0xAB}));
+    // The file's last line without a line end counts like any other.
+    EXPECT_EQ(first("10,20,30"), (C{10, 20, 30}));
     EXPECT_EQ(first("10,20,30,"), (C{10, 20, 30}));
     ASSERT_TRUE(write_file(path, lines(23) + "7,8,9"));
     Colours v;
-    EXPECT_EQ(theme_read_viscolor(v.c, path.c_str()), -1);
+    EXPECT_EQ(theme_read_viscolor(v.c, path.c_str()), 0);
+    EXPECT_EQ(v.c[23][2], 9);
     ASSERT_TRUE(write_file(path, lines(23) + "7,8,9,"));
     EXPECT_EQ(theme_read_viscolor(v.c, path.c_str()), 0);
 }
@@ -101,15 +102,35 @@ TEST(ThemePledit, KeysValuesAndFont) {
     EXPECT_EQ(colour(THEME_PLCOLOR_SELECTEDBG), (C{0x56, 0x78, 0x9a}));  // last six digits
     EXPECT_STREQ(env.theme->font, "DejaVu Sans");
 
-    // The font keeps its case and everything but the line end; a short line is no key.
+    // The font keeps its case and everything but the line end and the blanks around it; a
+    // short line is no key.
     ASSERT_TRUE(write_file(path, "FONT=Noto \xc3\xa9 Mono  \n\nNORMAL\nFont="));
     EXPECT_EQ(theme_read_pledit(env.theme, path.c_str()), 0);
     EXPECT_STREQ(env.theme->font, "");
     ASSERT_TRUE(write_file(path, "FONT=Noto \xc3\xa9 Mono  \r\n"));
     EXPECT_EQ(theme_read_pledit(env.theme, path.c_str()), 0);
-    EXPECT_STREQ(env.theme->font, "Noto \xc3\xa9 Mono  ");
+    EXPECT_STREQ(env.theme->font, "Noto \xc3\xa9 Mono");
     EXPECT_EQ(colour(THEME_PLCOLOR_NORMAL), (C{255, 0, 0}));
 
     EXPECT_EQ(theme_read_pledit(env.theme, (env.tmp / "missing").c_str()), -1);
-    EXPECT_STREQ(env.theme->font, "Noto \xc3\xa9 Mono  ");
+    EXPECT_STREQ(env.theme->font, "Noto \xc3\xa9 Mono");
+
+    // Written by hand: blanks around keys and values, other ways to write a colour, comments.
+    ASSERT_TRUE(write_file(path, "  normal\t=  ff8000\r\nCURRENT = 0X0a0B0c // text\r\n"
+                                 "NormalBG=#102030;bg\r\nSelectedBG=zz\r\nNORMALBGX=#ffffff\r\n"));
+    EXPECT_EQ(theme_read_pledit(env.theme, path.c_str()), 0);
+    EXPECT_EQ(colour(THEME_PLCOLOR_NORMAL), (C{0xff, 0x80, 0}));
+    EXPECT_EQ(colour(THEME_PLCOLOR_CURRENT), (C{0x0a, 0x0b, 0x0c}));
+    EXPECT_EQ(colour(THEME_PLCOLOR_NORMALBG), (C{0x10, 0x20, 0x30}));
+    EXPECT_EQ(colour(THEME_PLCOLOR_SELECTEDBG), (C{0x56, 0x78, 0x9a}));  // unchanged
+
+    // A name in a single-byte code page comes out as UTF-8.
+    ASSERT_TRUE(write_file(path, "Font=M\xfcller \xc6sc\r\n"));
+    EXPECT_EQ(theme_read_pledit(env.theme, path.c_str()), 0);
+    EXPECT_STREQ(env.theme->font, "M\xc3\xbcller \xc3\x86sc");
+    EXPECT_TRUE(g_utf8_validate(env.theme->font, -1, nullptr));
+    ASSERT_TRUE(write_file(path, "Font=" + std::string(1200, '\xe9') + "\n"));
+    EXPECT_EQ(theme_read_pledit(env.theme, path.c_str()), 0);
+    EXPECT_TRUE(g_utf8_validate(env.theme->font, -1, nullptr));
+    EXPECT_LE(strlen(env.theme->font), 1023u);
 }

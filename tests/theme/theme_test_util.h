@@ -5,6 +5,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zip.h>
 
 #include <array>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -165,4 +167,32 @@ inline uint32_t bmp_field(const std::string &bytes, size_t at, int size) {
     for (int i = 0; i < size && at + i < bytes.size(); ++i)
         v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
     return v;
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// An archive written with libzip, names exactly as given; entries deflated, or stored so that a
+// test can rewrite their headers.
+inline bool make_zip(const std::string &path, const Entries &entries, bool stored = false) {
+    int error = 0;
+    zip_t *za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (za == nullptr) return false;
+    for (const auto &[name, data] : entries) {
+        zip_source_t *src = zip_source_buffer(za, data.data(), data.size(), 0);
+        const zip_int64_t i = src == nullptr ? -1 : zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_RAW);
+        if (i < 0) zip_source_free(src);
+        if (i < 0 ||
+            (stored && zip_set_file_compression(za, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0) != 0)) {
+            zip_discard(za);
+            return false;
+        }
+    }
+    return zip_close(za) == 0;
+}
+
+// Every file of a directory by name, with its contents.
+inline std::map<std::string, std::string> snapshot(const std::string &dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string &name : list_dir(dir)) files[name] = read_file(dir + "/" + name);
+    return files;
 }
