@@ -319,6 +319,8 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
     settle_output(h, type);
+    // Whatever the event changed may have set something on screen moving.
+    window_main_wake(&h->gui.window_main);
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
     mpris_announce(&h->mpris, type);
