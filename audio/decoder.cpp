@@ -13,12 +13,16 @@
 #include <mpg123.h>
 
 #include "audio/audiooutput.h"
+#include "audio/tags.h"
 #include "core/handle.h"
 #include "core/startup.h"
 
 namespace {
 
 constexpr int DECODER_TICK_MS = 7;
+// After playing stops, ticks go on (waking a stream that stopped for idleness) at most this
+// long while the output still holds frames.
+constexpr int32_t DECODER_DRAIN_TICKS = 1000 / DECODER_TICK_MS;
 constexpr int ENCODING_S16 = 208;
 static_assert(ENCODING_S16 == MPG123_ENC_SIGNED_16);
 // The most samples per channel one MPEG frame can carry (layer II/III, MPEG-1).
@@ -111,6 +115,25 @@ int32_t apply_eq(tHandleDecoder *d) {
     return result;
 }
 
+// The timer's own callback: a tick, then the tick goes on only while it has work.
+gboolean decoder_timer_tick(gpointer user_data) {
+    tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
+    decoder_tick(d);
+    bool more = d->state == DECODER_PLAYING || (d->state == DECODER_ENDED && !d->end_quiet);
+    if (!more && d->handle && audiooutput_queued(&d->handle->audiooutput) > 0)
+        more = ++d->drain_ticks <= DECODER_DRAIN_TICKS;
+    if (more)
+        return G_SOURCE_CONTINUE;
+    d->timer = 0;
+    return G_SOURCE_REMOVE;
+}
+
+void arm_timer(tHandleDecoder *d) {
+    d->drain_ticks = 0;
+    if (d->timer == 0)
+        d->timer = g_timeout_add(DECODER_TICK_MS, decoder_timer_tick, d);
+}
+
 }  // namespace
 
 int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
@@ -129,7 +152,6 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
         mpg123_param(d->stream.mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
     const int32_t result = (err != MPG123_OK || d->stream.mh == nullptr) ? -1 : 0;
     pthread_mutex_init(&d->mutex, nullptr);
-    g_timeout_add(DECODER_TICK_MS, decoder_tick, d);
     return result;
 }
 
@@ -195,12 +217,14 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
         memcpy(d->song.path, path, len);
         if (len < sizeof(d->song.path))
             d->song.path[len] = '\0';
+        memset(d->song.title, 0, sizeof d->song.title);
 
         off_t frame_number = 0;
         size_t bytes = 0;
         unsigned char *audio = nullptr;
         if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
             break;
+        tags_read_title(s->mh, d->song.title, sizeof d->song.title);
         long rate = 0;
         int channels = 0;
         int encoding = 0;
@@ -246,6 +270,7 @@ int32_t decoder_play(tHandleDecoder *d) {
         d->state = DECODER_PLAYING;
         d->end_quiet = 0;
         result = 0;
+        arm_timer(d);
     }
     pthread_mutex_unlock(&d->mutex);
     return result;

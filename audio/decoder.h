@@ -24,6 +24,8 @@ struct tSongInfo {
     int32_t channels;
     int32_t rate;
     int32_t bitrate;
+    // Playlist entries: 1 once `title` holds what the file's tags say (perhaps nothing).
+    int32_t tags_read;
 };
 
 struct tPcmChunk {
@@ -61,6 +63,10 @@ struct tHandleDecoder {
     int32_t end_quiet;
     // Ticks in a row whose decode gave no samples.
     int32_t failed_ticks;
+    // The GLib source of the running tick, 0 while none runs: it runs only while there is
+    // something to decode or to hand to the output.
+    uint32_t timer;
+    int32_t drain_ticks;
 };
 
 int32_t decoder_init(tHandleDecoder *d, tHandle *h);

@@ -69,7 +69,10 @@ bool open_entry(tHandle *h, int32_t i) {
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
     entry.path[sizeof entry.path - 1] = '\0';
-    return decoder_open(&h->decoder, entry.path) == 0;
+    if (decoder_open(&h->decoder, entry.path) != 0)
+        return false;
+    playlist_set_title(&h->playlist, i, h->decoder.song.title);
+    return true;
 }
 
 void finish_step(tHandle *h, const tSnapshot &s) {
@@ -187,10 +190,16 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
     case EVENT_OPEN_FILE: {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
-        if (!path || decoder_open(&h->decoder, path) != 0)
+        if (!path || decoder_open(&h->decoder, path) != 0) {
             set_status(h, STATUS_NONE);
-        else
-            set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
+            break;
+        }
+        set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
+        // The playlist window opens its current entry this way: that entry's tags are read.
+        static tSongInfo entry;
+        if (playlist_get_entry(&h->playlist, s.current, &entry, nullptr) == 0 &&
+            strncmp(entry.path, path, sizeof entry.path) == 0)
+            playlist_set_title(&h->playlist, s.current, h->decoder.song.title);
         break;
     }
     case EVENT_PLAY:
@@ -310,8 +319,11 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
     settle_output(h, type);
+    // Whatever the event changed may have set something on screen moving.
+    window_main_wake(&h->gui.window_main);
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
+    mpris_announce(&h->mpris, type);
     return 0;
 }
 

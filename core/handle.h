@@ -6,6 +6,7 @@
 
 #include "audio/audiooutput.h"
 #include "audio/decoder.h"
+#include "core/mpris.h"
 #include "gui/gui.h"
 #include "playlist/playlist.h"
 
@@ -75,6 +76,7 @@ struct tHandle {
     tPageCallback page_open[HANDLE_MAX_PAGES];
     tPageCallback page_apply[HANDLE_MAX_PAGES];
     void *page_context[HANDLE_MAX_PAGES];
+    tHandleMpris mpris;
 };
 
 int32_t handle_get_size(int32_t *size);

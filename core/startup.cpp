@@ -209,9 +209,11 @@ int32_t handle_read_configs(tHandle *h) {
         static tSongInfo entry;
         playlist_get_entry(&h->playlist, 0, &entry, nullptr);
         entry.path[sizeof entry.path - 1] = '\0';
-        decoder_open(&h->decoder, entry.path);
+        if (decoder_open(&h->decoder, entry.path) == 0)
+            playlist_set_title(&h->playlist, 0, h->decoder.song.title);
     }
     gui_refresh(&h->gui);
+    mpris_init(&h->mpris, h);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "gui/window_main.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@ struct tFramePaintable {
     int32_t width;  // base size
     int32_t height;
     uint32_t scale;
+    tHandleWindowMain *owner; // counts what reaches GTK
 };
 
 struct tFramePaintableClass {
@@ -39,6 +41,8 @@ static void frame_paintable_snapshot(GdkPaintable *paintable, GdkSnapshot *snaps
     tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
     if (self->surface == nullptr || width <= 0 || height <= 0)
         return;
+    if (self->owner != nullptr)
+        self->owner->snapshots++;
     graphene_rect_t bounds;
     graphene_rect_init(&bounds, 0, 0, static_cast<float>(width), static_cast<float>(height));
     cairo_t *cr = gtk_snapshot_append_cairo(GTK_SNAPSHOT(snapshot), &bounds);
@@ -79,21 +83,36 @@ static void frame_paintable_class_init(tFramePaintableClass *klass) {
 static void frame_paintable_init(tFramePaintable *self) {
     self->surface = nullptr;
     self->scale = 1;
+    self->owner = nullptr;
 }
 
 namespace {
 
-GdkPaintable *frame_paintable_new(int32_t width, int32_t height) {
+GdkPaintable *frame_paintable_new(tHandleWindowMain *owner, int32_t width, int32_t height) {
     tFramePaintable *self =
         static_cast<tFramePaintable *>(g_object_new(frame_paintable_get_type(), nullptr));
+    self->owner = owner;
     self->width = width;
     self->height = height;
     self->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     return GDK_PAINTABLE(self);
 }
 
-// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel changed.
-void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source) {
+// Whether (x, y) of a picture whose top is row `top` of the frame lies under a part's picture.
+bool under_part(bool with_parts, int32_t top, int x, int y) {
+    if (!with_parts)
+        return false;
+    for (const tMainPart &r : WINDOW_MAIN_PARTS)
+        if (x >= r.x && x < r.x + r.width && y + top >= r.y && y + top < r.y + r.height)
+            return true;
+    return false;
+}
+
+// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel
+// changed. With `parts`, opaque pixels under the parts' own pictures count as unchanged:
+// nobody sees them.
+void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source, bool parts = false,
+                            int32_t top = 0) {
     if (paintable == nullptr || source == nullptr)
         return;
     tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
@@ -116,13 +135,16 @@ void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source) {
                     ((p[2] * a + 127) / 255);
             if (q[x] != v) {
                 q[x] = v;
-                changed = true;
+                changed = changed || a != 255 || !under_part(parts, top, x, y);
             }
         }
     }
     cairo_surface_mark_dirty(self->surface);
-    if (changed)
+    if (changed) {
+        if (self->owner != nullptr)
+            self->owner->invalidations++;
         gdk_paintable_invalidate_contents(paintable);
+    }
 }
 
 void frame_paintable_set_scale(GdkPaintable *paintable, uint32_t scale) {
@@ -134,6 +156,11 @@ void frame_paintable_set_scale(GdkPaintable *paintable, uint32_t scale) {
     self->scale = scale;
     gdk_paintable_invalidate_size(paintable);
 }
+
+constexpr unsigned WINDOW_MAIN_TICK_MS = 19;
+// Unchanged ticks before the tick stops: longer than a spectrum peak stays up, so a
+// settling visualizer is seen to its end.
+constexpr int32_t WINDOW_MAIN_STILL_TICKS = 2 * VISUALIZER_PEAK_FRAMES;
 
 // ---- drawing
 
@@ -198,11 +225,24 @@ void draw_controls(tHandleWindowMain *w) {
     draw(w, marker);
 }
 
-void draw_time(tHandleWindowMain *w) {
-    int32_t t = w->countdown == 1 ? w->song.length - w->song.position : w->song.position;
+int32_t shown_seconds(const tHandleWindowMain *w) {
+    const int32_t t = w->countdown == 1 ? w->song.length - w->song.position : w->song.position;
     // A position past the length (or a negative one) would ask for digits that do not exist.
-    if (t < 0)
-        t = 0;
+    return t < 0 ? 0 : t;
+}
+
+int32_t position_thumb_x(const tHandleWindowMain *w) {
+    int32_t position = w->song.position;
+    const int32_t length = w->song.length;
+    if (position > length)
+        position = length;
+    if (position < 0)
+        position = 0;
+    return length > 0 ? 16 + static_cast<int32_t>(int64_t{218} * position / length) : 16;
+}
+
+void draw_time(tHandleWindowMain *w) {
+    const int32_t t = shown_seconds(w);
     int32_t m = t / 60;
     const int32_t r = t - 60 * m;
     if (m > 99)
@@ -213,21 +253,34 @@ void draw_time(tHandleWindowMain *w) {
     draw_at(w, ELEM_DIGIT + r % 10, 90, 26);
 }
 
+bool ticker_scrolls(const tHandleWindowMain *w) {
+    return w->text_title != nullptr && gdk_pixbuf_get_width(w->text_title) >= 155;
+}
+
+// Where the ticker's window into a scrolling title strip starts.
+int32_t ticker_source_x(const tHandleWindowMain *w) {
+    const int32_t width = gdk_pixbuf_get_width(w->text_title);
+    const int32_t s = w->ticker_offset > 0 ? w->ticker_offset : 0;
+    return s < width - 154 ? s : width - 155;
+}
+
+// Once the end of the text has shown long enough, back to its start.
+void ticker_wrap(tHandleWindowMain *w) {
+    if (ticker_scrolls(w) && w->ticker_offset >= gdk_pixbuf_get_width(w->text_title) - 77)
+        w->ticker_offset = -77;
+}
+
 void draw_ticker(tHandleWindowMain *w) {
     if (w->text_title == nullptr)
         return;
     const int32_t width = gdk_pixbuf_get_width(w->text_title);
-    int32_t &o = w->ticker_offset;
     if (width < 155) {
         // Too short to scroll: shown from its start.
         blit_strip(w->text_title, 0, width < 154 ? width : 154, w->frame, 111, 27);
         return;
     }
-    const int32_t s = o > 0 ? o : 0;
-    const int32_t sx = s < width - 154 ? s : width - 155;
-    blit_strip(w->text_title, sx, 154, w->frame, 111, 27);
-    if (o >= width - 77)
-        o = -77;
+    blit_strip(w->text_title, ticker_source_x(w), 154, w->frame, 111, 27);
+    ticker_wrap(w);
 }
 
 void draw_displays(tHandleWindowMain *w) {
@@ -235,14 +288,7 @@ void draw_displays(tHandleWindowMain *w) {
     draw_ticker(w);
     blit_strip(w->text_rate, 0, 10, w->frame, 156, 43);
     blit_strip(w->text_bitrate, 0, 15, w->frame, 111, 43);
-    int32_t position = w->song.position;
-    const int32_t length = w->song.length;
-    if (position > length)
-        position = length;
-    if (position < 0)
-        position = 0;
-    w->position_thumb_x =
-        length > 0 ? 16 + static_cast<int32_t>(int64_t{218} * position / length) : 16;
+    w->position_thumb_x = position_thumb_x(w);
     draw_at(w, ELEM_POSBAR_THUMB, w->position_thumb_x, 72);
     if (w->song.channels == 1) {
         draw(w, ELEM_STEREO_OFF);
@@ -303,6 +349,97 @@ void render_text(tHandleWindowMain *w, GdkPixbuf **slot, int32_t fallback, const
                  int32_t min_width) {
     if (w->theme != nullptr)
         theme_render_text(w->theme, slot, fallback, text, min_width);
+    w->generation++;
+}
+
+void frame_inputs(tHandleWindowMain *w, tMainFrameInputs *k) {
+    k->time = shown_seconds(w);
+    k->ticker_x = ticker_scrolls(w) ? ticker_source_x(w) : -1;
+    k->volume = w->volume;
+    k->balance = w->balance;
+    k->clutterbar = w->clutterbar;
+    k->equalizer_button = w->equalizer_button;
+    k->playlist_button = w->playlist_button;
+    k->shuffle = w->shuffle;
+    k->repeat = w->repeat;
+    k->status = w->status;
+    k->pressed = w->pressed;
+    k->position_thumb_x = position_thumb_x(w);
+    k->channels = w->song.channels;
+    k->generation = w->generation;
+    tHandleVisualizer *v = &w->visualizer;
+    pthread_mutex_lock(&v->mutex);
+    k->visualizer_mode = v->mode;
+    if (v->mode == VISUALIZER_OFF)
+        memset(k->visualizer, 0, sizeof k->visualizer);
+    else
+        memcpy(k->visualizer, v->image, sizeof k->visualizer);
+    pthread_mutex_unlock(&v->mutex);
+}
+
+// Whether the window can be seen: mapped, and not minimised.
+bool window_visible(tHandleWindowMain *w) {
+    if (w->window == nullptr)
+        return true;
+    if (!gtk_widget_get_mapped(w->window))
+        return false;
+    GdkSurface *surface = gtk_native_get_surface(GTK_NATIVE(w->window));
+    if (surface == nullptr || !gdk_surface_get_mapped(surface))
+        return false;
+    return !GDK_IS_TOPLEVEL(surface) ||
+           (gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED) == 0;
+}
+
+// Composes and shows the frame unless it would be the one already shown; true when it was
+// composed. A window that cannot be seen is not drawn, and is composed afresh when it shows.
+bool draw_frame(tHandleWindowMain *w) {
+    if (!window_visible(w)) {
+        w->composed = 0;
+        return false;
+    }
+    tMainFrameInputs now;
+    frame_inputs(w, &now);
+    if (w->composed == 1 && memcmp(&now, &w->shown, sizeof now) == 0) {
+        ticker_wrap(w);
+        return false;
+    }
+    // Only the parts changed: what the title and body show stays as it is.
+    const bool parts_only =
+        w->composed == 1 && memcmp(&now, &w->shown, offsetof(tMainFrameInputs, time)) == 0;
+    window_main_compose(w);
+    memcpy(&w->shown, &now, sizeof now);
+    w->composed = 1;
+    if (!parts_only) {
+        frame_paintable_update(w->title_paintable, w->title_pixbuf);
+        frame_paintable_update(w->body_paintable, w->body_pixbuf, true, WINDOW_MAIN_TITLE_HEIGHT);
+    }
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
+        frame_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+    return true;
+}
+
+void place_parts(tHandleWindowMain *w) {
+    const int s = static_cast<int>(w->scale);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        if (w->part_pictures[i] == nullptr)
+            continue;
+        gtk_widget_set_margin_start(w->part_pictures[i], WINDOW_MAIN_PARTS[i].x * s);
+        gtk_widget_set_margin_top(w->part_pictures[i], (WINDOW_MAIN_PARTS[i].y - WINDOW_MAIN_TITLE_HEIGHT) * s);
+    }
+}
+
+void on_shown_or_hidden(GObject *, GParamSpec *, gpointer data) {
+    window_main_wake(static_cast<tHandleWindowMain *>(data));
+}
+
+void on_map(GtkWidget *, gpointer data) { window_main_wake(static_cast<tHandleWindowMain *>(data)); }
+
+void on_realize(GtkWidget *widget, gpointer data) {
+    GdkSurface *surface = gtk_native_get_surface(GTK_NATIVE(widget));
+    if (surface == nullptr)
+        return;
+    g_signal_connect(surface, "notify::mapped", G_CALLBACK(on_shown_or_hidden), data);
+    g_signal_connect(surface, "notify::state", G_CALLBACK(on_shown_or_hidden), data);
 }
 
 gboolean on_close_request(GtkWindow *, gpointer) { exit(0); }
@@ -321,6 +458,10 @@ int32_t window_main_create_images(tHandleWindowMain *w) {
     gdk_pixbuf_fill(w->background, 0x000000ff);
     w->title_pixbuf =
         gdk_pixbuf_new_subpixbuf(w->frame, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        const tMainPart &r = WINDOW_MAIN_PARTS[i];
+        w->part_pixbufs[i] = gdk_pixbuf_new_subpixbuf(w->frame, r.x, r.y, r.width, r.height);
+    }
     w->body_pixbuf = gdk_pixbuf_new_subpixbuf(w->frame, 0, WINDOW_MAIN_TITLE_HEIGHT,
                                               WINDOW_MAIN_WIDTH,
                                               WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
@@ -369,10 +510,12 @@ int32_t window_main_compose_background(tHandleWindowMain *w) {
     int32_t result = 0;
     for (const int32_t id : ELEMENTS)
         result |= theme_draw_element(w->theme, w->background, id);
+    w->generation++;
     return result;
 }
 
 void window_main_compose(tHandleWindowMain *w) {
+    w->composed = 0; // the frame no longer need be what `shown` describes
     if (w->frame == nullptr || w->background == nullptr || w->theme == nullptr)
         return;
     copy_rect(w->background, 0, 0, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT, w->frame, 0, 0);
@@ -403,9 +546,9 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
     w->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_set_homogeneous(GTK_BOX(w->box), FALSE);
-    w->title_paintable = frame_paintable_new(WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
+    w->title_paintable = frame_paintable_new(w, WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
     w->body_paintable =
-        frame_paintable_new(WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
+        frame_paintable_new(w, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
     w->title_picture = gtk_picture_new_for_paintable(w->title_paintable);
     w->body_picture = gtk_picture_new_for_paintable(w->body_paintable);
     for (GtkWidget *picture : {w->title_picture, w->body_picture}) {
@@ -414,17 +557,33 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     }
     w->window_handle = gtk_window_handle_new();
     gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
+    w->overlay = gtk_overlay_new();
+    gtk_overlay_set_child(GTK_OVERLAY(w->overlay), w->body_picture);
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        const tMainPart &r = WINDOW_MAIN_PARTS[i];
+        w->part_paintables[i] = frame_paintable_new(w, r.width, r.height);
+        GtkWidget *picture = gtk_picture_new_for_paintable(w->part_paintables[i]);
+        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
+        gtk_picture_set_can_shrink(GTK_PICTURE(picture), FALSE);
+        gtk_widget_set_halign(picture, GTK_ALIGN_START);
+        gtk_widget_set_valign(picture, GTK_ALIGN_START);
+        gtk_widget_set_can_target(picture, FALSE);
+        gtk_overlay_add_overlay(GTK_OVERLAY(w->overlay), picture);
+        w->part_pictures[i] = picture;
+    }
+    place_parts(w);
     gtk_box_append(GTK_BOX(w->box), w->window_handle);
-    gtk_box_append(GTK_BOX(w->box), w->body_picture);
+    gtk_box_append(GTK_BOX(w->box), w->overlay);
     gtk_window_set_child(GTK_WINDOW(w->window), w->box);
 
     window_main_connect_input(w);
     window_main_build_hitboxes(w);
     visualizer_init(&w->visualizer, h, theme);
     pthread_mutex_init(&w->mutex, nullptr);
-    g_timeout_add(19, window_main_tick, w);
     const int32_t result = window_licence_init(&w->licence, application);
     g_signal_connect(w->window, "close-request", G_CALLBACK(on_close_request), w);
+    g_signal_connect(w->window, "realize", G_CALLBACK(on_realize), w);
+    g_signal_connect(w->window, "map", G_CALLBACK(on_map), w);
     window_main_build_menu(w);
     return result;
 }
@@ -452,6 +611,9 @@ int32_t window_main_set_scale(tHandleWindowMain *w, uint32_t scale) {
     w->scale = scale;
     frame_paintable_set_scale(w->title_paintable, scale);
     frame_paintable_set_scale(w->body_paintable, scale);
+    for (GdkPaintable *part : w->part_paintables)
+        frame_paintable_set_scale(part, scale);
+    place_parts(w);
     if (w->window != nullptr)
         gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH * static_cast<int>(scale),
                                     WINDOW_MAIN_HEIGHT * static_cast<int>(scale));
@@ -499,14 +661,24 @@ int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, i
 }
 
 int32_t window_main_redraw(tHandleWindowMain *w) {
-    window_main_compose(w);
-    frame_paintable_update(w->title_paintable, w->title_pixbuf);
-    frame_paintable_update(w->body_paintable, w->body_pixbuf);
+    draw_frame(w);
+    window_main_wake(w);
     return 0;
+}
+
+void window_main_wake(tHandleWindowMain *w) {
+    w->still_ticks = 0;
+    if (w->tick_source == 0 && w->window != nullptr && window_visible(w))
+        w->tick_source = g_timeout_add(WINDOW_MAIN_TICK_MS, window_main_tick, w);
 }
 
 int window_main_tick(void *record) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    if (!window_visible(w)) {
+        w->composed = 0;
+        w->tick_source = 0;
+        return G_SOURCE_REMOVE;
+    }
     tSongInfo fresh;
     int16_t samples[512];
     pthread_mutex_lock(&w->mutex);
@@ -517,6 +689,14 @@ int window_main_tick(void *record) {
     pthread_mutex_unlock(&w->mutex);
     if (w->ticker_offset < INT32_MAX)
         w->ticker_offset++;
-    window_main_redraw(w);
+    const bool changed = draw_frame(w);
+    int32_t state = DECODER_IDLE;
+    decoder_get_state(&w->handle->decoder, &state);
+    if (changed || state == DECODER_PLAYING || w->pressed != MAIN_ID_NONE || ticker_scrolls(w))
+        w->still_ticks = 0;
+    else if (++w->still_ticks >= WINDOW_MAIN_STILL_TICKS) {
+        w->tick_source = 0;
+        return G_SOURCE_REMOVE;
+    }
     return G_SOURCE_CONTINUE;
 }

@@ -27,6 +27,16 @@ constexpr int WINDOW_MAIN_HEIGHT = 116;
 constexpr int WINDOW_MAIN_TITLE_HEIGHT = 14;
 constexpr int WINDOW_MAIN_HITBOXES = 25;
 constexpr int WINDOW_MAIN_MENU_SLOTS = 16;
+// Rectangles of the frame that change while playing (visualizer, ticker, time, position
+// bar), each shown by a picture of its own over the body, so that a tick hands GTK only
+// what changed.
+struct tMainPart {
+    int32_t x, y, width, height;
+};
+constexpr tMainPart WINDOW_MAIN_PARTS[] = {
+    {24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}, {16, 72, 248, 10}};
+constexpr int WINDOW_MAIN_PART_COUNT = 4;
+static_assert(sizeof WINDOW_MAIN_PARTS / sizeof WINDOW_MAIN_PARTS[0] == WINDOW_MAIN_PART_COUNT);
 
 // Ids of the hit boxes and keys; the release of an id performs its action.
 enum : int32_t {
@@ -58,6 +68,20 @@ enum : int32_t {
     MAIN_ID_VOLUME_DOWN = 77,
     MAIN_ID_BALANCE_LEFT = 78,
     MAIN_ID_BALANCE_RIGHT = 79,
+};
+
+// Everything a composed frame is made of: two frames with equal inputs are the same picture.
+// The fields from `time` on change only the parts' pictures.
+struct tMainFrameInputs {
+    int32_t volume, balance;
+    int32_t clutterbar, equalizer_button, playlist_button, shuffle, repeat;
+    int32_t status, pressed, channels;
+    uint32_t generation; // of the text strips and the background
+    int32_t time;     // seconds shown
+    int32_t ticker_x; // source x of the title strip, -1 for a strip shown unscrolled
+    int32_t position_thumb_x;
+    int32_t visualizer_mode;
+    uint8_t visualizer[VISUALIZER_HEIGHT * VISUALIZER_STRIDE]; // zero while off
 };
 
 struct tHandleWindowMain {
@@ -110,6 +134,22 @@ struct tHandleWindowMain {
     GdkPaintable *title_paintable;
     GdkPaintable *body_paintable;
     uint32_t scale;
+    GtkWidget *overlay; // the body picture with the parts' pictures over it
+    GdkPixbuf *part_pixbufs[WINDOW_MAIN_PART_COUNT]; // views into frame
+    GdkPaintable *part_paintables[WINDOW_MAIN_PART_COUNT];
+    GtkWidget *part_pictures[WINDOW_MAIN_PART_COUNT];
+    // The redraw tick runs only while something on screen moves: its GLib source (0 while
+    // none runs) and how many ticks in a row changed nothing.
+    uint32_t tick_source;
+    int32_t still_ticks;
+    // The inputs of the frame last composed (valid while `composed` is 1), and a count
+    // raised whenever a text strip or the background is drawn anew.
+    tMainFrameInputs shown;
+    int32_t composed;
+    uint32_t generation;
+    // Times the pictures told GTK that their contents changed, and times GTK drew them.
+    uint32_t invalidations;
+    uint32_t snapshots;
 };
 
 int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
@@ -125,7 +165,12 @@ int32_t window_main_set_equalizer_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_set_playlist_button(tHandleWindowMain *w, int32_t flag);
 int32_t window_main_get_shuffle_repeat(tHandleWindowMain *w, int32_t *shuffle, int32_t *repeat);
 int32_t window_main_redraw(tHandleWindowMain *w);
+// Flips the shuffle or the repeat switch (by its button's id) as its button does.
+int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id);
 int window_main_tick(void *record);
+// Starts the redraw tick unless it runs or the window cannot be seen; called after every
+// event and input, since those are what set something on screen moving.
+void window_main_wake(tHandleWindowMain *w);
 
 // Pieces of the above, usable without a display (the benchmark and the tests use them).
 // Creates the frame, its two row views and the background image.

@@ -55,6 +55,9 @@ int32_t hit(tHandleWindowMain *w, double x, double y) {
 void toggle(tHandleWindowMain *w, int32_t *flag, const char *key) {
     *flag = *flag == 1 ? 0 : 1;
     config_set_onoff(&w->config, key, *flag);
+    // The switches change here, not through the dispatcher, so the desktop is told here.
+    if (w->handle != nullptr)
+        mpris_announce(&w->handle->mpris, 0);
 }
 
 void show_menu(tHandleWindowMain *w) {
@@ -237,6 +240,16 @@ int32_t window_main_key_lookup(uint32_t keyval, uint32_t state) {
         if (row.keyval == keyval && (state & row.mask) == row.mask)
             return static_cast<int32_t>(row.id);
     return MAIN_ID_NONE;
+}
+
+int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id) {
+    if (id == MAIN_ID_SHUFFLE)
+        toggle(w, &w->shuffle, "shuffle");
+    else if (id == MAIN_ID_REPEAT)
+        toggle(w, &w->repeat, "repeat");
+    else
+        return -1;
+    return window_main_redraw(w);
 }
 
 int32_t window_main_release(tHandleWindowMain *w, int32_t id) {

@@ -193,6 +193,7 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
     w->visible_lines = height / line;
 
     static tSongInfo entry; // too large for the stack of every redraw
+    bool unread = false;
     for (int32_t u = w->visible_lines - 1; u >= 0; u--) {
         const int32_t e = w->scroll_offset + u;
         if (e >= count)
@@ -208,7 +209,12 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
         }
         cairo_move_to(cr, 0, (u + 1) * line);
         set_colour(cr, e == current ? colours[1] : colours[0]);
-        draw_entry_text(cr, w->showfull ? entry.path : file_name_of(entry.path));
+        entry.title[sizeof entry.title - 1] = '\0';
+        unread |= w->showtitles && !entry.tags_read;
+        if (w->showtitles && entry.title[0] != '\0')
+            draw_entry_text(cr, entry.title);
+        else
+            draw_entry_text(cr, w->showfull ? entry.path : file_name_of(entry.path));
         // A failed line must not stop the others; the context keeps an error once it has one.
         if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
             cairo_destroy(cr);
@@ -219,6 +225,8 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
     }
     cairo_destroy(cr);
     cairo_surface_flush(surface);
+    if (unread)
+        window_playlist_read_tags_later(w);
 
     int32_t result = -1;
     GdkPixbuf *lines = gdk_pixbuf_new_from_data(cairo_image_surface_get_data(surface),
@@ -271,6 +279,8 @@ int32_t page_open(void *context) {
     auto *w = static_cast<tHandleWindowPlaylist *>(context);
     if (w->showfull_check)
         gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showfull_check), w->showfull != 0);
+    if (w->showtitles_check)
+        gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showtitles_check), w->showtitles != 0);
     return 0;
 }
 
@@ -279,6 +289,9 @@ int32_t page_apply(void *context) {
     if (w->showfull_check)
         w->showfull = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showfull_check)) ? 1 : 0;
     config_set_int(&w->config, "showfull", w->showfull);
+    if (w->showtitles_check)
+        w->showtitles = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showtitles_check)) ? 1 : 0;
+    config_set_int(&w->config, "showtitles", w->showtitles);
     return window_playlist_redraw(w);
 }
 
@@ -328,6 +341,7 @@ int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme 
     pthread_mutex_init(&w->mutex, nullptr);
     result |= window_playlist_attach_input(w);
     w->showfull = 1;
+    w->showtitles = 1;
     return result;
 }
 
@@ -486,12 +500,17 @@ int32_t window_playlist_read_config(tHandleWindowPlaylist *w) {
     int32_t showfull = w->showfull;
     config_get_int(&w->config, "rows", &rows, w->rows);
     config_get_int(&w->config, "columns", &columns, MIN_COLUMNS);
+    int32_t showtitles = w->showtitles;
     config_get_int(&w->config, "showfull", &showfull, w->showfull);
+    config_get_int(&w->config, "showtitles", &showtitles, w->showtitles);
     w->showfull = showfull != 0 ? 1 : 0;
+    w->showtitles = showtitles != 0 ? 1 : 0;
 
     GtkWidget *page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 3);
     w->showfull_check = gtk_check_button_new_with_label("Show full path");
     gtk_box_append(GTK_BOX(page), w->showfull_check);
+    w->showtitles_check = gtk_check_button_new_with_label("Show titles from tags");
+    gtk_box_append(GTK_BOX(page), w->showtitles_check);
     result |= handle_register_page(w->handle, page, "Playlist", page_open, page_apply, w);
 
     result |= window_playlist_resize(w, rows, columns);

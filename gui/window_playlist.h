@@ -86,6 +86,11 @@ struct tHandleWindowPlaylist {
     pthread_mutex_t mutex;
     int32_t showfull;
     GtkWidget *showfull_check;
+    // 1 shows the titles from the entries' tags where they have one, 0 only paths.
+    int32_t showtitles;
+    GtkWidget *showtitles_check;
+    // The idle source reading the tags of visible entries, 0 when none runs.
+    uint32_t tags_source;
 };
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,
@@ -103,3 +108,6 @@ int32_t window_playlist_draw_frame(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_attach_input(tHandleWindowPlaylist *w);
+// Reads the tags of the visible entries in the background, one entry per main-loop
+// iteration, and redraws once they are all read (window_playlist_tags.cpp).
+void window_playlist_read_tags_later(tHandleWindowPlaylist *w);

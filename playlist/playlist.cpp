@@ -245,6 +245,17 @@ int32_t playlist_set_current(tHandlePlaylist *p, int32_t index) {
     return 0;
 }
 
+int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title) {
+    if (index < 0 || index >= p->count || title == nullptr)
+        return -1;
+    tSongInfo &e = p->entries[index];
+    // Zero after the terminator, as every text of an entry is kept.
+    memset(e.title, 0, sizeof e.title);
+    memcpy(e.title, title, strnlen(title, sizeof e.title - 1));
+    e.tags_read = 1;
+    return 0;
+}
+
 int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark) {
     if (index < 0 || index >= p->count) {
         if (entry != nullptr) memset(entry, 0, sizeof *entry);

@@ -29,6 +29,8 @@ int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index);
+// Stores what the tags of entry `index` give as its title and marks its tags as read.
+int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title);
 int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark);
 int32_t playlist_sort_by_filename(tHandlePlaylist *p);
 int32_t playlist_sort_randomize(tHandlePlaylist *p);

@@ -16,18 +16,6 @@
 
 namespace {
 
-std::string corpus_dir() {
-    if (const char *env = getenv("RAVLOX_CORPUS_DIR"); env && *env)
-        return env;
-    // The repository, or a worktree one level further down beside it.
-    for (const char *up : {"/../shared/corpus", "/../../shared/corpus"}) {
-        const std::string d = std::string(RAVLOX_SOURCE_DIR) + up;
-        if (is_directory(d))
-            return d;
-    }
-    return {};
-}
-
 // One column of MANIFEST.tsv by file, e.g. what libmpg123 did at opening ("lib_open": "0"
 // opened, "-1" refused) or how often the format changed inside ("lib_format_changes").
 std::map<std::string, std::string> manifest_column(const std::string &dir, const std::string &name) {

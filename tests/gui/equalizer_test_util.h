@@ -15,16 +15,6 @@
 
 #include "support/harness.h"
 
-inline bool wait_until(const std::function<bool()> &done,
-                       milliseconds timeout = milliseconds(8000)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(milliseconds(50));
-    }
-    return done();
-}
-
 // key=value lines of a configuration file.
 inline std::map<std::string, std::string> read_config(const std::string &path) {
     std::map<std::string, std::string> out;

@@ -18,16 +18,6 @@
 
 namespace {
 
-bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(6000)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(milliseconds(40));
-    }
-    return done();
-}
-
 std::map<std::string, std::string> read_config(const std::string &path) {
     std::map<std::string, std::string> out;
     std::istringstream in(read_file(path));

@@ -60,6 +60,7 @@ struct ProcessGuard {
     setenv("NO_AT_BRIDGE", "1", 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
   ~ProcessGuard() {
     // A forked child that exits normally must not remove its parent's HOME.
@@ -200,6 +201,7 @@ std::map<std::string, std::string> program_env(const ProgramOptions &o, const st
   auto env = current_env();
   env.erase("DISPLAY");
   env.erase("WAYLAND_DISPLAY");
+  env.erase("DBUS_SESSION_BUS_ADDRESS");
   env.erase("CAPTURE_FILE");
   env.erase("JACK_DEFAULT_SERVER");
   env["HOME"] = home;
@@ -470,6 +472,45 @@ JackServer::~JackServer() {
 }
 
 std::string JackServer::log() const { return read_file(dir_ / "jackd.log") + read_file(dir_ / "jackd.err"); }
+
+bool wait_until(const std::function<bool()> &done, milliseconds timeout) {
+  const auto end = Clock::now() + timeout;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    sleep_ms(50);
+  }
+  return done();
+}
+
+SessionBus::SessionBus() {
+  SpawnRequest request;
+  request.path = find_in_path("dbus-daemon");
+  request.argv = {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"};
+  request.env = current_env();
+  request.out_path = dir_ / "address";
+  request.err_path = dir_ / "dbus.err";
+  pid_ = spawn(request);
+  if (pid_ <= 0) return;
+  const auto deadline = Clock::now() + milliseconds(10000);
+  while (Clock::now() < deadline) {
+    const std::string text = read_file(dir_ / "address");
+    const size_t end = text.find('\n');
+    if (end != std::string::npos) {
+      address_ = text.substr(0, end);
+      return;
+    }
+    int status;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    sleep_ms(20);
+  }
+}
+
+SessionBus::~SessionBus() {
+  if (pid_ > 0) end_process_group(pid_);
+}
 
 // ---------------------------------------------------------------------------
 // Running programs
@@ -894,8 +935,10 @@ std::string fixture_path(std::string_view name) { return std::string(RAVLOX_FIXT
 
 std::string corpus_dir() {
   const char *env = getenv("RAVLOX_CORPUS_DIR");
-  for (const char *dir : {env, RAVLOX_CORPUS_DIR, "/work/shared/corpus"})
-    if (dir != nullptr && *dir != '\0' && is_directory(dir)) return dir;
+  // A worktree stands one level further down beside the repository.
+  for (std::string dir : {std::string(env ? env : ""), std::string(RAVLOX_CORPUS_DIR),
+                          std::string(RAVLOX_SOURCE_DIR "/../../shared/corpus")})
+    if (!dir.empty() && is_directory(dir)) return dir;
   return "";
 }
 

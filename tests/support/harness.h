@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,6 +23,9 @@
 
 using Env = std::vector<std::pair<std::string, std::string>>;
 using std::chrono::milliseconds;
+
+// Polls `done` every 50 ms until it holds or the timeout has passed; its last answer.
+bool wait_until(const std::function<bool()> &done, milliseconds timeout = milliseconds(8000));
 
 // ---------------------------------------------------------------------------
 // Files and directories
@@ -118,6 +122,27 @@ private:
   std::string name_;
   pid_t pid_ = -1;
   TempDir dir_{"ravlox-jack"};
+};
+
+// A private D-Bus session bus (dbus-daemon --session) for the program and
+// tools such as playerctl and gdbus. Test processes and the programs they
+// start never see the user's bus: DBUS_SESSION_BUS_ADDRESS is unset unless
+// a test passes env() on.
+class SessionBus {
+public:
+  SessionBus();
+  ~SessionBus();
+  SessionBus(const SessionBus &) = delete;
+  SessionBus &operator=(const SessionBus &) = delete;
+
+  bool ok() const { return !address_.empty(); }
+  const std::string &address() const { return address_; }
+  Env env() const { return {{"DBUS_SESSION_BUS_ADDRESS", address_}}; }
+
+private:
+  pid_t pid_ = -1;
+  std::string address_;
+  TempDir dir_{"ravlox-dbus"};
 };
 
 // ---------------------------------------------------------------------------
@@ -303,7 +328,7 @@ private:
 std::string fixture_path(std::string_view name);
 
 // The real-world corpus (MP3 files and playlists from other projects): $RAVLOX_CORPUS_DIR,
-// else the build's RAVLOX_CORPUS_DIR, else /work/shared/corpus; empty when none exists, so
+// else the build's RAVLOX_CORPUS_DIR (../shared/corpus beside the source tree); empty when none exists, so
 // tests can skip.
 std::string corpus_dir();
 

@@ -1,0 +1,170 @@
+// Song texts from a file's ID3v2 and ID3v1 tags, in UTF-8.
+#include "audio/tags.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <glib.h>
+#include <mpg123.h>
+
+namespace {
+
+constexpr size_t ID3V1_FIELD = 30;
+
+bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// A UTF-8 text into `size` bytes with its terminator, cut before a character that does not fit.
+void copy_utf8(const char *text, size_t length, char *out, size_t size) {
+    if (size == 0)
+        return;
+    size_t n = length < size - 1 ? length : size - 1;
+    if (n < length)
+        while (n > 0 && is_continuation(static_cast<unsigned char>(text[n])))
+            --n;
+    memcpy(out, text, n);
+    out[n] = '\0';
+}
+
+// A title is one line: line breaks and tabs in a tag become spaces, and the padding of
+// fixed-width fields and stray blanks around the text are not part of the name.
+void trim(char *text) {
+    size_t n = strlen(text);
+    for (size_t k = 0; k < n; ++k)
+        if (static_cast<unsigned char>(text[k]) < 0x20)
+            text[k] = ' ';
+    while (n > 0 && text[n - 1] == ' ')
+        text[--n] = '\0';
+    size_t start = 0;
+    while (text[start] == ' ')
+        ++start;
+    if (start > 0)
+        memmove(text, text + start, n - start + 1);
+}
+
+// The library hands ID3v2 texts over already in UTF-8; a broken frame may still carry bytes
+// that are not, and those are replaced rather than passed on.
+bool take_v2(const mpg123_string *s, char *out, size_t size) {
+    if (s == nullptr || s->p == nullptr || s->fill == 0)
+        return false;
+    const size_t length = strnlen(s->p, s->fill);
+    if (g_utf8_validate(s->p, static_cast<gssize>(length), nullptr)) {
+        copy_utf8(s->p, length, out, size);
+    } else {
+        gchar *valid = g_utf8_make_valid(s->p, static_cast<gssize>(length));
+        copy_utf8(valid, strlen(valid), out, size);
+        g_free(valid);
+    }
+    trim(out);
+    return out[0] != '\0';
+}
+
+void take_v1(const char *field, char *out, size_t size) {
+    tags_to_utf8(field, strnlen(field, ID3V1_FIELD), out, size);
+    trim(out);
+}
+
+} // namespace
+
+void tags_to_utf8(const char *bytes, size_t length, char *out, size_t size) {
+    if (size == 0)
+        return;
+    if (g_utf8_validate(bytes, static_cast<gssize>(length), nullptr)) {
+        copy_utf8(bytes, length, out, size);
+        return;
+    }
+    size_t n = 0;
+    for (size_t k = 0; k < length && bytes[k] != '\0'; ++k) {
+        const unsigned char c = static_cast<unsigned char>(bytes[k]);
+        if (c < 0x80) {
+            if (n + 1 >= size)
+                break;
+            out[n++] = static_cast<char>(c);
+        } else {
+            if (n + 2 >= size)
+                break;
+            out[n++] = static_cast<char>(0xC0 | (c >> 6));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out[n] = '\0';
+}
+
+int32_t tags_read(mpg123_handle *mh, tSongTags *tags) {
+    memset(tags, 0, sizeof *tags);
+    if (mh == nullptr || (mpg123_meta_check(mh) & MPG123_ID3) == 0)
+        return -1;
+    mpg123_id3v1 *v1 = nullptr;
+    mpg123_id3v2 *v2 = nullptr;
+    if (mpg123_id3(mh, &v1, &v2) != MPG123_OK)
+        return -1;
+    const bool has_v1 = v1 != nullptr && memcmp(v1->tag, "TAG", 3) == 0;
+    struct tField {
+        char *out;
+        const mpg123_string *v2_text;
+        const char *v1_text;
+    };
+    const tField fields[] = {
+        {tags->title, v2 ? v2->title : nullptr, has_v1 ? v1->title : nullptr},
+        {tags->artist, v2 ? v2->artist : nullptr, has_v1 ? v1->artist : nullptr},
+        {tags->album, v2 ? v2->album : nullptr, has_v1 ? v1->album : nullptr},
+    };
+    for (const tField &f : fields)
+        if (!take_v2(f.v2_text, f.out, TAGS_TEXT_SIZE) && f.v1_text != nullptr)
+            take_v1(f.v1_text, f.out, TAGS_TEXT_SIZE);
+    return tags->title[0] != '\0' ? 0 : -1;
+}
+
+int32_t tags_read_file(const char *path, tSongTags *tags) {
+    memset(tags, 0, sizeof *tags);
+    if (path == nullptr)
+        return -1;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    int32_t result = -1;
+    int err = MPG123_OK;
+    mpg123_handle *mh = nullptr;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        mh = mpg123_new(nullptr, &err);
+    if (mh != nullptr) {
+        mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+        if (mpg123_open_fd(mh, fd) == MPG123_OK) {
+            // Finding the first frame reads the ID3v2 tag in front of it; the ID3v1 tag at
+            // the end was read when the stream was opened.
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(mh, &rate, &channels, &encoding);
+            result = tags_read(mh, tags);
+            mpg123_close(mh);
+        }
+        mpg123_delete(mh);
+    }
+    close(fd);
+    return result;
+}
+
+void tags_display_title(const tSongTags *tags, char *out, size_t size) {
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    if (tags->title[0] == '\0')
+        return;
+    char text[2 * TAGS_TEXT_SIZE + 4];
+    if (tags->artist[0] != '\0')
+        snprintf(text, sizeof text, "%s - %s", tags->artist, tags->title);
+    else
+        snprintf(text, sizeof text, "%s", tags->title);
+    copy_utf8(text, strlen(text), out, size);
+}
+
+void tags_read_title(mpg123_handle *mh, char *out, size_t size) {
+    tSongTags tags;
+    tags_read(mh, &tags);
+    tags_display_title(&tags, out, size);
+}

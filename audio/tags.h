@@ -1,0 +1,29 @@
+// Song texts from a file's ID3v2 and ID3v1 tags, in UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef struct mpg123_handle_struct mpg123_handle;
+
+constexpr size_t TAGS_TEXT_SIZE = 256;
+
+struct tSongTags {
+    char title[TAGS_TEXT_SIZE];
+    char artist[TAGS_TEXT_SIZE];
+    char album[TAGS_TEXT_SIZE];
+};
+
+// Reads the tags of a stream the library has started on (at least its format is known).
+// Each text comes from ID3v2 when that has it, else from ID3v1; empty when neither has.
+// Returns 0 when a title was found, -1 otherwise.
+int32_t tags_read(mpg123_handle *mh, tSongTags *tags);
+// The same for a file by name, with a library handle of its own. Only regular files are
+// opened, so a named pipe cannot hold the caller up.
+int32_t tags_read_file(const char *path, tSongTags *tags);
+// tags_read, then tags_display_title into `out`.
+void tags_read_title(mpg123_handle *mh, char *out, size_t size);
+// "Artist - Title", the title alone, or "" when there is no title; cut at a character.
+void tags_display_title(const tSongTags *tags, char *out, size_t size);
+// Bytes of a Latin-1 or UTF-8 text (UTF-8 when they are valid as such) to UTF-8, bounded.
+void tags_to_utf8(const char *bytes, size_t length, char *out, size_t size);
