@@ -190,6 +190,8 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
     case EVENT_OPEN_FILE: {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
+        // What was queued of the old file is not heard after another was asked for.
+        audiooutput_flush(&h->audiooutput);
         if (!path || decoder_open(&h->decoder, path) != 0) {
             set_status(h, STATUS_NONE);
             break;
@@ -220,6 +222,7 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     case EVENT_SEEK: {
         const int32_t x = read_int(arg);
         decoder_seek(&h->decoder, x);
+        audiooutput_flush(&h->audiooutput);
         if (x == 0)
             set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
         break;
@@ -231,12 +234,18 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         if (!step_next(h, s, true))
             decoder_quiet_end(&h->decoder);
         redraw_after_step(h, s);
+        // The list has ended: what is queued is played out rather than kept for the next Play.
+        decoder_get_state(&h->decoder, &s.state);
+        if (s.state != DECODER_PLAYING)
+            audiooutput_play_out(&h->audiooutput);
         break;
     case EVENT_NEXT:
+        audiooutput_flush(&h->audiooutput);
         step_next(h, s, false);
         redraw_after_step(h, s);
         break;
     case EVENT_PREV:
+        audiooutput_flush(&h->audiooutput);
         step_prev(h, s);
         redraw_after_step(h, s);
         break;
@@ -279,28 +288,6 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
     }
 }
 
-// What is queued when the user asks for other sound is dropped; what is queued when the
-// list has ended is played out instead of waiting for the next Play.
-void settle_output(tHandle *h, uint32_t type) {
-    switch (type) {
-    case EVENT_OPEN_FILE:
-    case EVENT_SEEK:
-    case EVENT_NEXT:
-    case EVENT_PREV:
-        audiooutput_flush(&h->audiooutput);
-        break;
-    case EVENT_END_OF_TRACK: {
-        int32_t state = DECODER_IDLE;
-        decoder_get_state(&h->decoder, &state);
-        if (state != DECODER_PLAYING)
-            audiooutput_play_out(&h->audiooutput);
-        break;
-    }
-    default:
-        break;
-    }
-}
-
 } // namespace
 
 int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
@@ -318,7 +305,6 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     s.shuffle = s.shuffle == 1;
     s.repeat = s.repeat == 1;
     act(h, type, arg, s);
-    settle_output(h, type);
     // Whatever the event changed may have set something on screen moving.
     window_main_wake(&h->gui.window_main);
     if (lock == 0)
