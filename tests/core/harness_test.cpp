@@ -342,6 +342,32 @@ TEST(HarnessDisplay, GtkWindowScreenshotsClicksKeysAndDrags) {
   EXPECT_TRUE(x.wait_window_gone("ravlox probe", milliseconds(5000)));
 }
 
+// With openbox the probe's window is managed: placed, given a frame or not,
+// and it still takes clicks and keys.
+TEST(HarnessDisplay, WindowManagerManagesTheProbe) {
+  Xvfb x(WindowManager::openbox);
+  ASSERT_TRUE(x.ok());
+  auto r = run_command({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", x.display()}});
+  EXPECT_NE(r.out.find("window id #"), std::string::npos) << r;
+  ProgramOptions o;
+  o.program = RAVLOX_PROBE_BINARY;
+  o.display = x.display();
+  ProgramProcess probe(o);
+  auto win = x.wait_window("ravlox probe");
+  ASSERT_TRUE(win.has_value()) << probe.out() << probe.err();
+  ASSERT_TRUE(probe.wait_for_output("ready", milliseconds(5000)));
+  ASSERT_TRUE(wait_until([&] {
+    auto p = run_command({"xprop", "-id", *win, "_NET_WM_STATE", "_NET_FRAME_EXTENTS"},
+                         {{"DISPLAY", x.display()}});
+    return p.out.find("_NET_FRAME_EXTENTS") != std::string::npos &&
+           p.out.find("not found") == std::string::npos;
+  }));
+  ASSERT_TRUE(x.click(*win, 150, 50));
+  EXPECT_TRUE(probe.wait_for_output("release 1 150 50\n", milliseconds(5000))) << probe.out();
+  ASSERT_TRUE(x.key(*win, "ctrl+d"));
+  EXPECT_TRUE(probe.wait_for_output("key ctrl+d\n", milliseconds(5000))) << probe.out();
+}
+
 TEST(HarnessDisplay, TwoServersRunSideBySide) {
   Xvfb a, b;
   ASSERT_TRUE(a.ok());

@@ -744,7 +744,7 @@ bool Image::save_png(const std::string &path) const {
 // ---------------------------------------------------------------------------
 // Xvfb
 
-Xvfb::Xvfb(std::string screen) {
+Xvfb::Xvfb(std::string screen, WindowManager wm) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
   SpawnRequest request;
@@ -781,9 +781,33 @@ Xvfb::Xvfb(std::string screen) {
   }
   pid_ = pid;
   display_ = ":" + number;
+  if (wm == WindowManager::openbox && !start_openbox()) {
+    fprintf(stderr, "harness: openbox did not start:\n%s\n", read_file(dir_ / "openbox.log").c_str());
+    display_.clear();
+  }
+}
+
+// Ready once it has set the root window's _NET_SUPPORTING_WM_CHECK.
+bool Xvfb::start_openbox() {
+  SpawnRequest request;
+  request.path = find_in_path("openbox");
+  request.argv = {"openbox", "--sm-disable"};
+  request.env = current_env();
+  request.env["DISPLAY"] = display_;
+  request.env["HOME"] = dir_.path();
+  request.env.erase("XDG_CONFIG_HOME");
+  request.err_path = dir_ / "openbox.log";
+  wm_pid_ = spawn(request);
+  if (wm_pid_ <= 0) return false;
+  return wait_until([&] {
+    auto r = run_command({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display_}},
+                         milliseconds(5000));
+    return r.exited_with(0) && r.out.find("window id #") != std::string::npos;
+  }, milliseconds(15000));
 }
 
 Xvfb::~Xvfb() {
+  if (wm_pid_ > 0) end_process_group(wm_pid_);
   if (pid_ <= 0) return;
   end_process_group(pid_);
 }

@@ -254,16 +254,21 @@ struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-// An Xvfb server on a free display (-displayfd), 1280x1024x24, no TCP, no
-// window manager: an undecorated window appears at (0, 0). Window ids are
-// xdotool's decimal ids.
+// An Xvfb server on a free display (-displayfd), 1280x1024x24, no TCP. Without
+// a window manager an undecorated window appears at (0, 0); with one (openbox,
+// started and waited for) windows are placed, focused and stacked as on a
+// desktop. Window ids are xdotool's decimal ids.
+enum class WindowManager { none, openbox };
+
 class Xvfb {
 public:
-  explicit Xvfb(std::string screen = "1280x1024x24");
+  explicit Xvfb(std::string screen = "1280x1024x24", WindowManager wm = WindowManager::none);
+  explicit Xvfb(WindowManager wm) : Xvfb("1280x1024x24", wm) {}
   ~Xvfb();
   Xvfb(const Xvfb &) = delete;
   Xvfb &operator=(const Xvfb &) = delete;
 
+  // False also when the window manager was asked for and did not come up.
   bool ok() const { return !display_.empty(); }
   const std::string &display() const { return display_; } // e.g. ":12"
 
@@ -302,7 +307,10 @@ public:
                         milliseconds timeout = milliseconds(15000)) const;
 
 private:
+  bool start_openbox();
+
   pid_t pid_ = -1;
+  pid_t wm_pid_ = -1;
   std::string display_;
   TempDir dir_{"ravlox-xvfb"};
 };
