@@ -28,34 +28,40 @@ constexpr int32_t TRACK_Y = 38;
 constexpr int32_t TRACK_HEIGHT = 63;
 constexpr int32_t THUMB_HEIGHT = 11;
 
-struct tBoxPlace {
-    int32_t id;
-    int32_t element;
+// What the release of a box does.
+enum tEqAction : int32_t {
+    EQ_ACTION_NONE,
+    EQ_ACTION_SWITCH,   // the equalizer on or off
+    EQ_ACTION_PRESETS,  // the presets menu
+    EQ_ACTION_LEVEL,    // every band to the label's level
+    EQ_ACTION_CLOSE,
 };
 
-// Test order matters: the first box containing the pointer wins.
-constexpr std::array<tBoxPlace, EQ_BOXES> EQ_BOX_PLACES = {{
-    {EQ_BOX_ON, ELEM_EQ_ONAUTO},
-    {EQ_BOX_AUTO, ELEM_EQ_ONAUTO + 1},
-    {EQ_BOX_PRESETS, ELEM_EQ_PRESETS},
-    {EQ_BOX_LEVEL_TOP, ELEM_EQ_LEVEL_TOP},
-    {EQ_BOX_LEVEL_MIDDLE, ELEM_EQ_LEVEL_MIDDLE},
-    {EQ_BOX_LEVEL_BOTTOM, ELEM_EQ_LEVEL_BOTTOM},
-    {30, ELEM_EQ_TRACK + 0},
-    {31, ELEM_EQ_TRACK + 1},
-    {32, ELEM_EQ_TRACK + 2},
-    {33, ELEM_EQ_TRACK + 3},
-    {34, ELEM_EQ_TRACK + 4},
-    {35, ELEM_EQ_TRACK + 5},
-    {36, ELEM_EQ_TRACK + 6},
-    {37, ELEM_EQ_TRACK + 7},
-    {38, ELEM_EQ_TRACK + 8},
-    {39, ELEM_EQ_TRACK + 9},
-    {40, ELEM_EQ_TRACK + 10},
-    {EQ_BOX_TITLE_BUTTON, ELEM_EQEX_BUTTON_B},
-    {EQ_BOX_CLOSE, ELEM_EQ_CLOSE_PRESSED},
-}};
-static_assert(EQ_BOX_PLACES[6].id == EQ_BOX_PREAMP && EQ_BOX_PLACES[16].id == EQ_BOX_BAND_LAST);
+// Test order matters: the first box containing the pointer wins. The box is the element's
+// rectangle; the pressed look of ON and AUTO is the one shown while the switch is off, the
+// next-but-one element while it is on; the sliders show the pressed thumb instead.
+constexpr tSkinBox<tEqAction> EQ_BOX_TABLE[EQ_BOXES] = {
+    {EQ_BOX_ON, ELEM_EQ_ONAUTO, ELEM_EQ_ONAUTO + 4, EQ_ACTION_SWITCH},
+    {EQ_BOX_AUTO, ELEM_EQ_ONAUTO + 1, ELEM_EQ_ONAUTO + 5, EQ_ACTION_NONE},
+    {EQ_BOX_PRESETS, ELEM_EQ_PRESETS, ELEM_EQ_PRESETS_PRESSED, EQ_ACTION_PRESETS},
+    {EQ_BOX_LEVEL_TOP, ELEM_EQ_LEVEL_TOP, 0, EQ_ACTION_LEVEL},
+    {EQ_BOX_LEVEL_MIDDLE, ELEM_EQ_LEVEL_MIDDLE, 0, EQ_ACTION_LEVEL},
+    {EQ_BOX_LEVEL_BOTTOM, ELEM_EQ_LEVEL_BOTTOM, 0, EQ_ACTION_LEVEL},
+    {EQ_BOX_PREAMP, ELEM_EQ_TRACK + 0, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_1, ELEM_EQ_TRACK + 1, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_2, ELEM_EQ_TRACK + 2, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_3, ELEM_EQ_TRACK + 3, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_4, ELEM_EQ_TRACK + 4, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_5, ELEM_EQ_TRACK + 5, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_6, ELEM_EQ_TRACK + 6, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_7, ELEM_EQ_TRACK + 7, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_8, ELEM_EQ_TRACK + 8, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_9, ELEM_EQ_TRACK + 9, 0, EQ_ACTION_NONE},
+    {EQ_BOX_BAND_10, ELEM_EQ_TRACK + 10, 0, EQ_ACTION_NONE},
+    {EQ_BOX_TITLE_BUTTON, ELEM_EQEX_BUTTON_B, ELEM_EQEX_BUTTON_B, EQ_ACTION_NONE},
+    {EQ_BOX_CLOSE, ELEM_EQ_CLOSE_PRESSED, ELEM_EQ_CLOSE_PRESSED, EQ_ACTION_CLOSE},
+};
+static_assert(EQ_BOX_TABLE[6].id == EQ_BOX_PREAMP && EQ_BOX_TABLE[16].id == EQ_BOX_BAND_LAST);
 static_assert(ELEM_EQ_TRACK_COUNT == EQ_VALUES);
 static_assert(THEME_ELEMENTS[ELEM_EQ_TRACK].destination_y == TRACK_Y &&
               THEME_ELEMENTS[ELEM_EQ_TRACK].height == TRACK_HEIGHT);
@@ -89,24 +95,6 @@ void send_flag(tHandleWindowEqualizer *w, uint32_t event, int32_t flag) {
 
 int32_t track_x(int32_t index) { return THEME_ELEMENTS[ELEM_EQ_TRACK + index].destination_x; }
 
-// Shows one strip of the frame, enlarged without smoothing so pixels stay sharp.
-void show_strip(GtkWidget *picture, GdkPixbuf *strip, int32_t scale) {
-    if (picture == nullptr || strip == nullptr) return;
-    if (scale <= 1) {
-        gtk_picture_set_pixbuf(GTK_PICTURE(picture), strip);
-        return;
-    }
-    GdkPixbuf *big =
-        gdk_pixbuf_scale_simple(strip, gdk_pixbuf_get_width(strip) * scale,
-                                gdk_pixbuf_get_height(strip) * scale, GDK_INTERP_NEAREST);
-    if (big == nullptr) {
-        gtk_picture_set_pixbuf(GTK_PICTURE(picture), strip);
-        return;
-    }
-    gtk_picture_set_pixbuf(GTK_PICTURE(picture), big);
-    g_object_unref(big);
-}
-
 void draw_curve(tHandleWindowEqualizer *w) {
     int32_t rows[GRAPH_COLUMNS];
     window_equalizer_curve_rows(w->value, rows);
@@ -122,83 +110,67 @@ void draw_curve(tHandleWindowEqualizer *w) {
 
 void draw_pressed(tHandleWindowEqualizer *w) {
     const int32_t p = w->pressed;
-    if (p == EQ_BOX_ON) {
-        theme_draw_element(w->theme, w->frame, w->on == 1 ? ELEM_EQ_ONAUTO + 6 : ELEM_EQ_ONAUTO + 4);
-    } else if (p == EQ_BOX_AUTO) {
-        theme_draw_element(w->theme, w->frame,
-                           w->automatic == 1 ? ELEM_EQ_ONAUTO + 7 : ELEM_EQ_ONAUTO + 5);
-    } else if (p == EQ_BOX_PRESETS) {
-        theme_draw_element(w->theme, w->frame, ELEM_EQ_PRESETS_PRESSED);
-    } else if (p >= EQ_BOX_PREAMP && p <= EQ_BOX_BAND_LAST) {
+    if (p >= EQ_BOX_PREAMP && p <= EQ_BOX_BAND_LAST) {
         const int32_t i = p - EQ_BOX_PREAMP;
         theme_draw_element_at(w->theme, w->frame, ELEM_EQ_THUMB_PRESSED, track_x(i) + 1,
                               w->thumb_y[i]);
-    } else if (p == EQ_BOX_TITLE_BUTTON) {
-        theme_draw_element(w->theme, w->frame, ELEM_EQEX_BUTTON_B);
-    } else if (p == EQ_BOX_CLOSE) {
-        theme_draw_element(w->theme, w->frame, ELEM_EQ_CLOSE_PRESSED);
+        return;
     }
+    int32_t look = skin_pressed_element(EQ_BOX_TABLE, p);
+    if ((p == EQ_BOX_ON && w->on == 1) || (p == EQ_BOX_AUTO && w->automatic == 1))
+        look += 2;
+    if (look != 0)
+        theme_draw_element(w->theme, w->frame, look);
 }
 
-void act_on_release(tHandleWindowEqualizer *w, int32_t id) {
-    switch (id) {
-    case EQ_BOX_ON:
+void act_on_release(void *record, int32_t id, int32_t, double, double) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    const tSkinBox<tEqAction> *box = skin_box(EQ_BOX_TABLE, id);
+    switch (box != nullptr ? box->action : EQ_ACTION_NONE) {
+    case EQ_ACTION_SWITCH:
         send_flag(w, EVENT_EQ_ENABLE, w->on == 0 ? 1 : 0);
         break;
-    case EQ_BOX_PRESETS:
-        if (w->popover != nullptr) {
-            // Point the menu at the button, in the box's current pixels.
-            const double sx = gtk_widget_get_width(w->window) / double(EQ_WIDTH);
-            const double sy = gtk_widget_get_height(w->window) / double(EQ_HEIGHT);
-            const tHitBox &b = w->boxes[EQ_BOX_PRESETS - EQ_BOX_ON];
-            GdkRectangle r{int(b.x * sx), int(b.y * sy), int(b.width * sx), int(b.height * sy)};
-            gtk_popover_set_pointing_to(GTK_POPOVER(w->popover), &r);
-            gtk_popover_popup(GTK_POPOVER(w->popover));
-        }
+    case EQ_ACTION_PRESETS: {
+        // Point the menu at the button, in the box's current pixels.
+        const double sx = gtk_widget_get_width(w->window) / double(EQ_WIDTH);
+        const double sy = gtk_widget_get_height(w->window) / double(EQ_HEIGHT);
+        const tHitBox &b = w->boxes[box - EQ_BOX_TABLE];
+        skin_menu_popup(w->popover, int(b.x * sx), int(b.y * sy), int(b.width * sx),
+                        int(b.height * sy));
         break;
-    case EQ_BOX_LEVEL_TOP:
-    case EQ_BOX_LEVEL_MIDDLE:
-    case EQ_BOX_LEVEL_BOTTOM: {
+    }
+    case EQ_ACTION_LEVEL: {
         const int32_t v = id == EQ_BOX_LEVEL_TOP ? EQ_MAX : id == EQ_BOX_LEVEL_MIDDLE ? 0 : EQ_MIN;
         for (int32_t i = 1; i < EQ_VALUES; ++i) send_band(w, i, v);
         break;
     }
-    case EQ_BOX_CLOSE:
+    case EQ_ACTION_CLOSE:
         send_flag(w, EVENT_SHOW_EQUALIZER, 0);
         break;
-    default:
+    case EQ_ACTION_NONE:
         break;
     }
 }
 
-void on_pressed(GtkGestureClick *gesture, int, double x, double y, gpointer) {
-    tHandleWindowEqualizer *w = record_of(gesture);
-    if (w == nullptr) return;
-    w->pressed = gui_hitbox_test(w->boxes, EQ_BOXES, w->window, EQ_WIDTH, EQ_HEIGHT, x, y);
-    w->press_x = int32_t(x);
-    w->press_y = int32_t(y);
-    window_equalizer_redraw(w);
+int32_t hit(void *record, double x, double y) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    return gui_hitbox_test(w->boxes, EQ_BOXES, w->window, EQ_WIDTH, EQ_HEIGHT, x, y);
 }
 
-void on_released(GtkGestureClick *gesture, int, double x, double y, gpointer) {
-    tHandleWindowEqualizer *w = record_of(gesture);
-    if (w == nullptr) return;
-    const int32_t id = gui_hitbox_test(w->boxes, EQ_BOXES, w->window, EQ_WIDTH, EQ_HEIGHT, x, y);
-    act_on_release(w, id);
-    w->pressed = 0;
-    window_equalizer_redraw(w);
+int32_t redraw(void *record) {
+    return window_equalizer_redraw(static_cast<tHandleWindowEqualizer *>(record));
 }
 
-void on_drag_begin(GtkGestureDrag *, double, double, gpointer) {}
+int32_t compose(void *record) {
+    return window_equalizer_refresh(static_cast<tHandleWindowEqualizer *>(record));
+}
 
-void on_drag_update(GtkGestureDrag *gesture, double, double dy, gpointer) {
-    tHandleWindowEqualizer *w = record_of(gesture);
-    if (w == nullptr || w->pressed < EQ_BOX_PREAMP || w->pressed > EQ_BOX_BAND_LAST) return;
+void on_drag_update(void *record, double, double dy) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    if (w->pressed < EQ_BOX_PREAMP || w->pressed > EQ_BOX_BAND_LAST) return;
     const int32_t index = w->pressed - EQ_BOX_PREAMP;
     send_band(w, index, window_equalizer_drag_value(w->press_y + dy, gtk_widget_get_height(w->window)));
 }
-
-void on_drag_end(GtkGestureDrag *, double, double, gpointer) {}
 
 gboolean on_close_request(GtkWindow *window, gpointer) {
     tHandleWindowEqualizer *w = record_of(window);
@@ -206,77 +178,38 @@ gboolean on_close_request(GtkWindow *window, gpointer) {
     return TRUE;
 }
 
-// The chosen file's local path; null when the choice has none.
-char *chosen_path(GtkNativeDialog *dialog) {
-    GFile *file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog));
-    if (file == nullptr) return nullptr;
-    // The local path keeps names that are not valid UTF-8 intact.
-    char *path = g_file_get_path(file);
-    if (path == nullptr) path = g_file_get_parse_name(file);
-    g_object_unref(file);
-    return path;
-}
+enum : int32_t { EQ_CHOOSER_SAVE, EQ_CHOOSER_LOAD };
 
-void on_save_response(GtkNativeDialog *dialog, int response, gpointer) {
-    tHandleWindowEqualizer *w = record_of(dialog);
-    if (w != nullptr && response == GTK_RESPONSE_ACCEPT) {
-        char *path = chosen_path(dialog);
-        if (path != nullptr) window_equalizer_write_presets(path, w->value);
-        g_free(path);
+constexpr tSkinChooser EQ_CHOOSERS[] = {
+    {"Save presets", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", nullptr},
+    {"Load presets", GTK_FILE_CHOOSER_ACTION_OPEN, "Load", nullptr},
+};
+
+void on_chosen(void *record, int32_t kind, const char *path) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    if (kind == EQ_CHOOSER_SAVE) {
+        window_equalizer_write_presets(path, w->value);
+        return;
     }
-    g_object_unref(dialog);
+    int32_t values[EQ_VALUES] = {};
+    const int32_t n = window_equalizer_read_presets(path, values);
+    for (int32_t i = 0; i < n; ++i) send_band(w, i, values[i]);
 }
 
-void on_load_response(GtkNativeDialog *dialog, int response, gpointer) {
-    tHandleWindowEqualizer *w = record_of(dialog);
-    if (w != nullptr && response == GTK_RESPONSE_ACCEPT) {
-        char *path = chosen_path(dialog);
-        int32_t values[EQ_VALUES] = {};
-        const int32_t n = path != nullptr ? window_equalizer_read_presets(path, values) : 0;
-        for (int32_t i = 0; i < n; ++i) send_band(w, i, values[i]);
-        g_free(path);
-    }
-    g_object_unref(dialog);
+void on_menu_save(GSimpleAction *, GVariant *, void *record) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    skin_choose_file(w->window, EQ_CHOOSERS[EQ_CHOOSER_SAVE], on_chosen, w, EQ_CHOOSER_SAVE);
 }
 
-void open_chooser(tHandleWindowEqualizer *w, const char *title, GtkFileChooserAction action,
-                  const char *accept, GCallback response) {
-    GtkFileChooserNative *dialog = gtk_file_chooser_native_new(
-        title, GTK_WINDOW(w->window), action, accept, "_Cancel");
-    g_object_set_data(G_OBJECT(dialog), "pThis", w);
-    g_signal_connect(dialog, "response", response, nullptr);
-    gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+void on_menu_load(GSimpleAction *, GVariant *, void *record) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    skin_choose_file(w->window, EQ_CHOOSERS[EQ_CHOOSER_LOAD], on_chosen, w, EQ_CHOOSER_LOAD);
 }
 
-void on_menu_save(GSimpleAction *action, GVariant *, gpointer) {
-    tHandleWindowEqualizer *w = record_of(action);
-    if (w != nullptr)
-        open_chooser(w, "Save presets", GTK_FILE_CHOOSER_ACTION_SAVE, "Save",
-                     G_CALLBACK(on_save_response));
-}
-
-void on_menu_load(GSimpleAction *action, GVariant *, gpointer) {
-    tHandleWindowEqualizer *w = record_of(action);
-    if (w != nullptr)
-        open_chooser(w, "Load presets", GTK_FILE_CHOOSER_ACTION_OPEN, "Load",
-                     G_CALLBACK(on_load_response));
-}
-
-void add_menu_entry(tHandleWindowEqualizer *w, const char *action_name, const char *label,
-                    GCallback activate) {
-    if (w->menu_count >= EQ_MENU_SLOTS) return;
-    GSimpleAction *action = g_simple_action_new(action_name, nullptr);
-    g_object_set_data(G_OBJECT(action), "pThis", w);
-    g_signal_connect(action, "activate", activate, nullptr);
-    g_action_map_add_action(G_ACTION_MAP(w->application), G_ACTION(action));
-    char detailed[128];
-    snprintf(detailed, sizeof detailed, "app.%s", action_name);
-    GMenuItem *item = g_menu_item_new(label, detailed);
-    g_menu_append_item(w->menu_model, item);
-    w->actions[w->menu_count] = action;
-    w->menu_items[w->menu_count] = item;
-    ++w->menu_count;
-}
+constexpr tSkinMenuItem EQ_MENU[] = {
+    {"Save", "window_equalizer_menu_save", "app.window_equalizer_menu_save", on_menu_save},
+    {"Load", "window_equalizer_menu_load", "app.window_equalizer_menu_load", on_menu_load},
+};
 
 } // namespace
 
@@ -356,48 +289,41 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
     gdk_pixbuf_fill(w->background, 0x000000ff);
     gdk_pixbuf_fill(w->frame, 0x000000ff);
 
-    w->window = gtk_application_window_new(application);
+    w->title_paintable = skin_paintable_new(EQ_WIDTH, EQ_TITLE_HEIGHT);
+    w->body_paintable = skin_paintable_new(EQ_WIDTH, EQ_BODY_HEIGHT);
+    w->title_picture = skin_picture_new(w->title_paintable);
+    w->body_picture = skin_picture_new(w->body_paintable);
+    const tSkinChrome chrome = skin_window_new(application, "ravlox equalizer", EQ_WIDTH,
+                                               EQ_HEIGHT, w->title_picture, w->body_picture);
+    w->window = chrome.window;
+    w->box = chrome.box;
+    w->window_handle = chrome.window_handle;
     g_object_set_data(G_OBJECT(w->window), "pThis", w);
-    gtk_window_set_default_size(GTK_WINDOW(w->window), EQ_WIDTH, EQ_HEIGHT);
-    gtk_window_set_title(GTK_WINDOW(w->window), "ravlox equalizer");
-    gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);
-    gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
 
-    w->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_set_homogeneous(GTK_BOX(w->box), FALSE);
-    w->window_handle = gtk_window_handle_new();
-    w->title_picture = gtk_picture_new_for_pixbuf(w->title_pixbuf);
-    w->body_picture = gtk_picture_new_for_pixbuf(w->body_pixbuf);
-    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
-    gtk_box_append(GTK_BOX(w->box), w->window_handle);
-    gtk_box_append(GTK_BOX(w->box), w->body_picture);
-    gtk_window_set_child(GTK_WINDOW(w->window), w->box);
-
-    w->click = gtk_gesture_click_new();
-    g_object_set_data(G_OBJECT(w->click), "pThis", w);
-    g_signal_connect(w->click, "pressed", G_CALLBACK(on_pressed), nullptr);
-    g_signal_connect(w->click, "released", G_CALLBACK(on_released), nullptr);
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->click));
-
-    w->drag = gtk_gesture_drag_new();
-    g_object_set_data(G_OBJECT(w->drag), "pThis", w);
-    g_signal_connect(w->drag, "drag-begin", G_CALLBACK(on_drag_begin), nullptr);
-    g_signal_connect(w->drag, "drag-update", G_CALLBACK(on_drag_update), nullptr);
-    g_signal_connect(w->drag, "drag-end", G_CALLBACK(on_drag_end), nullptr);
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->drag));
+    w->input.record = w;
+    w->input.window = w->window;
+    w->input.pressed = &w->pressed;
+    w->input.press_x = &w->press_x;
+    w->input.press_y = &w->press_y;
+    w->input.flags = SKIN_ACT_ON_RELEASE_BOX;
+    w->input.hit = hit;
+    w->input.act = act_on_release;
+    w->input.drag_update = on_drag_update;
+    w->input.redraw = redraw;
+    skin_input_attach(&w->input);
+    w->click = w->input.click;
+    w->drag = w->input.drag;
 
     for (int32_t i = 0; i < EQ_BOXES; ++i)
-        gui_hitbox_from_element(EQ_WIDTH, EQ_HEIGHT, &w->boxes[i], EQ_BOX_PLACES[i].id,
-                                EQ_BOX_PLACES[i].element);
+        gui_hitbox_from_element(EQ_WIDTH, EQ_HEIGHT, &w->boxes[i], EQ_BOX_TABLE[i].id,
+                                EQ_BOX_TABLE[i].element);
 
     g_signal_connect(w->window, "close-request", G_CALLBACK(on_close_request), nullptr);
 
-    w->menu_model = g_menu_new();
-    add_menu_entry(w, "window_equalizer_menu_save", "Save", G_CALLBACK(on_menu_save));
-    add_menu_entry(w, "window_equalizer_menu_load", "Load", G_CALLBACK(on_menu_load));
-    w->popover =
-        gtk_popover_menu_new_from_model_full(G_MENU_MODEL(w->menu_model), GTK_POPOVER_MENU_NESTED);
-    gtk_widget_set_parent(w->popover, w->box);
+    tSkinMenu menu{nullptr, nullptr, w->menu_items, w->actions, &w->menu_count, EQ_MENU_SLOTS};
+    skin_menu_build(&menu, application, w->box, EQ_MENU, 2, w);
+    w->menu_model = menu.model;
+    w->popover = menu.popover;
     return 0;
 }
 
@@ -441,7 +367,7 @@ int32_t window_equalizer_set_enabled(tHandleWindowEqualizer *w, int32_t flag) {
 
 int32_t window_equalizer_show(tHandleWindowEqualizer *w) {
     if (w->window == nullptr) return -1;
-    gtk_widget_set_visible(w->window, TRUE);
+    skin_window_show(w->window, compose, w);
     return 0;
 }
 
@@ -457,6 +383,8 @@ int32_t window_equalizer_set_scale(tHandleWindowEqualizer *w, uint32_t scale) {
                           ? int32_t(scale)
                           : 1;
     w->scale = s;
+    skin_paintable_set_scale(w->title_paintable, uint32_t(s));
+    skin_paintable_set_scale(w->body_paintable, uint32_t(s));
     if (w->window == nullptr) return -1;
     gtk_window_set_default_size(GTK_WINDOW(w->window), EQ_WIDTH * s, EQ_HEIGHT * s);
     window_equalizer_redraw(w);
@@ -465,6 +393,8 @@ int32_t window_equalizer_set_scale(tHandleWindowEqualizer *w, uint32_t scale) {
 
 int32_t window_equalizer_refresh(tHandleWindowEqualizer *w) {
     if (w->background == nullptr) return -1;
+    // Cleared first: what a new theme lacks must not show the old one's pixels.
+    gdk_pixbuf_fill(w->background, 0x000000ff);
     int32_t result = 0;
     for (int32_t id : EQ_BACKGROUND_ELEMENTS) result |= theme_draw_element(w->theme, w->background, id);
     result |= theme_draw_element(w->theme, w->background, ELEM_EQ_CLOSE);
@@ -498,8 +428,7 @@ int32_t window_equalizer_redraw(tHandleWindowEqualizer *w) {
     gdk_pixbuf_copy_area(w->frame, 0, 0, EQ_WIDTH, EQ_TITLE_HEIGHT, w->title_pixbuf, 0, 0);
     gdk_pixbuf_copy_area(w->frame, 0, EQ_TITLE_HEIGHT, EQ_WIDTH, EQ_BODY_HEIGHT, w->body_pixbuf, 0,
                          0);
-    show_strip(w->title_picture, w->title_pixbuf, w->scale);
-    show_strip(w->body_picture, w->body_pixbuf, w->scale);
-    if (w->window != nullptr) gtk_widget_queue_draw(w->window);
+    skin_paintable_update(w->title_paintable, w->title_pixbuf);
+    skin_paintable_update(w->body_paintable, w->body_pixbuf);
     return 0;
 }

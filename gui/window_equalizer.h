@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "config/config.h"
-#include "gui/hitbox.h"
+#include "gui/skin_window.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -12,6 +12,7 @@ typedef struct _GtkApplication GtkApplication;
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkGesture GtkGesture;
 typedef struct _GdkPixbuf GdkPixbuf;
+typedef struct _GdkPaintable GdkPaintable;
 typedef struct _GMenu GMenu;
 typedef struct _GMenuItem GMenuItem;
 typedef struct _GSimpleAction GSimpleAction;
@@ -33,7 +34,17 @@ enum : int32_t {
     EQ_BOX_LEVEL_MIDDLE = 28,
     EQ_BOX_LEVEL_BOTTOM = 29,
     EQ_BOX_PREAMP = 30,
-    EQ_BOX_BAND_LAST = 40,
+    EQ_BOX_BAND_1 = 31,
+    EQ_BOX_BAND_2 = 32,
+    EQ_BOX_BAND_3 = 33,
+    EQ_BOX_BAND_4 = 34,
+    EQ_BOX_BAND_5 = 35,
+    EQ_BOX_BAND_6 = 36,
+    EQ_BOX_BAND_7 = 37,
+    EQ_BOX_BAND_8 = 38,
+    EQ_BOX_BAND_9 = 39,
+    EQ_BOX_BAND_10 = 40,
+    EQ_BOX_BAND_LAST = EQ_BOX_BAND_10,
     EQ_BOX_TITLE_BUTTON = 41,
     EQ_BOX_CLOSE = 42,
 };
@@ -69,6 +80,10 @@ struct tHandleWindowEqualizer {
     int32_t menu_count;
     // The factor the pictures are enlarged by (at least 1).
     int32_t scale;
+    // What the pictures show: the title and body rows, scaled without filtering.
+    GdkPaintable *title_paintable;
+    GdkPaintable *body_paintable;
+    tSkinInput input;
 };
 
 int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleTheme *theme,
