@@ -12,150 +12,7 @@
 #include "theme/catalogue.h"
 #include "theme/render.h"
 
-// ---- the pictures' content: a row range of the frame, scaled by whole pixels
-//
-// GTK's own texture scaling filters, which would blur a pixel-exact theme at scale 2; this
-// paintable hands GTK the frame rows through cairo with nearest-neighbour sampling, and
-// keeps one cairo surface that is updated in place.
-
-struct tFramePaintable {
-    GObject parent;
-    cairo_surface_t *surface;
-    int32_t width;  // base size
-    int32_t height;
-    uint32_t scale;
-    tHandleWindowMain *owner; // counts what reaches GTK
-};
-
-struct tFramePaintableClass {
-    GObjectClass parent_class;
-};
-
-static void frame_paintable_iface_init(GdkPaintableInterface *iface);
-
-G_DEFINE_TYPE_WITH_CODE(tFramePaintable, frame_paintable, G_TYPE_OBJECT,
-                        G_IMPLEMENT_INTERFACE(GDK_TYPE_PAINTABLE, frame_paintable_iface_init))
-
-static void frame_paintable_snapshot(GdkPaintable *paintable, GdkSnapshot *snapshot, double width,
-                                     double height) {
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
-    if (self->surface == nullptr || width <= 0 || height <= 0)
-        return;
-    if (self->owner != nullptr)
-        self->owner->snapshots++;
-    graphene_rect_t bounds;
-    graphene_rect_init(&bounds, 0, 0, static_cast<float>(width), static_cast<float>(height));
-    cairo_t *cr = gtk_snapshot_append_cairo(GTK_SNAPSHOT(snapshot), &bounds);
-    cairo_scale(cr, width / self->width, height / self->height);
-    cairo_set_source_surface(cr, self->surface, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-}
-
-static int frame_paintable_get_intrinsic_width(GdkPaintable *paintable) {
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
-    return self->width * static_cast<int>(self->scale);
-}
-
-static int frame_paintable_get_intrinsic_height(GdkPaintable *paintable) {
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
-    return self->height * static_cast<int>(self->scale);
-}
-
-static void frame_paintable_iface_init(GdkPaintableInterface *iface) {
-    iface->snapshot = frame_paintable_snapshot;
-    iface->get_intrinsic_width = frame_paintable_get_intrinsic_width;
-    iface->get_intrinsic_height = frame_paintable_get_intrinsic_height;
-}
-
-static void frame_paintable_finalize(GObject *object) {
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(object);
-    if (self->surface != nullptr)
-        cairo_surface_destroy(self->surface);
-    G_OBJECT_CLASS(frame_paintable_parent_class)->finalize(object);
-}
-
-static void frame_paintable_class_init(tFramePaintableClass *klass) {
-    G_OBJECT_CLASS(klass)->finalize = frame_paintable_finalize;
-}
-
-static void frame_paintable_init(tFramePaintable *self) {
-    self->surface = nullptr;
-    self->scale = 1;
-    self->owner = nullptr;
-}
-
 namespace {
-
-GdkPaintable *frame_paintable_new(tHandleWindowMain *owner, int32_t width, int32_t height) {
-    tFramePaintable *self =
-        static_cast<tFramePaintable *>(g_object_new(frame_paintable_get_type(), nullptr));
-    self->owner = owner;
-    self->width = width;
-    self->height = height;
-    self->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    return GDK_PAINTABLE(self);
-}
-
-// Whether (x, y) of a picture whose top is row `top` of the frame lies under a part's picture.
-bool under_part(bool with_parts, int32_t top, int x, int y) {
-    if (!with_parts)
-        return false;
-    for (const tMainPart &r : WINDOW_MAIN_PARTS)
-        if (x >= r.x && x < r.x + r.width && y + top >= r.y && y + top < r.y + r.height)
-            return true;
-    return false;
-}
-
-// Converts the pixbuf's pixels into the paintable's surface; tells GTK only when a pixel
-// changed. With `parts`, opaque pixels under the parts' own pictures count as unchanged:
-// nobody sees them.
-void frame_paintable_update(GdkPaintable *paintable, GdkPixbuf *source, bool parts = false,
-                            int32_t top = 0) {
-    if (paintable == nullptr || source == nullptr)
-        return;
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
-    cairo_surface_flush(self->surface);
-    unsigned char *out = cairo_image_surface_get_data(self->surface);
-    const int out_stride = cairo_image_surface_get_stride(self->surface);
-    const guchar *in = gdk_pixbuf_read_pixels(source);
-    const int in_stride = gdk_pixbuf_get_rowstride(source);
-    bool changed = false;
-    for (int y = 0; y < self->height; y++) {
-        const guchar *p = in + y * in_stride;
-        uint32_t *q = reinterpret_cast<uint32_t *>(out + y * out_stride);
-        for (int x = 0; x < self->width; x++, p += 4) {
-            const uint32_t a = p[3];
-            uint32_t v;
-            if (a == 255)
-                v = 0xff000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-            else
-                v = (a << 24) | ((p[0] * a + 127) / 255 << 16) | ((p[1] * a + 127) / 255 << 8) |
-                    ((p[2] * a + 127) / 255);
-            if (q[x] != v) {
-                q[x] = v;
-                changed = changed || a != 255 || !under_part(parts, top, x, y);
-            }
-        }
-    }
-    cairo_surface_mark_dirty(self->surface);
-    if (changed) {
-        if (self->owner != nullptr)
-            self->owner->invalidations++;
-        gdk_paintable_invalidate_contents(paintable);
-    }
-}
-
-void frame_paintable_set_scale(GdkPaintable *paintable, uint32_t scale) {
-    if (paintable == nullptr)
-        return;
-    tFramePaintable *self = reinterpret_cast<tFramePaintable *>(paintable);
-    if (self->scale == scale)
-        return;
-    self->scale = scale;
-    gdk_paintable_invalidate_size(paintable);
-}
 
 constexpr unsigned WINDOW_MAIN_TICK_MS = 19;
 // Unchanged ticks before the tick stops: longer than a spectrum peak stays up, so a
@@ -390,6 +247,26 @@ bool window_visible(tHandleWindowMain *w) {
            (gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED) == 0;
 }
 
+void show_title_and_body(tHandleWindowMain *w) {
+    skin_paintable_update(w->title_paintable, w->title_pixbuf);
+    skin_paintable_update(w->body_paintable, w->body_pixbuf, WINDOW_MAIN_PARTS,
+                          WINDOW_MAIN_PART_COUNT, WINDOW_MAIN_TITLE_HEIGHT);
+}
+
+void show_parts(tHandleWindowMain *w) {
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
+        skin_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+}
+
+// Composes the window before it is first shown, where draw_frame would not.
+int32_t compose_unseen(void *record) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    window_main_compose(w);
+    show_title_and_body(w);
+    show_parts(w);
+    return 0;
+}
+
 // Composes and shows the frame unless it would be the one already shown; true when it was
 // composed. A window that cannot be seen is not drawn, and is composed afresh when it shows.
 bool draw_frame(tHandleWindowMain *w) {
@@ -409,12 +286,9 @@ bool draw_frame(tHandleWindowMain *w) {
     window_main_compose(w);
     memcpy(&w->shown, &now, sizeof now);
     w->composed = 1;
-    if (!parts_only) {
-        frame_paintable_update(w->title_paintable, w->title_pixbuf);
-        frame_paintable_update(w->body_paintable, w->body_pixbuf, true, WINDOW_MAIN_TITLE_HEIGHT);
-    }
-    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
-        frame_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+    if (!parts_only)
+        show_title_and_body(w);
+    show_parts(w);
     return true;
 }
 
@@ -539,32 +413,20 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     if (window_main_create_images(w) != 0)
         return -1;
 
-    w->window = gtk_application_window_new(application);
-    gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT);
-    gtk_window_set_title(GTK_WINDOW(w->window), "ravlox main");
-    gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);
-    gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
-    w->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_set_homogeneous(GTK_BOX(w->box), FALSE);
-    w->title_paintable = frame_paintable_new(w, WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT);
-    w->body_paintable =
-        frame_paintable_new(w, WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT);
-    w->title_picture = gtk_picture_new_for_paintable(w->title_paintable);
-    w->body_picture = gtk_picture_new_for_paintable(w->body_paintable);
-    for (GtkWidget *picture : {w->title_picture, w->body_picture}) {
-        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
-        gtk_picture_set_can_shrink(GTK_PICTURE(picture), FALSE);
-    }
-    w->window_handle = gtk_window_handle_new();
-    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
+    w->title_paintable = skin_paintable_new(WINDOW_MAIN_WIDTH, WINDOW_MAIN_TITLE_HEIGHT,
+                                            &w->invalidations, &w->snapshots);
+    w->body_paintable = skin_paintable_new(WINDOW_MAIN_WIDTH,
+                                           WINDOW_MAIN_HEIGHT - WINDOW_MAIN_TITLE_HEIGHT,
+                                           &w->invalidations, &w->snapshots);
+    w->title_picture = skin_picture_new(w->title_paintable);
+    w->body_picture = skin_picture_new(w->body_paintable);
     w->overlay = gtk_overlay_new();
     gtk_overlay_set_child(GTK_OVERLAY(w->overlay), w->body_picture);
     for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
         const tMainPart &r = WINDOW_MAIN_PARTS[i];
-        w->part_paintables[i] = frame_paintable_new(w, r.width, r.height);
-        GtkWidget *picture = gtk_picture_new_for_paintable(w->part_paintables[i]);
-        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
-        gtk_picture_set_can_shrink(GTK_PICTURE(picture), FALSE);
+        w->part_paintables[i] =
+            skin_paintable_new(r.width, r.height, &w->invalidations, &w->snapshots);
+        GtkWidget *picture = skin_picture_new(w->part_paintables[i]);
         gtk_widget_set_halign(picture, GTK_ALIGN_START);
         gtk_widget_set_valign(picture, GTK_ALIGN_START);
         gtk_widget_set_can_target(picture, FALSE);
@@ -572,9 +434,11 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
         w->part_pictures[i] = picture;
     }
     place_parts(w);
-    gtk_box_append(GTK_BOX(w->box), w->window_handle);
-    gtk_box_append(GTK_BOX(w->box), w->overlay);
-    gtk_window_set_child(GTK_WINDOW(w->window), w->box);
+    const tSkinChrome chrome = skin_window_new(application, "ravlox main", WINDOW_MAIN_WIDTH,
+                                               WINDOW_MAIN_HEIGHT, w->title_picture, w->overlay);
+    w->window = chrome.window;
+    w->box = chrome.box;
+    w->window_handle = chrome.window_handle;
 
     window_main_connect_input(w);
     window_main_build_hitboxes(w);
@@ -599,8 +463,7 @@ int32_t window_main_read_config(tHandleWindowMain *w) {
 }
 
 int32_t window_main_show(tHandleWindowMain *w) {
-    if (w->window != nullptr)
-        gtk_window_present(GTK_WINDOW(w->window));
+    skin_window_show(w->window, compose_unseen, w);
     return 0;
 }
 
@@ -609,10 +472,10 @@ int32_t window_main_set_scale(tHandleWindowMain *w, uint32_t scale) {
     if (scale < static_cast<uint32_t>(GUI_SCALE_MIN) || scale > static_cast<uint32_t>(GUI_SCALE_MAX))
         scale = GUI_SCALE_MIN;
     w->scale = scale;
-    frame_paintable_set_scale(w->title_paintable, scale);
-    frame_paintable_set_scale(w->body_paintable, scale);
+    skin_paintable_set_scale(w->title_paintable, scale);
+    skin_paintable_set_scale(w->body_paintable, scale);
     for (GdkPaintable *part : w->part_paintables)
-        frame_paintable_set_scale(part, scale);
+        skin_paintable_set_scale(part, scale);
     place_parts(w);
     if (w->window != nullptr)
         gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH * static_cast<int>(scale),

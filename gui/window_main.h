@@ -6,7 +6,7 @@
 
 #include "audio/decoder.h"
 #include "config/config.h"
-#include "gui/hitbox.h"
+#include "gui/skin_window.h"
 #include "gui/visualizer.h"
 #include "gui/window_licence.h"
 
@@ -30,9 +30,7 @@ constexpr int WINDOW_MAIN_MENU_SLOTS = 16;
 // Rectangles of the frame that change while playing (visualizer, ticker, time, position
 // bar), each shown by a picture of its own over the body, so that a tick hands GTK only
 // what changed.
-struct tMainPart {
-    int32_t x, y, width, height;
-};
+using tMainPart = tSkinRect;
 constexpr tMainPart WINDOW_MAIN_PARTS[] = {
     {24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}, {16, 72, 248, 10}};
 constexpr int WINDOW_MAIN_PART_COUNT = 4;
@@ -150,6 +148,7 @@ struct tHandleWindowMain {
     // Times the pictures told GTK that their contents changed, and times GTK drew them.
     uint32_t invalidations;
     uint32_t snapshots;
+    tSkinInput input;
 };
 
 int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,

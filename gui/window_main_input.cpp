@@ -60,17 +60,17 @@ void toggle(tHandleWindowMain *w, int32_t *flag, const char *key) {
         mpris_announce(&w->handle->mpris, 0);
 }
 
-void show_menu(tHandleWindowMain *w) {
-    if (w->popover == nullptr)
-        return;
-    GdkRectangle at = {w->press_x, w->press_y, 1, 1};
-    gtk_popover_set_pointing_to(GTK_POPOVER(w->popover), &at);
-    gtk_popover_popup(GTK_POPOVER(w->popover));
-}
+void show_menu(tHandleWindowMain *w) { skin_menu_popup(w->popover, w->press_x, w->press_y, 1, 1); }
 
 // ---- choosers
 
-enum tChooser { CHOOSER_FILE, CHOOSER_DIRECTORY, CHOOSER_WSZ };
+enum : int32_t { CHOOSER_FILE, CHOOSER_DIRECTORY, CHOOSER_WSZ };
+
+constexpr tSkinChooser CHOOSERS[] = {
+    {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", nullptr},
+    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr},
+    {"Open WSZ", GTK_FILE_CHOOSER_ACTION_OPEN, "Open", nullptr},
+};
 
 void theme_dir_of(tHandleWindowMain *w, char *out, size_t size) {
     char data_dir[HANDLE_PATH_SIZE];
@@ -78,74 +78,48 @@ void theme_dir_of(tHandleWindowMain *w, char *out, size_t size) {
     snprintf(out, size, "%s/theme/", data_dir);
 }
 
-void on_chooser_response(GtkNativeDialog *dialog, int response, gpointer kind) {
-    tHandleWindowMain *w = record_of(dialog);
-    if (response == GTK_RESPONSE_ACCEPT && w != nullptr) {
-        GFile *file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog));
-        char *path = file != nullptr ? g_file_get_parse_name(file) : nullptr;
-        if (path != nullptr) {
-            switch (GPOINTER_TO_INT(kind)) {
-            case CHOOSER_FILE: {
-                const char *p = path;
-                send(w, EVENT_OPEN_FILE, &p);
-                break;
-            }
-            case CHOOSER_DIRECTORY:
-                if (theme_load_directory(w->theme, path) == 0)
-                    send(w, EVENT_REFRESH, nullptr);
-                break;
-            case CHOOSER_WSZ:
-                if (theme_load_wsz(w->theme, path) == 0) {
-                    char dir[HANDLE_PATH_SIZE + 8];
-                    theme_dir_of(w, dir, sizeof dir);
-                    theme_load_directory(w->theme, dir);
-                    send(w, EVENT_REFRESH, nullptr);
-                }
-                break;
-            default:
-                break;
-            }
+void on_chosen(void *record, int32_t kind, const char *path) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    switch (kind) {
+    case CHOOSER_FILE:
+        send(w, EVENT_OPEN_FILE, &path);
+        break;
+    case CHOOSER_DIRECTORY:
+        if (theme_load_directory(w->theme, path) == 0)
+            send(w, EVENT_REFRESH, nullptr);
+        break;
+    case CHOOSER_WSZ:
+        if (theme_load_wsz(w->theme, path) == 0) {
+            char dir[HANDLE_PATH_SIZE + 8];
+            theme_dir_of(w, dir, sizeof dir);
+            theme_load_directory(w->theme, dir);
+            send(w, EVENT_REFRESH, nullptr);
         }
-        g_free(path);
-        if (file != nullptr)
-            g_object_unref(file);
+        break;
+    default:
+        break;
     }
-    g_object_unref(dialog);
 }
 
-void open_chooser(tHandleWindowMain *w, tChooser kind) {
-    static constexpr struct {
-        const char *title;
-        GtkFileChooserAction action;
-        const char *accept;
-    } KINDS[] = {
-        {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open"},
-        {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose"},
-        {"Open WSZ", GTK_FILE_CHOOSER_ACTION_OPEN, "Open"},
-    };
-    const auto &k = KINDS[kind];
-    GtkFileChooserNative *chooser = gtk_file_chooser_native_new(
-        k.title, GTK_WINDOW(w->window), k.action, k.accept, "_Cancel");
-    g_object_set_data(G_OBJECT(chooser), "pThis", w);
-    g_signal_connect(chooser, "response", G_CALLBACK(on_chooser_response), GINT_TO_POINTER(kind));
-    gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
+void open_chooser(tHandleWindowMain *w, int32_t kind) {
+    skin_choose_file(w->window, CHOOSERS[kind], on_chosen, w, kind);
 }
 
 // ---- menu actions
 
-void on_menu_preferences(GSimpleAction *, GVariant *, gpointer data) {
+void on_menu_preferences(GSimpleAction *, GVariant *, void *data) {
     send_int(static_cast<tHandleWindowMain *>(data), EVENT_PREFERENCES, 1);
 }
 
-void on_menu_skins(GSimpleAction *, GVariant *, gpointer data) {
+void on_menu_skins(GSimpleAction *, GVariant *, void *data) {
     open_chooser(static_cast<tHandleWindowMain *>(data), CHOOSER_DIRECTORY);
 }
 
-void on_menu_skins_wsz(GSimpleAction *, GVariant *, gpointer data) {
+void on_menu_skins_wsz(GSimpleAction *, GVariant *, void *data) {
     open_chooser(static_cast<tHandleWindowMain *>(data), CHOOSER_WSZ);
 }
 
-void on_menu_skins_default(GSimpleAction *, GVariant *, gpointer data) {
+void on_menu_skins_default(GSimpleAction *, GVariant *, void *data) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(data);
     char dir[HANDLE_PATH_SIZE + 8];
     theme_dir_of(w, dir, sizeof dir);
@@ -156,30 +130,25 @@ void on_menu_skins_default(GSimpleAction *, GVariant *, gpointer data) {
 
 // ---- controllers
 
-void on_pressed(GtkGestureClick *gesture, int, double x, double y, gpointer) {
-    tHandleWindowMain *w = record_of(gesture);
-    w->pressed = hit(w, x, y);
-    w->press_x = static_cast<int32_t>(x);
-    w->press_y = static_cast<int32_t>(y);
-    window_main_redraw(w);
+int32_t hit_record(void *record, double x, double y) {
+    return hit(static_cast<tHandleWindowMain *>(record), x, y);
 }
 
-void on_released(GtkGestureClick *gesture, int, double x, double y, gpointer) {
-    tHandleWindowMain *w = record_of(gesture);
-    window_main_release(w, hit(w, x, y));
+int32_t redraw_record(void *record) {
+    return window_main_redraw(static_cast<tHandleWindowMain *>(record));
 }
 
-// A press taken over by the window handle (moving the window) ends without its action.
-void on_cancel(GtkGesture *gesture, GdkEventSequence *, gpointer) {
-    tHandleWindowMain *w = record_of(gesture);
-    if (w->pressed != MAIN_ID_NONE && w->pressed != MAIN_ID_POSITION) {
-        w->pressed = MAIN_ID_NONE;
-        window_main_redraw(w);
-    }
+void act(void *record, int32_t id, int32_t, double, double);
+
+// Letting go of the position bar anywhere else seeks too.
+void release_begin(void *record, int32_t pressed, bool acts) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    if (!acts && pressed == MAIN_ID_POSITION)
+        send_int(w, EVENT_SEEK, w->song.position);
 }
 
-void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
-    tHandleWindowMain *w = record_of(gesture);
+void on_drag_update(void *record, double dx, double dy) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
     const double x = w->press_x + dx;
     const double y = w->press_y + dy;
     auto value = [&](int32_t min, int32_t max, int32_t start, int32_t end) {
@@ -200,13 +169,6 @@ void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
     default:
         break;
     }
-}
-
-// Ends a press whose release the click gesture did not report (it gives up on long moves).
-void on_drag_end(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
-    tHandleWindowMain *w = record_of(gesture);
-    if (w->pressed != MAIN_ID_NONE)
-        window_main_release(w, hit(w, w->press_x + dx, w->press_y + dy));
 }
 
 gboolean on_key_pressed(GtkEventControllerKey *controller, guint keyval, guint, GdkModifierType state,
@@ -253,54 +215,53 @@ int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id) {
 }
 
 int32_t window_main_release(tHandleWindowMain *w, int32_t id) {
-    const int32_t pressed = w->pressed;
-    // Cleared first: the actions below redraw, and must show the button up.
-    w->pressed = MAIN_ID_NONE;
-    if (id != MAIN_ID_NONE && id == pressed) {
-        switch (id) {
-        case MAIN_ID_MENU:
-        case MAIN_ID_TITLE_MENU: show_menu(w); break;
-        case MAIN_ID_LICENCE: window_licence_show(&w->licence); break;
-        case MAIN_ID_SCALE: send(w, EVENT_SCALE, nullptr); break;
-        case MAIN_ID_VISUALIZER: visualizer_cycle_mode(&w->visualizer); break;
-        case MAIN_ID_EQUALIZER: send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); break;
-        case MAIN_ID_PLAYLIST: send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); break;
-        case MAIN_ID_PREV: send(w, EVENT_PREV, nullptr); break;
-        case MAIN_ID_PLAY: send(w, EVENT_PLAY, nullptr); break;
-        case MAIN_ID_PAUSE: send(w, EVENT_PAUSE, nullptr); break;
-        case MAIN_ID_STOP: send(w, EVENT_STOP, nullptr); break;
-        case MAIN_ID_NEXT: send(w, EVENT_NEXT, nullptr); break;
-        case MAIN_ID_EJECT: open_chooser(w, CHOOSER_FILE); break;
-        case MAIN_ID_SHUFFLE: toggle(w, &w->shuffle, "shuffle"); break;
-        case MAIN_ID_REPEAT: toggle(w, &w->repeat, "repeat"); break;
-        case MAIN_ID_POSITION: send_int(w, EVENT_SEEK, w->song.position); break;
-        case MAIN_ID_TIME: toggle(w, &w->countdown, "countdown"); break;
-        case MAIN_ID_MINIMIZE:
-            if (w->window != nullptr)
-                gtk_window_minimize(GTK_WINDOW(w->window));
-            break;
-        case MAIN_ID_CLOSE: send(w, EVENT_QUIT, nullptr); break;
-        case MAIN_ID_VOLUME_UP: send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); break;
-        case MAIN_ID_VOLUME_DOWN: {
-            const int32_t v = (w->volume - 10) / 10 * 10;
-            send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
-            break;
-        }
-        case MAIN_ID_BALANCE_LEFT: {
-            const int32_t b = (w->balance - 10) / 10 * 10;
-            send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
-            break;
-        }
-        case MAIN_ID_BALANCE_RIGHT: send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); break;
-        default: break; // 2, 22: only the look; 16, 17: the drag has acted
-        }
-    } else if (pressed == MAIN_ID_POSITION) {
-        send_int(w, EVENT_SEEK, w->song.position);
-    }
-    w->pressed = MAIN_ID_NONE;
-    window_main_redraw(w);
-    return 0;
+    return skin_input_release(&w->input, id, 1, w->press_x, w->press_y);
 }
+
+namespace {
+
+void act(void *record, int32_t id, int32_t, double, double) {
+    tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    switch (id) {
+    case MAIN_ID_MENU:
+    case MAIN_ID_TITLE_MENU: show_menu(w); break;
+    case MAIN_ID_LICENCE: window_licence_show(&w->licence); break;
+    case MAIN_ID_SCALE: send(w, EVENT_SCALE, nullptr); break;
+    case MAIN_ID_VISUALIZER: visualizer_cycle_mode(&w->visualizer); break;
+    case MAIN_ID_EQUALIZER: send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); break;
+    case MAIN_ID_PLAYLIST: send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); break;
+    case MAIN_ID_PREV: send(w, EVENT_PREV, nullptr); break;
+    case MAIN_ID_PLAY: send(w, EVENT_PLAY, nullptr); break;
+    case MAIN_ID_PAUSE: send(w, EVENT_PAUSE, nullptr); break;
+    case MAIN_ID_STOP: send(w, EVENT_STOP, nullptr); break;
+    case MAIN_ID_NEXT: send(w, EVENT_NEXT, nullptr); break;
+    case MAIN_ID_EJECT: open_chooser(w, CHOOSER_FILE); break;
+    case MAIN_ID_SHUFFLE: toggle(w, &w->shuffle, "shuffle"); break;
+    case MAIN_ID_REPEAT: toggle(w, &w->repeat, "repeat"); break;
+    case MAIN_ID_POSITION: send_int(w, EVENT_SEEK, w->song.position); break;
+    case MAIN_ID_TIME: toggle(w, &w->countdown, "countdown"); break;
+    case MAIN_ID_MINIMIZE:
+        if (w->window != nullptr)
+            gtk_window_minimize(GTK_WINDOW(w->window));
+        break;
+    case MAIN_ID_CLOSE: send(w, EVENT_QUIT, nullptr); break;
+    case MAIN_ID_VOLUME_UP: send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); break;
+    case MAIN_ID_VOLUME_DOWN: {
+        const int32_t v = (w->volume - 10) / 10 * 10;
+        send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
+        break;
+    }
+    case MAIN_ID_BALANCE_LEFT: {
+        const int32_t b = (w->balance - 10) / 10 * 10;
+        send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
+        break;
+    }
+    case MAIN_ID_BALANCE_RIGHT: send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); break;
+    default: break; // 2, 22: only the look; 16, 17: the drag has acted
+    }
+}
+
+} // namespace
 
 void window_main_build_hitboxes(tHandleWindowMain *w) {
     constexpr int W = WINDOW_MAIN_WIDTH, H = WINDOW_MAIN_HEIGHT;
@@ -330,53 +291,44 @@ void window_main_build_hitboxes(tHandleWindowMain *w) {
 }
 
 int32_t window_main_connect_input(tHandleWindowMain *w) {
-    w->click = gtk_gesture_click_new();
-    w->drag = gtk_gesture_drag_new();
+    w->input.record = w;
+    w->input.window = w->window;
+    w->input.pressed = &w->pressed;
+    w->input.press_x = &w->press_x;
+    w->input.press_y = &w->press_y;
+    w->input.flags = SKIN_RELEASE_AT_DRAG_END;
+    w->input.hit = hit_record;
+    w->input.act = act;
+    w->input.release_begin = release_begin;
+    w->input.drag_update = on_drag_update;
+    w->input.redraw = redraw_record;
+    skin_input_attach(&w->input);
+    w->click = w->input.click;
+    w->drag = w->input.drag;
     w->keys = gtk_event_controller_key_new();
-    for (gpointer c : {static_cast<gpointer>(w->click), static_cast<gpointer>(w->drag),
-                       static_cast<gpointer>(w->keys)})
-        g_object_set_data(G_OBJECT(c), "pThis", w);
-    g_signal_connect(w->click, "pressed", G_CALLBACK(on_pressed), w->window);
-    g_signal_connect(w->click, "released", G_CALLBACK(on_released), w->window);
-    g_signal_connect(w->click, "cancel", G_CALLBACK(on_cancel), w->window);
-    g_signal_connect(w->drag, "drag-update", G_CALLBACK(on_drag_update), w->window);
-    g_signal_connect(w->drag, "drag-end", G_CALLBACK(on_drag_end), w->window);
+    g_object_set_data(G_OBJECT(w->keys), "pThis", w);
     g_signal_connect(w->keys, "key-pressed", G_CALLBACK(on_key_pressed), w->window);
     g_signal_connect(w->keys, "key-released", G_CALLBACK(on_key_released), w->window);
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->click));
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->drag));
     gtk_widget_add_controller(w->window, w->keys);
     return 0;
 }
 
+constexpr tSkinMenuItem MAIN_MENU[] = {
+    {"Preferences...", "window_main_menu_preferences", "app.window_main_menu_preferences",
+     on_menu_preferences},
+    {"Load skin from directory", "window_main_menu_skins", "app.window_main_menu_skins",
+     on_menu_skins},
+    {"Load skin from WSZ", "window_main_menu_skins_wsz", "app.window_main_menu_skins_wsz",
+     on_menu_skins_wsz},
+    {"Reset to default skin", "window_main_menu_skins_default",
+     "app.window_main_menu_skins_default", on_menu_skins_default},
+};
+
 int32_t window_main_build_menu(tHandleWindowMain *w) {
-    static constexpr struct {
-        const char *label;
-        const char *action;
-        const char *detailed;
-        void (*handler)(GSimpleAction *, GVariant *, gpointer);
-    } ITEMS[] = {
-        {"Preferences...", "window_main_menu_preferences", "app.window_main_menu_preferences",
-         on_menu_preferences},
-        {"Load skin from directory", "window_main_menu_skins", "app.window_main_menu_skins",
-         on_menu_skins},
-        {"Load skin from WSZ", "window_main_menu_skins_wsz", "app.window_main_menu_skins_wsz",
-         on_menu_skins_wsz},
-        {"Reset to default skin", "window_main_menu_skins_default",
-         "app.window_main_menu_skins_default", on_menu_skins_default},
-    };
-    w->menu = g_menu_new();
-    w->menu_count = 0;
-    for (const auto &item : ITEMS) {
-        const int i = w->menu_count++;
-        w->actions[i] = g_simple_action_new(item.action, nullptr);
-        g_signal_connect(w->actions[i], "activate", G_CALLBACK(item.handler), w);
-        if (w->application != nullptr)
-            g_action_map_add_action(G_ACTION_MAP(w->application), G_ACTION(w->actions[i]));
-        w->menu_items[i] = g_menu_item_new(item.label, item.detailed);
-        g_menu_append_item(w->menu, w->menu_items[i]);
-    }
-    w->popover = gtk_popover_menu_new_from_model_full(G_MENU_MODEL(w->menu), GTK_POPOVER_MENU_NESTED);
-    gtk_widget_set_parent(w->popover, w->box);
-    return 0;
+    tSkinMenu menu{nullptr, nullptr, w->menu_items, w->actions, &w->menu_count,
+                   WINDOW_MAIN_MENU_SLOTS};
+    const int32_t result = skin_menu_build(&menu, w->application, w->box, MAIN_MENU, 4, w);
+    w->menu = menu.model;
+    w->popover = menu.popover;
+    return result;
 }

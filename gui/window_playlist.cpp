@@ -100,9 +100,13 @@ void apply_sizes(tHandleWindowPlaylist *w) {
 }
 
 void set_pictures(tHandleWindowPlaylist *w) {
-    set_picture(w->title_picture, w->title_strip);
-    set_picture(w->body_picture, w->body_strip);
+    skin_paintable_update(w->title_paintable, w->title_strip);
+    skin_paintable_update(w->body_paintable, w->body_strip);
     set_picture(w->list_picture, w->text_layer);
+}
+
+int32_t compose(void *record) {
+    return window_playlist_refresh(static_cast<tHandleWindowPlaylist *>(record));
 }
 
 // The text after the last "/" that is not the final byte; the whole path when there is none.
@@ -266,7 +270,7 @@ int32_t draw_menus(tHandleWindowPlaylist *w) {
 }
 
 int32_t draw_pressed(tHandleWindowPlaylist *w) {
-    if (w->pressed == 75)
+    if (w->pressed == PLAYLIST_ID_CLOSE)
         return theme_draw_element(w->theme, w->frame, ELEM_PL_CLOSE_PRESSED);
     for (const tPopupMenu &menu : POPUP_MENUS)
         for (int32_t i = 0; i < menu.count; i++)
@@ -306,34 +310,32 @@ int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme 
     w->theme = theme;
     w->playlist = playlist;
 
-    w->window = gtk_application_window_new(application);
-    gtk_window_set_title(GTK_WINDOW(w->window), WINDOW_TITLE);
-    gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);
-    gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
-    w->title_picture = gtk_picture_new();
+    w->title_paintable = skin_paintable_new(COLUMN_WIDTH * MIN_COLUMNS, TITLE_HEIGHT);
+    w->body_paintable = skin_paintable_new(COLUMN_WIDTH * MIN_COLUMNS,
+                                           ROW_HEIGHT * MIN_ROWS + BOTTOM_HEIGHT);
+    w->title_picture = skin_picture_new(w->title_paintable);
+    w->body_picture = skin_picture_new(w->body_paintable);
+    // The text layer is rendered at the scaled size already.
     w->list_picture = gtk_picture_new();
-    w->body_picture = gtk_picture_new();
-    for (GtkWidget *picture : {w->title_picture, w->list_picture, w->body_picture}) {
-        gtk_picture_set_content_fit(GTK_PICTURE(picture), GTK_CONTENT_FIT_FILL);
-        gtk_picture_set_can_shrink(GTK_PICTURE(picture), TRUE);
-    }
+    gtk_picture_set_content_fit(GTK_PICTURE(w->list_picture), GTK_CONTENT_FIT_FILL);
+    gtk_picture_set_can_shrink(GTK_PICTURE(w->list_picture), TRUE);
 
-    w->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_set_homogeneous(GTK_BOX(w->box), FALSE);
-    w->window_handle = gtk_window_handle_new();
-    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(w->window_handle), w->title_picture);
     w->overlay = gtk_overlay_new();
     gtk_overlay_set_child(GTK_OVERLAY(w->overlay), w->list_picture);
     gtk_overlay_add_overlay(GTK_OVERLAY(w->overlay), w->body_picture);
+    const tSkinChrome chrome =
+        skin_window_new(application, WINDOW_TITLE, COLUMN_WIDTH * MIN_COLUMNS,
+                        ROW_HEIGHT * MIN_ROWS + TITLE_HEIGHT + BOTTOM_HEIGHT, w->title_picture,
+                        w->overlay);
+    w->window = chrome.window;
+    w->box = chrome.box;
+    w->window_handle = chrome.window_handle;
     for (GtkWidget *widget : {w->box, w->overlay, w->list_picture, w->body_picture}) {
         gtk_widget_set_hexpand(widget, TRUE);
         gtk_widget_set_vexpand(widget, TRUE);
         gtk_widget_set_halign(widget, GTK_ALIGN_FILL);
         gtk_widget_set_valign(widget, GTK_ALIGN_FILL);
     }
-    gtk_box_append(GTK_BOX(w->box), w->window_handle);
-    gtk_box_append(GTK_BOX(w->box), w->overlay);
-    gtk_window_set_child(GTK_WINDOW(w->window), w->box);
     g_object_set_data(G_OBJECT(w->window), "pThis", w);
 
     int32_t result = window_playlist_resize(w, MIN_ROWS, MIN_COLUMNS);
@@ -457,8 +459,6 @@ int32_t window_playlist_redraw(tHandleWindowPlaylist *w) {
     gdk_pixbuf_copy_area(w->frame, 0, TITLE_HEIGHT, w->width, w->height - TITLE_HEIGHT,
                          w->body_strip, 0, 0);
     set_pictures(w);
-    if (w->window)
-        gtk_widget_queue_draw(w->window);
     return result;
 }
 
@@ -476,13 +476,14 @@ int32_t window_playlist_set_scale(tHandleWindowPlaylist *w, uint32_t scale) {
     w->scale = s;
     release(&w->text_layer);
     w->text_layer = text;
+    skin_paintable_set_scale(w->title_paintable, static_cast<uint32_t>(s));
+    skin_paintable_set_scale(w->body_paintable, static_cast<uint32_t>(s));
     apply_sizes(w);
     return window_playlist_refresh(w);
 }
 
 int32_t window_playlist_show(tHandleWindowPlaylist *w) {
-    if (w->window)
-        gtk_widget_set_visible(w->window, TRUE);
+    skin_window_show(w->window, compose, w);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 #include <pthread.h>
 
 #include "config/config.h"
-#include "gui/hitbox.h"
+#include "gui/skin_window.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -15,6 +15,7 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkGesture GtkGesture;
 typedef struct _GtkEventController GtkEventController;
 typedef struct _GdkPixbuf GdkPixbuf;
+typedef struct _GdkPaintable GdkPaintable;
 typedef struct _GMenu GMenu;
 typedef struct _GMenuItem GMenuItem;
 typedef struct _GSimpleAction GSimpleAction;
@@ -34,6 +35,44 @@ enum : int32_t {
     PLAYLIST_MENU_SELECT = 2,
     PLAYLIST_MENU_MISC = 3,
     PLAYLIST_MENU_LIST = 4,
+};
+
+// Hit-box ids: the buttons, the pop-up menus' items and the areas.
+enum : int32_t {
+    PLAYLIST_ID_NONE = 0,
+    PLAYLIST_ID_MENU_ADD = 43,
+    PLAYLIST_ID_MENU_REMOVE = 44,
+    PLAYLIST_ID_MENU_SELECT = 45,
+    PLAYLIST_ID_MENU_MISC = 46,
+    PLAYLIST_ID_MENU_LIST = 47,
+    PLAYLIST_ID_RESIZE = 48,
+    PLAYLIST_ID_ADD_FILE = 49,
+    PLAYLIST_ID_ADD_DIRECTORY = 50,
+    PLAYLIST_ID_ADD_URL = 51,      // inert
+    PLAYLIST_ID_REMOVE_MISC = 52,  // inert
+    PLAYLIST_ID_REMOVE_SELECTED = 53,
+    PLAYLIST_ID_REMOVE_CROP = 54,  // inert
+    PLAYLIST_ID_REMOVE_ALL = 55,
+    PLAYLIST_ID_SELECT_INVERT = 56,
+    PLAYLIST_ID_SELECT_NONE = 57,
+    PLAYLIST_ID_SELECT_ALL = 58,
+    PLAYLIST_ID_MISC_SORT = 59,
+    PLAYLIST_ID_MISC_INFO = 60,    // inert
+    PLAYLIST_ID_MISC_OPTIONS = 61, // inert
+    PLAYLIST_ID_LIST_NEW = 62,
+    PLAYLIST_ID_LIST_SAVE = 63,
+    PLAYLIST_ID_LIST_LOAD = 64,
+    PLAYLIST_ID_PREV = 65,
+    PLAYLIST_ID_PLAY = 66,
+    PLAYLIST_ID_PAUSE = 67,
+    PLAYLIST_ID_STOP = 68,
+    PLAYLIST_ID_NEXT = 69,
+    PLAYLIST_ID_EJECT = 70,        // inert
+    PLAYLIST_ID_SMALL_UP = 71,     // inert
+    PLAYLIST_ID_SMALL_DOWN = 72,   // inert
+    PLAYLIST_ID_LIST = 73,
+    PLAYLIST_ID_SCROLL = 74,
+    PLAYLIST_ID_CLOSE = 75,
 };
 
 struct tHandleWindowPlaylist {
@@ -91,6 +130,10 @@ struct tHandleWindowPlaylist {
     GtkWidget *showtitles_check;
     // The idle source reading the tags of visible entries, 0 when none runs.
     uint32_t tags_source;
+    // What the title and body pictures show, scaled without filtering.
+    GdkPaintable *title_paintable;
+    GdkPaintable *body_paintable;
+    tSkinInput input;
 };
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,

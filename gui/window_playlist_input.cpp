@@ -13,7 +13,7 @@ namespace {
 
 // Box order: the sixteen menu items, then the fixed boxes.
 constexpr int32_t ITEM_BOXES = 16;
-constexpr int32_t FIRST_ITEM_ID = 49;
+constexpr int32_t FIRST_ITEM_ID = PLAYLIST_ID_ADD_FILE;
 
 struct tMenuItem {
     int32_t id;
@@ -22,14 +22,22 @@ struct tMenuItem {
 };
 
 constexpr std::array<tMenuItem, ITEM_BOXES> MENU_ITEMS = {{
-    {49, 256, PLAYLIST_MENU_ADD},    {50, 246, PLAYLIST_MENU_ADD},
-    {51, 231, PLAYLIST_MENU_ADD},    {52, 266, PLAYLIST_MENU_REMOVE},
-    {53, 248, PLAYLIST_MENU_REMOVE}, {54, 258, PLAYLIST_MENU_REMOVE},
-    {55, 234, PLAYLIST_MENU_REMOVE}, {56, 237, PLAYLIST_MENU_SELECT},
-    {57, 250, PLAYLIST_MENU_SELECT}, {58, 260, PLAYLIST_MENU_SELECT},
-    {59, 240, PLAYLIST_MENU_MISC},   {60, 252, PLAYLIST_MENU_MISC},
-    {61, 262, PLAYLIST_MENU_MISC},   {62, 243, PLAYLIST_MENU_LIST},
-    {63, 254, PLAYLIST_MENU_LIST},   {64, 264, PLAYLIST_MENU_LIST},
+    {PLAYLIST_ID_ADD_FILE, 256, PLAYLIST_MENU_ADD},
+    {PLAYLIST_ID_ADD_DIRECTORY, 246, PLAYLIST_MENU_ADD},
+    {PLAYLIST_ID_ADD_URL, 231, PLAYLIST_MENU_ADD},
+    {PLAYLIST_ID_REMOVE_MISC, 266, PLAYLIST_MENU_REMOVE},
+    {PLAYLIST_ID_REMOVE_SELECTED, 248, PLAYLIST_MENU_REMOVE},
+    {PLAYLIST_ID_REMOVE_CROP, 258, PLAYLIST_MENU_REMOVE},
+    {PLAYLIST_ID_REMOVE_ALL, 234, PLAYLIST_MENU_REMOVE},
+    {PLAYLIST_ID_SELECT_INVERT, 237, PLAYLIST_MENU_SELECT},
+    {PLAYLIST_ID_SELECT_NONE, 250, PLAYLIST_MENU_SELECT},
+    {PLAYLIST_ID_SELECT_ALL, 260, PLAYLIST_MENU_SELECT},
+    {PLAYLIST_ID_MISC_SORT, 240, PLAYLIST_MENU_MISC},
+    {PLAYLIST_ID_MISC_INFO, 252, PLAYLIST_MENU_MISC},
+    {PLAYLIST_ID_MISC_OPTIONS, 262, PLAYLIST_MENU_MISC},
+    {PLAYLIST_ID_LIST_NEW, 243, PLAYLIST_MENU_LIST},
+    {PLAYLIST_ID_LIST_SAVE, 254, PLAYLIST_MENU_LIST},
+    {PLAYLIST_ID_LIST_LOAD, 264, PLAYLIST_MENU_LIST},
 }};
 
 constexpr bool menu_items_in_id_order() {
@@ -47,40 +55,27 @@ struct tElementBox {
 };
 
 constexpr std::array<tElementBox, 14> ELEMENT_BOXES = {{
-    {43, ELEM_PL_MENU_BUTTON},
-    {44, ELEM_PL_MENU_BUTTON + 1},
-    {45, ELEM_PL_MENU_BUTTON + 2},
-    {46, ELEM_PL_MENU_BUTTON + 3},
-    {47, ELEM_PL_MENU_BUTTON + 4},
-    {48, ELEM_PL_RESIZE},
-    {65, ELEM_PL_MINI_BUTTON},
-    {66, ELEM_PL_MINI_BUTTON + 1},
-    {67, ELEM_PL_MINI_BUTTON + 2},
-    {68, ELEM_PL_MINI_BUTTON + 3},
-    {69, ELEM_PL_MINI_BUTTON + 4},
-    {70, ELEM_PL_MINI_BUTTON + 5},
-    {71, ELEM_PL_SMALL_BUTTON},
-    {72, ELEM_PL_SMALL_BUTTON + 1},
+    {PLAYLIST_ID_MENU_ADD, ELEM_PL_MENU_BUTTON},
+    {PLAYLIST_ID_MENU_REMOVE, ELEM_PL_MENU_BUTTON + 1},
+    {PLAYLIST_ID_MENU_SELECT, ELEM_PL_MENU_BUTTON + 2},
+    {PLAYLIST_ID_MENU_MISC, ELEM_PL_MENU_BUTTON + 3},
+    {PLAYLIST_ID_MENU_LIST, ELEM_PL_MENU_BUTTON + 4},
+    {PLAYLIST_ID_RESIZE, ELEM_PL_RESIZE},
+    {PLAYLIST_ID_PREV, ELEM_PL_MINI_BUTTON},
+    {PLAYLIST_ID_PLAY, ELEM_PL_MINI_BUTTON + 1},
+    {PLAYLIST_ID_PAUSE, ELEM_PL_MINI_BUTTON + 2},
+    {PLAYLIST_ID_STOP, ELEM_PL_MINI_BUTTON + 3},
+    {PLAYLIST_ID_NEXT, ELEM_PL_MINI_BUTTON + 4},
+    {PLAYLIST_ID_EJECT, ELEM_PL_MINI_BUTTON + 5},
+    {PLAYLIST_ID_SMALL_UP, ELEM_PL_SMALL_BUTTON},
+    {PLAYLIST_ID_SMALL_DOWN, ELEM_PL_SMALL_BUTTON + 1},
 }};
 constexpr int32_t BOX_SCROLL = ITEM_BOXES + 14;
 constexpr int32_t BOX_LIST = BOX_SCROLL + 1;
 constexpr int32_t BOX_CLOSE = BOX_LIST + 1;
 static_assert(BOX_CLOSE + 1 == WINDOW_PLAYLIST_HITBOXES);
 
-enum : int32_t {
-    ID_MENU_ADD = 43,
-    ID_MENU_LIST = 47,
-    ID_RESIZE = 48,
-    ID_LIST = 73,
-    ID_SCROLL = 74,
-    ID_CLOSE = 75,
-};
-
 constexpr const char *WINDOW_TITLE = "ravlox playlist";
-
-tHandleWindowPlaylist *record_of(gpointer object) {
-    return static_cast<tHandleWindowPlaylist *>(g_object_get_data(G_OBJECT(object), "pThis"));
-}
 
 int32_t box_from_element(tHandleWindowPlaylist *w, int32_t index, int32_t id, int32_t element) {
     return gui_hitbox_from_element(w->width, w->height, &w->hitboxes[index], id, element);
@@ -123,98 +118,65 @@ enum : int32_t {
     CHOOSER_LOAD = 3,
 };
 
-struct tChooserKind {
-    const char *title;
-    GtkFileChooserAction action;
-    const char *accept;
+constexpr tSkinChooser CHOOSERS[4] = {
+    {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", nullptr},
+    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr},
+    {"Save playlist ", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", "Untitled document"},
+    {"Load Playlist ", GTK_FILE_CHOOSER_ACTION_OPEN, "_Load", nullptr},
 };
 
-constexpr tChooserKind CHOOSERS[4] = {
-    {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open"},
-    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose"},
-    {"Save playlist ", GTK_FILE_CHOOSER_ACTION_SAVE, "Save"},
-    {"Load Playlist ", GTK_FILE_CHOOSER_ACTION_OPEN, "_Load"},
-};
-
-void chooser_response(GtkNativeDialog *dialog, int response, gpointer) {
-    tHandleWindowPlaylist *w = record_of(dialog);
-    const int32_t kind = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(dialog), "kind"));
-    if (w && response == GTK_RESPONSE_ACCEPT) {
-        GFile *file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog));
-        char *path = file ? g_file_get_parse_name(file) : nullptr;
-        if (path) {
-            switch (kind) {
-            case CHOOSER_FILE: {
-                static tSongInfo entry; // too large for the stack
-                memset(&entry, 0, sizeof entry);
-                snprintf(entry.path, sizeof entry.path, "%s", path);
-                playlist_add(w->playlist, &entry);
-                break;
-            }
-            case CHOOSER_DIRECTORY:
-                playlist_add_directory(w->playlist, path);
-                break;
-            case CHOOSER_SAVE:
-                if (playlist_write_m3u(w->playlist, path, 1) != 0)
-                    fprintf(stderr, "unable to write the playlist [%s]\n", path);
-                break;
-            case CHOOSER_LOAD:
-                if (playlist_read_m3u(w->playlist, path) != 0)
-                    fprintf(stderr, "unable to read the playlist [%s]\n", path);
-                break;
-            default:
-                break;
-            }
-            g_free(path);
-        }
-        if (file)
-            g_object_unref(file);
-        window_playlist_redraw(w);
+void on_chosen(void *record, int32_t kind, const char *path) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
+    switch (kind) {
+    case CHOOSER_FILE: {
+        static tSongInfo entry; // too large for the stack
+        memset(&entry, 0, sizeof entry);
+        snprintf(entry.path, sizeof entry.path, "%s", path);
+        playlist_add(w->playlist, &entry);
+        break;
     }
-    gtk_native_dialog_destroy(dialog);
-    g_object_unref(dialog);
+    case CHOOSER_DIRECTORY:
+        playlist_add_directory(w->playlist, path);
+        break;
+    case CHOOSER_SAVE:
+        if (playlist_write_m3u(w->playlist, path, 1) != 0)
+            fprintf(stderr, "unable to write the playlist [%s]\n", path);
+        break;
+    case CHOOSER_LOAD:
+        if (playlist_read_m3u(w->playlist, path) != 0)
+            fprintf(stderr, "unable to read the playlist [%s]\n", path);
+        break;
+    default:
+        break;
+    }
+    window_playlist_redraw(w);
 }
 
 void open_chooser(tHandleWindowPlaylist *w, int32_t kind) {
-    const tChooserKind &k = CHOOSERS[kind];
-    GtkFileChooserNative *chooser = gtk_file_chooser_native_new(
-        k.title, GTK_WINDOW(w->window), k.action, k.accept, "_Cancel");
-    g_object_set_data(G_OBJECT(chooser), "pThis", w);
-    g_object_set_data(G_OBJECT(chooser), "kind", GINT_TO_POINTER(kind));
-    if (kind == CHOOSER_SAVE)
-        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), "Untitled document");
-    g_signal_connect(chooser, "response", G_CALLBACK(chooser_response), nullptr);
-    gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
+    skin_choose_file(w->window, CHOOSERS[kind], on_chosen, w, kind);
 }
 
 // --- the sort menu ---
 
-void sort_by_filename(GSimpleAction *, GVariant *, gpointer data) {
+void sort_by_filename(GSimpleAction *, GVariant *, void *data) {
     auto *w = static_cast<tHandleWindowPlaylist *>(data);
     playlist_sort_by_filename(w->playlist);
     window_playlist_redraw(w);
 }
 
-void sort_randomize(GSimpleAction *, GVariant *, gpointer data) {
+void sort_randomize(GSimpleAction *, GVariant *, void *data) {
     auto *w = static_cast<tHandleWindowPlaylist *>(data);
     playlist_sort_randomize(w->playlist);
     window_playlist_redraw(w);
 }
 
-void sort_reverse(GSimpleAction *, GVariant *, gpointer data) {
+void sort_reverse(GSimpleAction *, GVariant *, void *data) {
     auto *w = static_cast<tHandleWindowPlaylist *>(data);
     playlist_sort_reverse(w->playlist);
     window_playlist_redraw(w);
 }
 
-struct tSortEntry {
-    const char *label;
-    const char *action;
-    const char *detailed;
-    void (*activate)(GSimpleAction *, GVariant *, gpointer);
-};
-
-constexpr tSortEntry SORT_ENTRIES[3] = {
+constexpr tSkinMenuItem SORT_ENTRIES[3] = {
     {"Sort by Filename", "window_playlist_sort_by_filename",
      "app.window_playlist_sort_by_filename", sort_by_filename},
     {"Randomize", "window_playlist_sort_randomize", "app.window_playlist_sort_randomize",
@@ -229,10 +191,8 @@ void show_sort_menu(tHandleWindowPlaylist *w) {
     const double s = w->width > 0 ? static_cast<double>(gtk_widget_get_width(w->box)) / w->width
                                   : 1.0;
     const tHitBox &button = w->hitboxes[ITEM_BOXES + 3];
-    GdkRectangle area = {static_cast<int>(button.x * s), static_cast<int>(button.y * s),
-                         static_cast<int>(button.width * s), static_cast<int>(button.height * s)};
-    gtk_popover_set_pointing_to(GTK_POPOVER(w->sort_popover), &area);
-    gtk_popover_popup(GTK_POPOVER(w->sort_popover));
+    skin_menu_popup(w->sort_popover, static_cast<int>(button.x * s), static_cast<int>(button.y * s),
+                    static_cast<int>(button.width * s), static_cast<int>(button.height * s));
 }
 
 // --- list clicks ---
@@ -264,115 +224,104 @@ void list_click(tHandleWindowPlaylist *w, int32_t presses, double x, double y) {
 
 // --- controller handlers ---
 
-void on_pressed(GtkGestureClick *gesture, int, double x, double y, gpointer) {
-    tHandleWindowPlaylist *w = record_of(gesture);
-    if (!w)
-        return;
-    w->pressed = hit_test(w, x, y);
-    w->press_x = static_cast<int32_t>(x);
-    w->press_y = static_cast<int32_t>(y);
+int32_t hit_record(void *record, double x, double y) {
+    return hit_test(static_cast<tHandleWindowPlaylist *>(record), x, y);
+}
+
+int32_t redraw_record(void *record) {
+    return window_playlist_redraw(static_cast<tHandleWindowPlaylist *>(record));
+}
+
+void on_press(void *record) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
     w->press_rows = w->rows;
     w->press_columns = w->columns;
-    window_playlist_redraw(w);
 }
 
-void on_released(GtkGestureClick *gesture, int presses, double x, double y, gpointer) {
-    tHandleWindowPlaylist *w = record_of(gesture);
-    if (!w)
-        return;
-    const int32_t id = hit_test(w, x, y);
-    for (int32_t &flag : w->menu_open)
+// Every release closes the pop-up menus before anything acts.
+void release_begin(void *record, int32_t, bool) {
+    for (int32_t &flag : static_cast<tHandleWindowPlaylist *>(record)->menu_open)
         flag = 0;
-    if (id != 0 && id == w->pressed) {
-        switch (id) {
-        case 43: case 44: case 45: case 46: case 47:
-            w->menu_open[id - ID_MENU_ADD] = 1;
-            break;
-        case ID_RESIZE:
-            window_playlist_refresh(w);
-            break;
-        case 49:
-            open_chooser(w, CHOOSER_FILE);
-            break;
-        case 50:
-            open_chooser(w, CHOOSER_DIRECTORY);
-            break;
-        case 53:
-            playlist_remove_selected(w->playlist);
-            window_playlist_redraw(w);
-            break;
-        case 55:
-        case 62:
-            playlist_clear(w->playlist);
-            window_playlist_redraw(w);
-            break;
-        case 56:
-            playlist_select(w->playlist, PLAYLIST_SELECT_INVERT);
-            window_playlist_redraw(w);
-            break;
-        case 57:
-            playlist_select(w->playlist, PLAYLIST_SELECT_NONE);
-            window_playlist_redraw(w);
-            break;
-        case 58:
-            playlist_select(w->playlist, PLAYLIST_SELECT_ALL);
-            window_playlist_redraw(w);
-            break;
-        case 59:
-            show_sort_menu(w);
-            break;
-        case 63:
-            open_chooser(w, CHOOSER_SAVE);
-            break;
-        case 64:
-            open_chooser(w, CHOOSER_LOAD);
-            break;
-        case 65:
-            dispatch(w, EVENT_PREV, nullptr);
-            break;
-        case 66:
-            dispatch(w, EVENT_PLAY, nullptr);
-            break;
-        case 67:
-            dispatch(w, EVENT_PAUSE, nullptr);
-            break;
-        case 68:
-            dispatch(w, EVENT_STOP, nullptr);
-            break;
-        case 69:
-            dispatch(w, EVENT_NEXT, nullptr);
-            break;
-        case ID_LIST:
-            list_click(w, presses, x, y);
-            break;
-        case ID_CLOSE:
-            hide_window(w);
-            break;
-        default: // 51, 52, 54, 60, 61, 70, 71, 72, 74: inert
-            break;
-        }
+}
+
+void act(void *record, int32_t id, int32_t presses, double x, double y) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
+    switch (id) {
+    case PLAYLIST_ID_MENU_ADD:
+    case PLAYLIST_ID_MENU_REMOVE:
+    case PLAYLIST_ID_MENU_SELECT:
+    case PLAYLIST_ID_MENU_MISC:
+    case PLAYLIST_ID_MENU_LIST:
+        w->menu_open[id - PLAYLIST_ID_MENU_ADD] = 1;
+        break;
+    case PLAYLIST_ID_RESIZE:
+        window_playlist_refresh(w);
+        break;
+    case PLAYLIST_ID_ADD_FILE:
+        open_chooser(w, CHOOSER_FILE);
+        break;
+    case PLAYLIST_ID_ADD_DIRECTORY:
+        open_chooser(w, CHOOSER_DIRECTORY);
+        break;
+    case PLAYLIST_ID_REMOVE_SELECTED:
+        playlist_remove_selected(w->playlist);
+        window_playlist_redraw(w);
+        break;
+    case PLAYLIST_ID_REMOVE_ALL:
+    case PLAYLIST_ID_LIST_NEW:
+        playlist_clear(w->playlist);
+        window_playlist_redraw(w);
+        break;
+    case PLAYLIST_ID_SELECT_INVERT:
+        playlist_select(w->playlist, PLAYLIST_SELECT_INVERT);
+        window_playlist_redraw(w);
+        break;
+    case PLAYLIST_ID_SELECT_NONE:
+        playlist_select(w->playlist, PLAYLIST_SELECT_NONE);
+        window_playlist_redraw(w);
+        break;
+    case PLAYLIST_ID_SELECT_ALL:
+        playlist_select(w->playlist, PLAYLIST_SELECT_ALL);
+        window_playlist_redraw(w);
+        break;
+    case PLAYLIST_ID_MISC_SORT:
+        show_sort_menu(w);
+        break;
+    case PLAYLIST_ID_LIST_SAVE:
+        open_chooser(w, CHOOSER_SAVE);
+        break;
+    case PLAYLIST_ID_LIST_LOAD:
+        open_chooser(w, CHOOSER_LOAD);
+        break;
+    case PLAYLIST_ID_PREV:
+        dispatch(w, EVENT_PREV, nullptr);
+        break;
+    case PLAYLIST_ID_PLAY:
+        dispatch(w, EVENT_PLAY, nullptr);
+        break;
+    case PLAYLIST_ID_PAUSE:
+        dispatch(w, EVENT_PAUSE, nullptr);
+        break;
+    case PLAYLIST_ID_STOP:
+        dispatch(w, EVENT_STOP, nullptr);
+        break;
+    case PLAYLIST_ID_NEXT:
+        dispatch(w, EVENT_NEXT, nullptr);
+        break;
+    case PLAYLIST_ID_LIST:
+        list_click(w, presses, x, y);
+        break;
+    case PLAYLIST_ID_CLOSE:
+        hide_window(w);
+        break;
+    default: // the inert items and buttons, and the scroll bar (its drag acts)
+        break;
     }
-    w->pressed = 0;
-    window_playlist_redraw(w);
 }
 
-// Another gesture took the press over (dragging the title bar moves the window): no release
-// will come, so the pressed look must not stay.
-void on_cancel(GtkGesture *gesture, GdkEventSequence *, gpointer) {
-    tHandleWindowPlaylist *w = record_of(gesture);
-    if (!w || w->pressed == 0 || w->pressed == ID_RESIZE || w->pressed == ID_SCROLL)
-        return;
-    w->pressed = 0;
-    window_playlist_redraw(w);
-}
-
-void on_drag_begin(GtkGestureDrag *, double, double, gpointer) {}
-
-void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
-    tHandleWindowPlaylist *w = record_of(gesture);
-    if (!w)
-        return;
-    if (w->pressed == ID_RESIZE) {
+void on_drag_update(void *record, double dx, double dy) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
+    if (w->pressed == PLAYLIST_ID_RESIZE) {
         pthread_mutex_lock(&w->mutex);
         int32_t rows = 0;
         int32_t columns = 0;
@@ -384,7 +333,7 @@ void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
         }
         window_playlist_refresh(w);
         pthread_mutex_unlock(&w->mutex);
-    } else if (w->pressed == ID_SCROLL && w->entry_count != 0) {
+    } else if (w->pressed == PLAYLIST_ID_SCROLL && w->entry_count != 0) {
         w->scroll_offset = gui_slider_value(0, w->entry_count - 1, 1, w->window, w->width,
                                             w->height, w->list_y, w->list_y + w->list_height,
                                             w->press_x + dx, w->press_y + dy);
@@ -392,9 +341,9 @@ void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
     }
 }
 
-void on_drag_end(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
-    tHandleWindowPlaylist *w = record_of(gesture);
-    if (!w || w->pressed != ID_RESIZE)
+void on_drag_end(void *record, double dx, double dy) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
+    if (w->pressed != PLAYLIST_ID_RESIZE)
         return;
     gtk_window_set_title(GTK_WINDOW(w->window), WINDOW_TITLE);
     pthread_mutex_lock(&w->mutex);
@@ -430,11 +379,11 @@ int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w) {
     for (size_t i = 0; i < ELEMENT_BOXES.size(); i++)
         result |= box_from_element(w, ITEM_BOXES + static_cast<int32_t>(i), ELEMENT_BOXES[i].id,
                                    ELEMENT_BOXES[i].element);
-    result |= gui_hitbox_set(&w->hitboxes[BOX_SCROLL], ID_SCROLL, w->width - 20, w->list_y, 20,
+    result |= gui_hitbox_set(&w->hitboxes[BOX_SCROLL], PLAYLIST_ID_SCROLL, w->width - 20, w->list_y, 20,
                              w->list_height);
-    result |= gui_hitbox_set(&w->hitboxes[BOX_LIST], ID_LIST, w->list_x, w->list_y,
+    result |= gui_hitbox_set(&w->hitboxes[BOX_LIST], PLAYLIST_ID_LIST, w->list_x, w->list_y,
                              w->list_width, w->list_height);
-    result |= box_from_element(w, BOX_CLOSE, ID_CLOSE, ELEM_PL_CLOSE_PRESSED);
+    result |= box_from_element(w, BOX_CLOSE, PLAYLIST_ID_CLOSE, ELEM_PL_CLOSE_PRESSED);
     return result;
 }
 
@@ -454,19 +403,21 @@ int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w) {
 int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
     if (!w->window)
         return -1;
-    w->click = gtk_gesture_click_new();
-    g_object_set_data(G_OBJECT(w->click), "pThis", w);
-    g_signal_connect(w->click, "pressed", G_CALLBACK(on_pressed), w->window);
-    g_signal_connect(w->click, "released", G_CALLBACK(on_released), w->window);
-    g_signal_connect(w->click, "cancel", G_CALLBACK(on_cancel), w->window);
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->click));
-
-    w->drag = gtk_gesture_drag_new();
-    g_object_set_data(G_OBJECT(w->drag), "pThis", w);
-    g_signal_connect(w->drag, "drag-begin", G_CALLBACK(on_drag_begin), w->window);
-    g_signal_connect(w->drag, "drag-update", G_CALLBACK(on_drag_update), w->window);
-    g_signal_connect(w->drag, "drag-end", G_CALLBACK(on_drag_end), w->window);
-    gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->drag));
+    w->input.record = w;
+    w->input.window = w->window;
+    w->input.pressed = &w->pressed;
+    w->input.press_x = &w->press_x;
+    w->input.press_y = &w->press_y;
+    w->input.hit = hit_record;
+    w->input.act = act;
+    w->input.release_begin = release_begin;
+    w->input.press = on_press;
+    w->input.drag_update = on_drag_update;
+    w->input.drag_end = on_drag_end;
+    w->input.redraw = redraw_record;
+    skin_input_attach(&w->input);
+    w->click = w->input.click;
+    w->drag = w->input.drag;
 
     w->scroll = gtk_event_controller_scroll_new(GTK_EVENT_CONTROLLER_SCROLL_VERTICAL);
     g_object_set_data(G_OBJECT(w->scroll), "pThis", w);
@@ -475,21 +426,10 @@ int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
 
     g_signal_connect(w->window, "close_request", G_CALLBACK(on_close_request), w);
 
-    w->sort_model = g_menu_new();
-    w->sort_count = 0;
-    for (const tSortEntry &e : SORT_ENTRIES) {
-        GSimpleAction *action = g_simple_action_new(e.action, nullptr);
-        g_signal_connect(action, "activate", G_CALLBACK(e.activate), w);
-        if (w->application)
-            g_action_map_add_action(G_ACTION_MAP(w->application), G_ACTION(action));
-        GMenuItem *item = g_menu_item_new(e.label, e.detailed);
-        g_menu_append_item(w->sort_model, item);
-        w->sort_actions[w->sort_count] = action;
-        w->sort_items[w->sort_count] = item;
-        w->sort_count++;
-    }
-    w->sort_popover = gtk_popover_menu_new_from_model_full(G_MENU_MODEL(w->sort_model),
-                                                           GTK_POPOVER_MENU_NESTED);
-    gtk_widget_set_parent(w->sort_popover, w->box);
+    tSkinMenu menu{nullptr, nullptr, w->sort_items, w->sort_actions, &w->sort_count,
+                   WINDOW_PLAYLIST_SORT_ITEMS};
+    skin_menu_build(&menu, w->application, w->box, SORT_ENTRIES, 3, w);
+    w->sort_model = menu.model;
+    w->sort_popover = menu.popover;
     return 0;
 }
