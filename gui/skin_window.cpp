@@ -114,6 +114,11 @@ void on_cancel(GtkGesture *gesture, GdkEventSequence *, gpointer) {
     skin_input_cancel(input_of(gesture));
 }
 
+// The window handle's own drag gesture is reset, and so cancelled, once it starts the move.
+void on_title_bar_cancel(GtkGesture *, GdkEventSequence *, gpointer data) {
+    skin_input_take_over(static_cast<tSkinInput *>(data));
+}
+
 void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
     tSkinInput *in = input_of(gesture);
     if (in->drag_update != nullptr && *in->pressed != 0)
@@ -290,7 +295,29 @@ int32_t skin_input_attach(tSkinInput *in) {
     g_signal_connect(in->drag, "drag-end", G_CALLBACK(on_drag_end), nullptr);
     gtk_widget_add_controller(in->window, GTK_EVENT_CONTROLLER(in->click));
     gtk_widget_add_controller(in->window, GTK_EVENT_CONTROLLER(in->drag));
+    if (in->title_bar != nullptr) {
+        GListModel *controllers = gtk_widget_observe_controllers(in->title_bar);
+        const guint n = g_list_model_get_n_items(controllers);
+        for (guint i = 0; i < n; i++) {
+            GObject *c = G_OBJECT(g_list_model_get_item(controllers, i));
+            if (GTK_IS_GESTURE_DRAG(c))
+                g_signal_connect(c, "cancel", G_CALLBACK(on_title_bar_cancel), in);
+            g_object_unref(c);
+        }
+        g_object_unref(controllers);
+    }
     return 0;
+}
+
+void skin_input_take_over(tSkinInput *in) {
+    if (in == nullptr)
+        return;
+    if (in->click != nullptr)
+        gtk_event_controller_reset(GTK_EVENT_CONTROLLER(in->click));
+    if (in->drag != nullptr)
+        gtk_event_controller_reset(GTK_EVENT_CONTROLLER(in->drag));
+    // Whether or not the gestures still held the sequence, the press is over.
+    skin_input_cancel(in);
 }
 
 int32_t skin_input_release(tSkinInput *in, int32_t id, int32_t presses, double x, double y) {

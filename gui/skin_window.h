@@ -3,11 +3,12 @@
 // looks from a table, popover menus from a table and the file choosers. The boxes themselves
 // are in gui/hitbox.h.
 //
-// Who owns a press: the window's click and drag gestures, until something claims the event
-// sequence. The title bar's window move claims it; GTK then cancels the window's gestures, and
-// their "cancel" ends in skin_input_cancel, which clears the press at once: it never acts, and
-// its pressed look goes. A title-bar drag of our own must claim the sequence the same way
-// (gtk_gesture_set_state with GTK_EVENT_SEQUENCE_CLAIMED) and never release a box itself.
+// Who owns a press: the window's click and drag gestures, until the title bar's window move
+// takes it over. The move claims the event sequence and then calls skin_input_take_over, which
+// resets the window's gestures; their "cancel" ends in skin_input_cancel, which clears the press
+// at once: it never acts, and its pressed look goes. (A claim alone does not reach gestures of
+// the window itself, and under a window manager no release comes back.) A title-bar drag of our
+// own must do the same, in this order, and never release a box itself.
 #pragma once
 
 #include <cstddef>
@@ -95,6 +96,7 @@ struct tSkinInput {
     void (*drag_update)(void *record, double dx, double dy);
     void (*drag_end)(void *record, double dx, double dy);
     int32_t (*redraw)(void *record);
+    GtkWidget *title_bar; // the chrome's window handle (may be null)
     GtkGesture *click;
     GtkGesture *drag;
 };
@@ -106,6 +108,8 @@ int32_t skin_input_attach(tSkinInput *input);
 int32_t skin_input_release(tSkinInput *input, int32_t id, int32_t presses, double x, double y);
 // Ends the press without its action and clears its look.
 void skin_input_cancel(tSkinInput *input);
+// The window move has taken the press: cancels the window's gestures, and so the press.
+void skin_input_take_over(tSkinInput *input);
 
 // ---- pressed looks
 

@@ -310,6 +310,7 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
     w->input.act = act_on_release;
     w->input.drag_update = on_drag_update;
     w->input.redraw = redraw;
+    w->input.title_bar = w->window_handle;
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;

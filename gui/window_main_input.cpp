@@ -302,6 +302,7 @@ int32_t window_main_connect_input(tHandleWindowMain *w) {
     w->input.release_begin = release_begin;
     w->input.drag_update = on_drag_update;
     w->input.redraw = redraw_record;
+    w->input.title_bar = w->window_handle;
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;

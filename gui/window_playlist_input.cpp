@@ -415,6 +415,7 @@ int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
     w->input.drag_update = on_drag_update;
     w->input.drag_end = on_drag_end;
     w->input.redraw = redraw_record;
+    w->input.title_bar = w->window_handle;
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;
