@@ -113,8 +113,10 @@ void skin_input_take_over(tSkinInput *input);
 
 // ---- pressed looks
 
+constexpr int32_t SKIN_NO_ELEMENT = -1;
+
 // One row of a window's table: the box id, the element it rests as, the element drawn while
-// it is held (0: none), and what its release does.
+// it is held (either may be SKIN_NO_ELEMENT), and what its release does.
 template <typename tAction> struct tSkinBox {
     int32_t id;
     int32_t element;
@@ -122,13 +124,13 @@ template <typename tAction> struct tSkinBox {
     tAction action;
 };
 
-// The pressed element of `id` in the table, 0 when it has none.
+// The pressed element of `id` in the table, SKIN_NO_ELEMENT when it has none.
 template <typename tAction, size_t N>
 constexpr int32_t skin_pressed_element(const tSkinBox<tAction> (&table)[N], int32_t id) {
     for (const tSkinBox<tAction> &row : table)
         if (row.id == id)
             return row.pressed_element;
-    return 0;
+    return SKIN_NO_ELEMENT;
 }
 
 // The row of `id`, null when the table has none.

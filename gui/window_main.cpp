@@ -162,28 +162,18 @@ void draw_displays(tHandleWindowMain *w) {
 
 void draw_pressed(tHandleWindowMain *w) {
     const int32_t id = w->pressed;
-    if (id >= MAIN_ID_MENU && id <= MAIN_ID_VISUALIZER)
-        draw(w, ELEM_CLUTTERBAR_PRESSED + id - 1);
-    else if (id == MAIN_ID_EQUALIZER)
-        draw(w, w->equalizer_button == 1 ? ELEM_EQPL_TOGGLE + 6 : ELEM_EQPL_TOGGLE + 2);
-    else if (id == MAIN_ID_PLAYLIST)
-        draw(w, w->playlist_button == 1 ? ELEM_EQPL_TOGGLE + 7 : ELEM_EQPL_TOGGLE + 3);
-    else if (id >= MAIN_ID_PREV && id <= MAIN_ID_EJECT)
-        draw(w, ELEM_CBUTTON_PRESSED + id - MAIN_ID_PREV);
-    else if (id == MAIN_ID_SHUFFLE)
-        draw(w, w->shuffle == 1 ? ELEM_SHUFREP + 7 : ELEM_SHUFREP + 3);
-    else if (id == MAIN_ID_REPEAT)
-        draw(w, w->repeat == 1 ? ELEM_SHUFREP + 6 : ELEM_SHUFREP + 2);
-    else if (id == MAIN_ID_VOLUME)
+    if (id == MAIN_ID_VOLUME)
         draw_at(w, ELEM_VOLUME_THUMB_PRESSED, w->volume_thumb_x, 58);
     else if (id == MAIN_ID_BALANCE)
         draw_at(w, ELEM_BALANCE_THUMB_PRESSED, w->balance_thumb_x, 58);
     else if (id == MAIN_ID_POSITION)
         draw_at(w, ELEM_POSBAR_THUMB_PRESSED, w->position_thumb_x, 72);
-    else if (id >= MAIN_ID_TITLE_MENU && id <= MAIN_ID_CLOSE) {
-        static constexpr int32_t LOOK[] = {ELEM_TB_PRESSED, ELEM_TB_PRESSED + 1,
-                                           ELEM_TB_BUTTON4_PRESSED, ELEM_TB_PRESSED + 2};
-        draw(w, LOOK[id - MAIN_ID_TITLE_MENU]);
+    else if (const int32_t look = window_main_pressed_look(id); look != SKIN_NO_ELEMENT) {
+        const bool on = (id == MAIN_ID_EQUALIZER && w->equalizer_button == 1) ||
+                        (id == MAIN_ID_PLAYLIST && w->playlist_button == 1) ||
+                        (id == MAIN_ID_SHUFFLE && w->shuffle == 1) ||
+                        (id == MAIN_ID_REPEAT && w->repeat == 1);
+        draw(w, on ? look + 4 : look);
     }
 }
 

@@ -184,6 +184,8 @@ void window_main_compose(tHandleWindowMain *w);
 // Input (window_main_input.cpp).
 int32_t window_main_release(tHandleWindowMain *w, int32_t id);
 int32_t window_main_key_lookup(uint32_t keyval, uint32_t state);
+// The element drawn while `id` is held (for a switch, its look while off), or SKIN_NO_ELEMENT.
+int32_t window_main_pressed_look(int32_t id);
 void window_main_build_hitboxes(tHandleWindowMain *w);
 int32_t window_main_connect_input(tHandleWindowMain *w);
 int32_t window_main_build_menu(tHandleWindowMain *w);

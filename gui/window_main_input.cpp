@@ -190,10 +190,6 @@ gboolean on_key_released(GtkEventControllerKey *controller, guint keyval, guint,
     return id != MAIN_ID_NONE;
 }
 
-int32_t step_up(int32_t v, int32_t max) {
-    const int32_t r = (v + 10) / 10 * 10;
-    return r > max ? max : r;
-}
 
 } // namespace
 
@@ -220,48 +216,92 @@ int32_t window_main_release(tHandleWindowMain *w, int32_t id) {
 
 namespace {
 
+int32_t step_up(int32_t v, int32_t max) {
+    const int32_t r = (v + 10) / 10 * 10;
+    return r > max ? max : r;
+}
+
+void volume_down(tHandleWindowMain *w) {
+    const int32_t v = (w->volume - 10) / 10 * 10;
+    send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
+}
+
+void balance_left(tHandleWindowMain *w) {
+    const int32_t b = (w->balance - 10) / 10 * 10;
+    send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
+}
+
+void minimize(tHandleWindowMain *w) {
+    if (w->window != nullptr)
+        gtk_window_minimize(GTK_WINDOW(w->window));
+}
+
+using tMainBox = tSkinBox<void (*)(tHandleWindowMain *)>;
+constexpr int32_t NO_ELEMENT = SKIN_NO_ELEMENT;
+
+// Every id of a box or key: the element it rests as, the one drawn while it is held (for the
+// switches, their look while off; +4 is the look while on), and its release's action (none: only
+// the look, or the drag has acted). The thumbs' pressed looks follow the thumbs.
+constexpr tMainBox MAIN_BOXES[] = {
+    {MAIN_ID_MENU, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED, show_menu},
+    {MAIN_ID_STRIP_2, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 1, nullptr},
+    {MAIN_ID_LICENCE, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 2,
+     [](tHandleWindowMain *w) { window_licence_show(&w->licence); }},
+    {MAIN_ID_SCALE, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 3,
+     [](tHandleWindowMain *w) { send(w, EVENT_SCALE, nullptr); }},
+    {MAIN_ID_VISUALIZER, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 4,
+     [](tHandleWindowMain *w) { visualizer_cycle_mode(&w->visualizer); }},
+    {MAIN_ID_EQUALIZER, ELEM_EQPL_TOGGLE, ELEM_EQPL_TOGGLE + 2,
+     [](tHandleWindowMain *w) { send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); }},
+    {MAIN_ID_PLAYLIST, ELEM_EQPL_TOGGLE + 1, ELEM_EQPL_TOGGLE + 3,
+     [](tHandleWindowMain *w) { send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); }},
+    {MAIN_ID_PREV, ELEM_CBUTTON, ELEM_CBUTTON_PRESSED,
+     [](tHandleWindowMain *w) { send(w, EVENT_PREV, nullptr); }},
+    {MAIN_ID_PLAY, ELEM_CBUTTON + 1, ELEM_CBUTTON_PRESSED + 1,
+     [](tHandleWindowMain *w) { send(w, EVENT_PLAY, nullptr); }},
+    {MAIN_ID_PAUSE, ELEM_CBUTTON + 2, ELEM_CBUTTON_PRESSED + 2,
+     [](tHandleWindowMain *w) { send(w, EVENT_PAUSE, nullptr); }},
+    {MAIN_ID_STOP, ELEM_CBUTTON + 3, ELEM_CBUTTON_PRESSED + 3,
+     [](tHandleWindowMain *w) { send(w, EVENT_STOP, nullptr); }},
+    {MAIN_ID_NEXT, ELEM_CBUTTON + 4, ELEM_CBUTTON_PRESSED + 4,
+     [](tHandleWindowMain *w) { send(w, EVENT_NEXT, nullptr); }},
+    {MAIN_ID_EJECT, ELEM_CBUTTON + 5, ELEM_CBUTTON_PRESSED + 5,
+     [](tHandleWindowMain *w) { open_chooser(w, CHOOSER_FILE); }},
+    {MAIN_ID_SHUFFLE, ELEM_SHUFREP + 1, ELEM_SHUFREP + 3,
+     [](tHandleWindowMain *w) { toggle(w, &w->shuffle, "shuffle"); }},
+    {MAIN_ID_REPEAT, ELEM_SHUFREP, ELEM_SHUFREP + 2,
+     [](tHandleWindowMain *w) { toggle(w, &w->repeat, "repeat"); }},
+    {MAIN_ID_VOLUME, ELEM_VOLUME_THUMB, NO_ELEMENT, nullptr},
+    {MAIN_ID_BALANCE, ELEM_BALANCE_THUMB, NO_ELEMENT, nullptr},
+    {MAIN_ID_POSITION, ELEM_POSBAR_THUMB, NO_ELEMENT,
+     [](tHandleWindowMain *w) { send_int(w, EVENT_SEEK, w->song.position); }},
+    {MAIN_ID_TIME, NO_ELEMENT, NO_ELEMENT,
+     [](tHandleWindowMain *w) { toggle(w, &w->countdown, "countdown"); }},
+    {MAIN_ID_TITLE_MENU, ELEM_TB_MENU, ELEM_TB_PRESSED, show_menu},
+    {MAIN_ID_MINIMIZE, ELEM_TB_MINIMIZE, ELEM_TB_PRESSED + 1, minimize},
+    {MAIN_ID_BUTTON4, ELEM_TB_BUTTON4, ELEM_TB_BUTTON4_PRESSED, nullptr},
+    {MAIN_ID_CLOSE, ELEM_TB_CLOSE, ELEM_TB_PRESSED + 2,
+     [](tHandleWindowMain *w) { send(w, EVENT_QUIT, nullptr); }},
+    {MAIN_ID_VOLUME_UP, NO_ELEMENT, NO_ELEMENT,
+     [](tHandleWindowMain *w) { send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); }},
+    {MAIN_ID_VOLUME_DOWN, NO_ELEMENT, NO_ELEMENT, volume_down},
+    {MAIN_ID_BALANCE_LEFT, NO_ELEMENT, NO_ELEMENT, balance_left},
+    {MAIN_ID_BALANCE_RIGHT, NO_ELEMENT, NO_ELEMENT,
+     [](tHandleWindowMain *w) { send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); }},
+};
+static_assert(skin_pressed_element(MAIN_BOXES, MAIN_ID_CLOSE) == 362 &&
+              skin_pressed_element(MAIN_BOXES, MAIN_ID_EJECT) == 50);
+
 void act(void *record, int32_t id, int32_t, double, double) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
-    switch (id) {
-    case MAIN_ID_MENU:
-    case MAIN_ID_TITLE_MENU: show_menu(w); break;
-    case MAIN_ID_LICENCE: window_licence_show(&w->licence); break;
-    case MAIN_ID_SCALE: send(w, EVENT_SCALE, nullptr); break;
-    case MAIN_ID_VISUALIZER: visualizer_cycle_mode(&w->visualizer); break;
-    case MAIN_ID_EQUALIZER: send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); break;
-    case MAIN_ID_PLAYLIST: send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); break;
-    case MAIN_ID_PREV: send(w, EVENT_PREV, nullptr); break;
-    case MAIN_ID_PLAY: send(w, EVENT_PLAY, nullptr); break;
-    case MAIN_ID_PAUSE: send(w, EVENT_PAUSE, nullptr); break;
-    case MAIN_ID_STOP: send(w, EVENT_STOP, nullptr); break;
-    case MAIN_ID_NEXT: send(w, EVENT_NEXT, nullptr); break;
-    case MAIN_ID_EJECT: open_chooser(w, CHOOSER_FILE); break;
-    case MAIN_ID_SHUFFLE: toggle(w, &w->shuffle, "shuffle"); break;
-    case MAIN_ID_REPEAT: toggle(w, &w->repeat, "repeat"); break;
-    case MAIN_ID_POSITION: send_int(w, EVENT_SEEK, w->song.position); break;
-    case MAIN_ID_TIME: toggle(w, &w->countdown, "countdown"); break;
-    case MAIN_ID_MINIMIZE:
-        if (w->window != nullptr)
-            gtk_window_minimize(GTK_WINDOW(w->window));
-        break;
-    case MAIN_ID_CLOSE: send(w, EVENT_QUIT, nullptr); break;
-    case MAIN_ID_VOLUME_UP: send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); break;
-    case MAIN_ID_VOLUME_DOWN: {
-        const int32_t v = (w->volume - 10) / 10 * 10;
-        send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
-        break;
-    }
-    case MAIN_ID_BALANCE_LEFT: {
-        const int32_t b = (w->balance - 10) / 10 * 10;
-        send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
-        break;
-    }
-    case MAIN_ID_BALANCE_RIGHT: send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); break;
-    default: break; // 2, 22: only the look; 16, 17: the drag has acted
-    }
+    const tMainBox *box = skin_box(MAIN_BOXES, id);
+    if (box != nullptr && box->action != nullptr)
+        box->action(w);
 }
 
 } // namespace
+
+int32_t window_main_pressed_look(int32_t id) { return skin_pressed_element(MAIN_BOXES, id); }
 
 void window_main_build_hitboxes(tHandleWindowMain *w) {
     constexpr int W = WINDOW_MAIN_WIDTH, H = WINDOW_MAIN_HEIGHT;

@@ -4,7 +4,9 @@
 // leaves nothing of the old theme in the equalizer.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <optional>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -86,6 +88,41 @@ int mismatches(const Image &img, const Image &sheet, int id, int x, int y) {
     return bad;
 }
 
+const char *const PLEDIT = "[Text]\r\nNormal=#FF0000\r\nCurrent=#00FF00\r\nNormalBG=#0000FF\r\n"
+                          "SelectedBG=#FFFF00\r\nFont=DejaVu Sans\r\n";
+const Rgb BLUE{0, 0, 255};
+
+bool black(const Image &img) {
+    if (img.empty())
+        return false;
+    for (uint8_t b : img.rgb)
+        if (b != 0)
+            return false;
+    return true;
+}
+
+// A valid 2 x 2 white BMP: a sheet too small for any element of its bitmap.
+std::string tiny_bmp() {
+    std::string b(62, '\0');
+    auto put = [&](size_t at, uint32_t v, int n) {
+        for (int i = 0; i < n; i++)
+            b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put(2, 70, 4);  // file size: 54 header bytes, two rows of 8
+    put(10, 54, 4); // pixel data offset
+    put(14, 40, 4);
+    put(18, 2, 4);
+    put(22, 2, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, 16, 4);
+    b.resize(54);
+    b += std::string("\xff\xff\xff\xff\xff\xff\0\0", 8);
+    b += std::string("\xff\xff\xff\xff\xff\xff\0\0", 8);
+    return b;
+}
+
 struct CloseCase {
     const char *title;
     int y;         // where the window is put
@@ -99,11 +136,12 @@ const CloseCase CLOSE_CASES[] = {
     {"ravlox playlist", 300, ELEM_PL_CLOSE_PRESSED},
 };
 
-class TitleBarMove : public testing::TestWithParam<WindowManager> {};
+class SkinnedWindows : public testing::TestWithParam<WindowManager> {};
+
 
 // A press on a close button that becomes a drag of the title bar moves the window, and neither
 // acts nor leaves the button looking pressed, wherever the pointer is let go.
-TEST_P(TitleBarMove, PressOnCloseButtonThenDragNeitherActsNorStaysPressed) {
+TEST_P(SkinnedWindows, PressOnCloseButtonThenDragNeitherActsNorStaysPressed) {
     Skins s(GetParam());
     ASSERT_TRUE(s.start(true, true)) << s.log();
     for (const CloseCase &c : CLOSE_CASES)
@@ -146,7 +184,111 @@ TEST_P(TitleBarMove, PressOnCloseButtonThenDragNeitherActsNorStaysPressed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowManagers, TitleBarMove,
+// The template theme at scale 2 with an empty list: every base pixel is a 2 x 2 block of one
+// colour, the frame's edges and the list's border included, and the list shows NormalBG.
+TEST_P(SkinnedWindows, PlaylistAtScaleTwoIsWholePixelBlocks) {
+    Skins s(GetParam());
+    ASSERT_TRUE(s.start(true, false, 2, PLEDIT)) << s.log();
+    auto w = s.place("ravlox playlist", 0, 240);
+    ASSERT_TRUE(w.has_value()) << s.log();
+    Image img;
+    ASSERT_TRUE(wait_until([&] {
+        img = s.x.screenshot(*w);
+        return img.width == 550 && img.height == 232 && img.pixel(275, 116) == BLUE;
+    })) << img.width << "x" << img.height;
+    int blurred = 0;
+    std::string first;
+    for (int y = 0; y < img.height; y += 2)
+        for (int x = 0; x < img.width; x += 2) {
+            const Rgb c = img.pixel(x, y);
+            if (img.pixel(x + 1, y) == c && img.pixel(x, y + 1) == c && img.pixel(x + 1, y + 1) == c)
+                continue;
+            if (blurred++ == 0)
+                first = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+        }
+    EXPECT_EQ(blurred, 0) << "first at " << first;
+    // The border between the left side tile and the list, and between the list and the right
+    // side: the tile's colour, then NormalBG, on whole base pixels.
+    const Image sheet = Image::load(s.data + "/theme/PLEDIT.BMP");
+    const tThemeElement &left = THEME_ELEMENTS[ELEM_PL_SIDE_LEFT];
+    const tThemeElement &right = THEME_ELEMENTS[ELEM_PL_SIDE_RIGHT];
+    for (int y : {40, 41, 100, 155}) {
+        EXPECT_EQ(img.pixel(23, y), sheet.pixel(left.source_x + 11, left.source_y + (y / 2 - 20) % 29));
+        EXPECT_EQ(img.pixel(24, y), BLUE);
+        EXPECT_EQ(img.pixel(509, y), BLUE);
+        EXPECT_EQ(img.pixel(510, y), sheet.pixel(right.source_x, right.source_y + (y / 2 - 20) % 29));
+    }
+    img.save_png("/tmp/ravlox-skin-playlist-scale2.png");
+}
+
+// The equalizer after a theme whose EQMAIN.BMP is too small for any of its elements: nothing of
+// the old theme stays, the window is black.
+TEST_P(SkinnedWindows, EqualizerShowsNoOldPixelsAfterATheme) {
+    Skins s(GetParam());
+    ASSERT_TRUE(s.start(false, true)) << s.log();
+    auto eq = s.place("ravlox equalizer", 0, 150);
+    auto main = s.place("ravlox main", 0, 0);
+    ASSERT_TRUE(eq && main) << s.log();
+    ASSERT_TRUE(wait_until([&] { return !black(s.x.screenshot(*eq)); }));
+
+    const std::string theme = s.dir / "small-eq";
+    mkdir(theme.c_str(), 0700);
+    ASSERT_TRUE(run_program({"--gui.theme.dumptemplate=" + theme + "/"}).exited_with(0));
+    ASSERT_TRUE(write_file(theme + "/EQMAIN.BMP", tiny_bmp()));
+
+    // The options menu (Control let go of last) and its "Load skin from directory".
+    ASSERT_TRUE(s.x.xdotool({"windowfocus", *main, "keydown", "Control_L", "keydown", "o", "keyup",
+                             "o", "keyup", "Control_L"})
+                    .exited_with(0));
+    pause_ms(500);
+    // Up from the first item wraps to the last: three up is the second.
+    for (const char *key : {"Up", "Up", "Up", "Return"}) {
+        ASSERT_TRUE(s.x.xdotool({"windowfocus", *main, "key", key}).exited_with(0));
+        pause_ms(150);
+    }
+    auto dialog = s.x.wait_window("Open Directory", milliseconds(10000));
+    ASSERT_TRUE(dialog.has_value()) << s.log();
+    pause_ms(700);
+    s.x.key(*dialog, "ctrl+l");
+    pause_ms(200);
+    s.x.type(*dialog, theme + "/");
+    pause_ms(400);
+    s.x.key(*dialog, "Return");
+    ASSERT_TRUE(s.x.wait_window_gone("Open Directory", milliseconds(10000)));
+
+    Image img;
+    EXPECT_TRUE(wait_until([&] { return black(img = s.x.screenshot(*eq)); }, milliseconds(5000)))
+        << "old pixels left";
+    if (!black(img))
+        img.save_png("/tmp/ravlox-skin-equalizer-after.png");
+    EXPECT_TRUE(s.process->running());
+}
+
+// With the other core busy, the playlist's first picture on screen already shows its list.
+TEST_P(SkinnedWindows, PlaylistIsComposedBeforeItShows) {
+    std::atomic<bool> busy{true};
+    std::thread load([&] {
+        volatile unsigned long n = 0;
+        while (busy.load(std::memory_order_relaxed))
+            n = n + 1;
+    });
+    Skins s(GetParam());
+    const bool started = s.start(true, false, 1, PLEDIT);
+    std::optional<std::string> w;
+    Image first;
+    if (started && (w = s.x.wait_window("ravlox playlist")))
+        first = s.x.screenshot(*w);
+    busy = false;
+    load.join();
+    ASSERT_TRUE(w.has_value()) << s.log();
+    ASSERT_EQ(first.width, 275);
+    first.save_png("/tmp/ravlox-skin-playlist-first.png");
+    // The middle and the corners of the list area (x 12..254, y 20..77).
+    for (auto [x, y] : {std::pair{137, 48}, {12, 20}, {254, 20}, {12, 77}, {254, 77}})
+        EXPECT_EQ(first.pixel(x, y), BLUE) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, SkinnedWindows,
                          testing::Values(WindowManager::openbox, WindowManager::none),
                          [](const testing::TestParamInfo<WindowManager> &i) {
                              return std::string(i.param == WindowManager::openbox ? "openbox" : "none");
