@@ -300,17 +300,17 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
     w->window_handle = chrome.window_handle;
     g_object_set_data(G_OBJECT(w->window), "pThis", w);
 
-    w->input.record = w;
-    w->input.window = w->window;
-    w->input.pressed = &w->pressed;
-    w->input.press_x = &w->press_x;
-    w->input.press_y = &w->press_y;
-    w->input.flags = SKIN_ACT_ON_RELEASE_BOX;
-    w->input.hit = hit;
-    w->input.act = act_on_release;
-    w->input.drag_update = on_drag_update;
-    w->input.redraw = redraw;
-    w->input.title_bar = w->window_handle;
+    w->input = tSkinInput{.record = w,
+                          .window = w->window,
+                          .pressed = &w->pressed,
+                          .press_x = &w->press_x,
+                          .press_y = &w->press_y,
+                          .flags = SKIN_ACT_ON_RELEASE_BOX,
+                          .hit = hit,
+                          .act = act_on_release,
+                          .drag_update = on_drag_update,
+                          .redraw = redraw,
+                          .title_bar = w->window_handle};
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;

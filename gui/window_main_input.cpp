@@ -331,18 +331,18 @@ void window_main_build_hitboxes(tHandleWindowMain *w) {
 }
 
 int32_t window_main_connect_input(tHandleWindowMain *w) {
-    w->input.record = w;
-    w->input.window = w->window;
-    w->input.pressed = &w->pressed;
-    w->input.press_x = &w->press_x;
-    w->input.press_y = &w->press_y;
-    w->input.flags = SKIN_RELEASE_AT_DRAG_END;
-    w->input.hit = hit_record;
-    w->input.act = act;
-    w->input.release_begin = release_begin;
-    w->input.drag_update = on_drag_update;
-    w->input.redraw = redraw_record;
-    w->input.title_bar = w->window_handle;
+    w->input = tSkinInput{.record = w,
+                          .window = w->window,
+                          .pressed = &w->pressed,
+                          .press_x = &w->press_x,
+                          .press_y = &w->press_y,
+                          .flags = SKIN_RELEASE_AT_DRAG_END,
+                          .hit = hit_record,
+                          .act = act,
+                          .release_begin = release_begin,
+                          .drag_update = on_drag_update,
+                          .redraw = redraw_record,
+                          .title_bar = w->window_handle};
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;

@@ -403,19 +403,19 @@ int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w) {
 int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
     if (!w->window)
         return -1;
-    w->input.record = w;
-    w->input.window = w->window;
-    w->input.pressed = &w->pressed;
-    w->input.press_x = &w->press_x;
-    w->input.press_y = &w->press_y;
-    w->input.hit = hit_record;
-    w->input.act = act;
-    w->input.release_begin = release_begin;
-    w->input.press = on_press;
-    w->input.drag_update = on_drag_update;
-    w->input.drag_end = on_drag_end;
-    w->input.redraw = redraw_record;
-    w->input.title_bar = w->window_handle;
+    w->input = tSkinInput{.record = w,
+                          .window = w->window,
+                          .pressed = &w->pressed,
+                          .press_x = &w->press_x,
+                          .press_y = &w->press_y,
+                          .hit = hit_record,
+                          .act = act,
+                          .release_begin = release_begin,
+                          .press = on_press,
+                          .drag_update = on_drag_update,
+                          .drag_end = on_drag_end,
+                          .redraw = redraw_record,
+                          .title_bar = w->window_handle};
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;
