@@ -51,7 +51,7 @@ int main() {
 
     // The drawing record without its widgets: the images and the geometry are all it uses.
     tHandleWindowPlaylist *w = &h->gui.window_playlist;
-    memset(w, 0, sizeof *w);
+    memset(static_cast<void *>(w), 0, sizeof *w);
     w->handle = h;
     w->theme = theme;
     w->playlist = p;

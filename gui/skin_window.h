@@ -77,28 +77,28 @@ enum : uint32_t {
 
 // A window's side of the state machine: its press fields and what to call.
 struct tSkinInput {
-    void *record;
-    GtkWidget *window;
-    int32_t *pressed; // 0 while nothing is held
-    int32_t *press_x; // the press position, truncated to window pixels
-    int32_t *press_y;
-    uint32_t flags;
+    void *record = nullptr;
+    GtkWidget *window = nullptr;
+    int32_t *pressed = nullptr; // 0 while nothing is held
+    int32_t *press_x = nullptr; // the press position, truncated to window pixels
+    int32_t *press_y = nullptr;
+    uint32_t flags = 0;
     // The id under window position (x, y), 0 for none.
-    int32_t (*hit)(void *record, double x, double y);
+    int32_t (*hit)(void *record, double x, double y) = nullptr;
     // The action of `id`, released as the flags allow.
-    void (*act)(void *record, int32_t id, int32_t presses, double x, double y);
+    void (*act)(void *record, int32_t id, int32_t presses, double x, double y) = nullptr;
     // At every release, before the action (may be null): the id that was held, and whether
     // the action follows.
-    void (*release_begin)(void *record, int32_t pressed, bool acts);
+    void (*release_begin)(void *record, int32_t pressed, bool acts) = nullptr;
     // At every press, after the pressed id is stored (may be null).
-    void (*press)(void *record);
+    void (*press)(void *record) = nullptr;
     // Slider and corner drags by offset from the press (may be null).
-    void (*drag_update)(void *record, double dx, double dy);
-    void (*drag_end)(void *record, double dx, double dy);
-    int32_t (*redraw)(void *record);
-    GtkWidget *title_bar; // the chrome's window handle (may be null)
-    GtkGesture *click;
-    GtkGesture *drag;
+    void (*drag_update)(void *record, double dx, double dy) = nullptr;
+    void (*drag_end)(void *record, double dx, double dy) = nullptr;
+    int32_t (*redraw)(void *record) = nullptr;
+    GtkWidget *title_bar = nullptr; // the chrome's window handle (may be null)
+    GtkGesture *click = nullptr;
+    GtkGesture *drag = nullptr;
 };
 
 // Creates the window's click and drag gestures (the record under "pThis") and connects them.

@@ -303,7 +303,7 @@ int32_t page_apply(void *context) {
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,
                              GtkApplication *application, tHandlePlaylist *playlist) {
-    memset(w, 0, sizeof *w);
+    memset(static_cast<void *>(w), 0, sizeof *w);
     w->scale = 1;
     w->application = application;
     w->handle = h;
