@@ -273,9 +273,11 @@ tSkinChrome skin_window_new(GtkApplication *application, const char *title, int3
 void skin_window_show(GtkWidget *window, int32_t (*compose)(void *record), void *record) {
     if (window == nullptr)
         return;
-    if (!gtk_widget_get_visible(window) && compose != nullptr)
+    if (gtk_widget_get_visible(window))
+        return;
+    if (compose != nullptr)
         compose(record);
-    gtk_window_present(GTK_WINDOW(window));
+    gtk_widget_set_visible(window, TRUE);
 }
 
 int32_t skin_input_attach(tSkinInput *in) {
