@@ -7,8 +7,9 @@
 // takes it over. The move claims the event sequence and then calls skin_input_take_over, which
 // resets the window's gestures; their "cancel" ends in skin_input_cancel, which clears the press
 // at once: it never acts, and its pressed look goes. (A claim alone does not reach gestures of
-// the window itself, and under a window manager no release comes back.) A title-bar drag of our
-// own must do the same, in this order, and never release a box itself.
+// the window itself, and under a window manager no release comes back.) The window handle's own
+// move is seen by its drag gesture's cancel, which skin_input_attach hooks; a title-bar drag of
+// our own must claim and call skin_input_take_over itself, and never release a box.
 #pragma once
 
 #include <cstddef>
