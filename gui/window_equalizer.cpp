@@ -189,6 +189,17 @@ void on_released(GtkGestureClick *gesture, int, double x, double y, gpointer) {
     window_equalizer_redraw(w);
 }
 
+// The equalizer has no keys of its own: a key let go of only ends the pointer's press.
+int32_t end_press(void *record, int32_t) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    w->pressed = 0;
+    return window_equalizer_redraw(w);
+}
+
+int32_t redraw_of(void *record) {
+    return window_equalizer_redraw(static_cast<tHandleWindowEqualizer *>(record));
+}
+
 void on_drag_begin(GtkGestureDrag *, double, double, gpointer) {}
 
 void on_drag_update(GtkGestureDrag *gesture, double, double dy, gpointer) {
@@ -385,6 +396,11 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
     g_signal_connect(w->drag, "drag-update", G_CALLBACK(on_drag_update), nullptr);
     g_signal_connect(w->drag, "drag-end", G_CALLBACK(on_drag_end), nullptr);
     gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->drag));
+
+    keys_init(&w->key_machine, {w, &w->pressed, end_press, redraw_of, nullptr, 0});
+    if (h != nullptr)
+        keys_add_target(&w->key_machine, window_main_key_target(&h->gui.window_main));
+    keys_attach(&w->key_machine, w->window);
 
     for (int32_t i = 0; i < EQ_BOXES; ++i)
         gui_hitbox_from_element(EQ_WIDTH, EQ_HEIGHT, &w->boxes[i], EQ_BOX_PLACES[i].id,

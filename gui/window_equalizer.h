@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "gui/hitbox.h"
+#include "gui/keys.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -69,6 +70,8 @@ struct tHandleWindowEqualizer {
     int32_t menu_count;
     // The factor the pictures are enlarged by (at least 1).
     int32_t scale;
+    // Keys here carry out the main window's rows.
+    tKeyMachine key_machine;
 };
 
 int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleTheme *theme,

@@ -7,6 +7,7 @@
 #include "audio/decoder.h"
 #include "config/config.h"
 #include "gui/hitbox.h"
+#include "gui/keys.h"
 #include "gui/visualizer.h"
 #include "gui/window_licence.h"
 
@@ -103,6 +104,7 @@ struct tHandleWindowMain {
     GtkGesture *click;
     GtkGesture *drag;
     GtkEventController *keys;
+    tKeyMachine key_machine;
     GdkPixbuf *background;
     GdkPixbuf *text_title;
     GdkPixbuf *text_rate;
@@ -184,7 +186,8 @@ void window_main_compose(tHandleWindowMain *w);
 
 // Input (window_main_input.cpp).
 int32_t window_main_release(tHandleWindowMain *w, int32_t id);
-int32_t window_main_key_lookup(uint32_t keyval, uint32_t state);
+// The main window's keys, for its own key machine and those of the other windows.
+tKeyTarget window_main_key_target(tHandleWindowMain *w);
 void window_main_build_hitboxes(tHandleWindowMain *w);
 int32_t window_main_connect_input(tHandleWindowMain *w);
 int32_t window_main_build_menu(tHandleWindowMain *w);

@@ -5,18 +5,13 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "gui/keys.h"
 #include "gui/window_main.h"
 #include "theme/catalogue.h"
 #include "theme/default_theme.h"
 #include "theme/theme.h"
 
 namespace {
-
-struct tKeyRow {
-    uint32_t keyval;
-    uint32_t mask;
-    uint32_t id;
-};
 
 constexpr uint32_t CONTROL = GDK_CONTROL_MASK;
 
@@ -209,24 +204,11 @@ void on_drag_end(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
         window_main_release(w, hit(w, w->press_x + dx, w->press_y + dy));
 }
 
-gboolean on_key_pressed(GtkEventControllerKey *controller, guint keyval, guint, GdkModifierType state,
-                        gpointer) {
-    tHandleWindowMain *w = record_of(controller);
-    const int32_t id = window_main_key_lookup(keyval, state);
-    if (w->pressed == MAIN_ID_NONE)
-        w->pressed = id;
-    window_main_redraw(w);
-    return w->pressed != MAIN_ID_NONE;
+int32_t release_of(void *record, int32_t id) {
+    return window_main_release(static_cast<tHandleWindowMain *>(record), id);
 }
 
-gboolean on_key_released(GtkEventControllerKey *controller, guint keyval, guint, GdkModifierType state,
-                         gpointer) {
-    tHandleWindowMain *w = record_of(controller);
-    const int32_t id = window_main_key_lookup(keyval, state);
-    window_main_release(w, id);
-    w->pressed = MAIN_ID_NONE;
-    return id != MAIN_ID_NONE;
-}
+int32_t redraw_of(void *record) { return window_main_redraw(static_cast<tHandleWindowMain *>(record)); }
 
 int32_t step_up(int32_t v, int32_t max) {
     const int32_t r = (v + 10) / 10 * 10;
@@ -235,11 +217,9 @@ int32_t step_up(int32_t v, int32_t max) {
 
 } // namespace
 
-int32_t window_main_key_lookup(uint32_t keyval, uint32_t state) {
-    for (const tKeyRow &row : KEY_TABLE)
-        if (row.keyval == keyval && (state & row.mask) == row.mask)
-            return static_cast<int32_t>(row.id);
-    return MAIN_ID_NONE;
+tKeyTarget window_main_key_target(tHandleWindowMain *w) {
+    return {w, &w->pressed, release_of, redraw_of, KEY_TABLE.data(),
+            static_cast<int32_t>(KEY_TABLE.size())};
 }
 
 int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id) {
@@ -332,20 +312,17 @@ void window_main_build_hitboxes(tHandleWindowMain *w) {
 int32_t window_main_connect_input(tHandleWindowMain *w) {
     w->click = gtk_gesture_click_new();
     w->drag = gtk_gesture_drag_new();
-    w->keys = gtk_event_controller_key_new();
-    for (gpointer c : {static_cast<gpointer>(w->click), static_cast<gpointer>(w->drag),
-                       static_cast<gpointer>(w->keys)})
+    for (gpointer c : {static_cast<gpointer>(w->click), static_cast<gpointer>(w->drag)})
         g_object_set_data(G_OBJECT(c), "pThis", w);
     g_signal_connect(w->click, "pressed", G_CALLBACK(on_pressed), w->window);
     g_signal_connect(w->click, "released", G_CALLBACK(on_released), w->window);
     g_signal_connect(w->click, "cancel", G_CALLBACK(on_cancel), w->window);
     g_signal_connect(w->drag, "drag-update", G_CALLBACK(on_drag_update), w->window);
     g_signal_connect(w->drag, "drag-end", G_CALLBACK(on_drag_end), w->window);
-    g_signal_connect(w->keys, "key-pressed", G_CALLBACK(on_key_pressed), w->window);
-    g_signal_connect(w->keys, "key-released", G_CALLBACK(on_key_released), w->window);
     gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->click));
     gtk_widget_add_controller(w->window, GTK_EVENT_CONTROLLER(w->drag));
-    gtk_widget_add_controller(w->window, w->keys);
+    keys_init(&w->key_machine, window_main_key_target(w));
+    w->keys = keys_attach(&w->key_machine, w->window);
     return 0;
 }
 

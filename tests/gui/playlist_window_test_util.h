@@ -40,6 +40,8 @@ struct PlaylistSetup {
 // playlist window configuration, and the playlist window shown and moved to WINDOW_X/Y.
 class PlaylistRun {
 public:
+    explicit PlaylistRun(WindowManager wm = WindowManager::none) : x(wm) {}
+
     TempDir dir{"ravlox-plwin"};
     std::string data;
     std::string capture;
