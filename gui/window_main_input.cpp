@@ -205,7 +205,17 @@ void on_drag_end(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
 }
 
 int32_t release_of(void *record, int32_t id) {
-    return window_main_release(static_cast<tHandleWindowMain *>(record), id);
+    auto *w = static_cast<tHandleWindowMain *>(record);
+    const bool menu = id == MAIN_ID_MENU && w->pressed == id;
+    const int32_t result = window_main_release(w, id);
+    // Opened from the keyboard, the menu itself takes the focus rather than its first item,
+    // so that the arrows choose the first or the last item.
+    if (menu && w->popover != nullptr) {
+        gtk_widget_set_focusable(w->popover, TRUE);
+        gtk_widget_grab_focus(w->popover);
+        gtk_widget_set_focusable(w->popover, FALSE);
+    }
+    return result;
 }
 
 int32_t redraw_of(void *record) { return window_main_redraw(static_cast<tHandleWindowMain *>(record)); }
