@@ -5,7 +5,6 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
-#include "gui/keys.h"
 #include "gui/window_main.h"
 #include "theme/catalogue.h"
 #include "theme/default_theme.h"

@@ -126,21 +126,6 @@ void send_keys(const Xvfb &x, const std::string &window, const std::vector<std::
     ASSERT_TRUE(x.xdotool(args).exited_with(0));
 }
 
-// Waits until stereo44.mp3 (a stretch from its first second) reaches the capture file.
-bool heard_stereo44(const std::string &capture, int tries = 100) {
-    static const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
-    if (!ref.ok)
-        return false;
-    const std::vector<int16_t> probe(ref.samples.begin() + 2 * 11025,
-                                     ref.samples.begin() + 2 * 11025 + 1024);
-    for (int i = 0; i < tries; i++) {
-        if (find_samples(read_samples(capture), probe).has_value())
-            return true;
-        pause_ms(100);
-    }
-    return false;
-}
-
 class KeysUnderOpenbox : public testing::Test {
 protected:
     // The program with stereo44.mp3 opened (not playing) and the file-backed sound device.
@@ -231,11 +216,7 @@ TEST_F(KeysUnderOpenbox, MainWindowKeysWorkFromTheEqualizer) {
 
 TEST(PlaylistKeys, DownReturnPlaysTheNextEntryAndDeleteRemoves) {
     PlaylistRun run(WindowManager::openbox);
-    PlaylistSetup s;
-    s.pledit = PLEDIT;
-    s.alsa = AlsaConfig::File;
-    s.entries = {fixture_path("mono22.mp3"), fixture_path("stereo44.mp3")};
-    ASSERT_TRUE(run.start(s)) << run.why;
+    ASSERT_TRUE(run.start(two_files())) << run.why;
     const int h = line_height(1);
     ASSERT_FALSE(blank(text_mask(run.shot(), 275, 1, h)));
 
