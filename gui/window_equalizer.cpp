@@ -165,6 +165,13 @@ int32_t compose(void *record) {
     return window_equalizer_refresh(static_cast<tHandleWindowEqualizer *>(record));
 }
 
+// The equalizer has no keys of its own: a key let go of only ends the pointer's press.
+int32_t end_press(void *record, int32_t) {
+    auto *w = static_cast<tHandleWindowEqualizer *>(record);
+    w->pressed = 0;
+    return window_equalizer_redraw(w);
+}
+
 void on_drag_update(void *record, double, double dy) {
     auto *w = static_cast<tHandleWindowEqualizer *>(record);
     if (w->pressed < EQ_BOX_PREAMP || w->pressed > EQ_BOX_BAND_LAST) return;
@@ -314,6 +321,11 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;
+
+    keys_init(&w->key_machine, {w, &w->pressed, end_press, redraw, nullptr, 0});
+    if (h != nullptr)
+        keys_add_target(&w->key_machine, window_main_key_target(&h->gui.window_main));
+    keys_attach(&w->key_machine, w->window);
 
     for (int32_t i = 0; i < EQ_BOXES; ++i)
         gui_hitbox_from_element(EQ_WIDTH, EQ_HEIGHT, &w->boxes[i], EQ_BOX_TABLE[i].id,

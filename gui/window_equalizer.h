@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "gui/skin_window.h"
+#include "gui/keys.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -84,6 +85,8 @@ struct tHandleWindowEqualizer {
     GdkPaintable *title_paintable;
     GdkPaintable *body_paintable;
     tSkinInput input;
+    // Keys here carry out the main window's rows.
+    tKeyMachine key_machine;
 };
 
 int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleTheme *theme,

@@ -7,6 +7,7 @@
 #include "audio/decoder.h"
 #include "config/config.h"
 #include "gui/skin_window.h"
+#include "gui/keys.h"
 #include "gui/visualizer.h"
 #include "gui/window_licence.h"
 
@@ -101,6 +102,7 @@ struct tHandleWindowMain {
     GtkGesture *click;
     GtkGesture *drag;
     GtkEventController *keys;
+    tKeyMachine key_machine;
     GdkPixbuf *background;
     GdkPixbuf *text_title;
     GdkPixbuf *text_rate;
@@ -183,9 +185,10 @@ void window_main_compose(tHandleWindowMain *w);
 
 // Input (window_main_input.cpp).
 int32_t window_main_release(tHandleWindowMain *w, int32_t id);
-int32_t window_main_key_lookup(uint32_t keyval, uint32_t state);
 // The element drawn while `id` is held (for a switch, its look while off), or SKIN_NO_ELEMENT.
 int32_t window_main_pressed_look(int32_t id);
+// The main window's keys, for its own key machine and those of the other windows.
+tKeyTarget window_main_key_target(tHandleWindowMain *w);
 void window_main_build_hitboxes(tHandleWindowMain *w);
 int32_t window_main_connect_input(tHandleWindowMain *w);
 int32_t window_main_build_menu(tHandleWindowMain *w);

@@ -12,12 +12,6 @@
 
 namespace {
 
-struct tKeyRow {
-    uint32_t keyval;
-    uint32_t mask;
-    uint32_t id;
-};
-
 constexpr uint32_t CONTROL = GDK_CONTROL_MASK;
 
 constexpr std::array<tKeyRow, 15> KEY_TABLE = {{
@@ -171,33 +165,27 @@ void on_drag_update(void *record, double dx, double dy) {
     }
 }
 
-gboolean on_key_pressed(GtkEventControllerKey *controller, guint keyval, guint, GdkModifierType state,
-                        gpointer) {
-    tHandleWindowMain *w = record_of(controller);
-    const int32_t id = window_main_key_lookup(keyval, state);
-    if (w->pressed == MAIN_ID_NONE)
-        w->pressed = id;
-    window_main_redraw(w);
-    return w->pressed != MAIN_ID_NONE;
+int32_t release_of(void *record, int32_t id) {
+    auto *w = static_cast<tHandleWindowMain *>(record);
+    const bool menu = id == MAIN_ID_MENU && w->pressed == id;
+    const int32_t result = window_main_release(w, id);
+    // Opened from the keyboard, the menu itself takes the focus rather than its first item,
+    // so that the arrows choose the first or the last item.
+    if (menu && w->popover != nullptr) {
+        gtk_widget_set_focusable(w->popover, TRUE);
+        gtk_widget_grab_focus(w->popover);
+        gtk_widget_set_focusable(w->popover, FALSE);
+    }
+    return result;
 }
 
-gboolean on_key_released(GtkEventControllerKey *controller, guint keyval, guint, GdkModifierType state,
-                         gpointer) {
-    tHandleWindowMain *w = record_of(controller);
-    const int32_t id = window_main_key_lookup(keyval, state);
-    window_main_release(w, id);
-    w->pressed = MAIN_ID_NONE;
-    return id != MAIN_ID_NONE;
-}
 
 
 } // namespace
 
-int32_t window_main_key_lookup(uint32_t keyval, uint32_t state) {
-    for (const tKeyRow &row : KEY_TABLE)
-        if (row.keyval == keyval && (state & row.mask) == row.mask)
-            return static_cast<int32_t>(row.id);
-    return MAIN_ID_NONE;
+tKeyTarget window_main_key_target(tHandleWindowMain *w) {
+    return {w, &w->pressed, release_of, redraw_record, KEY_TABLE.data(),
+            static_cast<int32_t>(KEY_TABLE.size())};
 }
 
 int32_t window_main_toggle_switch(tHandleWindowMain *w, int32_t id) {
@@ -346,11 +334,8 @@ int32_t window_main_connect_input(tHandleWindowMain *w) {
     skin_input_attach(&w->input);
     w->click = w->input.click;
     w->drag = w->input.drag;
-    w->keys = gtk_event_controller_key_new();
-    g_object_set_data(G_OBJECT(w->keys), "pThis", w);
-    g_signal_connect(w->keys, "key-pressed", G_CALLBACK(on_key_pressed), w->window);
-    g_signal_connect(w->keys, "key-released", G_CALLBACK(on_key_released), w->window);
-    gtk_widget_add_controller(w->window, w->keys);
+    keys_init(&w->key_machine, window_main_key_target(w));
+    w->keys = keys_attach(&w->key_machine, w->window);
     return 0;
 }
 

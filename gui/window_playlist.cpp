@@ -195,6 +195,7 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
     if (line < 1)
         line = 1;
     w->visible_lines = height / line;
+    w->line_height = line;
 
     static tSongInfo entry; // too large for the stack of every redraw
     bool unread = false;

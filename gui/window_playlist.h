@@ -6,6 +6,7 @@
 
 #include "config/config.h"
 #include "gui/skin_window.h"
+#include "gui/keys.h"
 
 struct tHandle;
 struct tHandleTheme;
@@ -112,6 +113,8 @@ struct tHandleWindowPlaylist {
     int32_t list_height;
     int32_t scroll_offset;
     int32_t visible_lines;
+    // Height of a drawn entry line in the text layer's pixels (the window's scale).
+    int32_t line_height;
     int32_t entry_count;
     int32_t thumb_y;
     int32_t scale;
@@ -134,6 +137,9 @@ struct tHandleWindowPlaylist {
     GdkPaintable *title_paintable;
     GdkPaintable *body_paintable;
     tSkinInput input;
+    // What smooth scrolling has moved short of a whole entry.
+    double scroll_remainder;
+    tKeyMachine key_machine;
 };
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,
@@ -151,6 +157,11 @@ int32_t window_playlist_draw_frame(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_attach_input(tHandleWindowPlaylist *w);
+// The drawn line under window y for a window widget_height pixels high, -1 when y is above
+// the list or below its last whole line.
+int32_t window_playlist_line_at(const tHandleWindowPlaylist *w, double y, int32_t widget_height);
+// Scrolls by dy entries; fractions are kept until they add up to a whole entry.
+int32_t window_playlist_scroll(tHandleWindowPlaylist *w, double dy);
 // Reads the tags of the visible entries in the background, one entry per main-loop
 // iteration, and redraws once they are all read (window_playlist_tags.cpp).
 void window_playlist_read_tags_later(tHandleWindowPlaylist *w);

@@ -1,4 +1,5 @@
 // The playlist window: hit boxes, clicks, drags, the wheel, menus, the sort menu and choosers.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -197,10 +198,20 @@ void show_sort_menu(tHandleWindowPlaylist *w) {
 
 // --- list clicks ---
 
-void list_click(tHandleWindowPlaylist *w, int32_t presses, double x, double y) {
-    const int32_t line = gui_slider_value(0, w->visible_lines, 1, w->window, w->width, w->height,
-                                          w->list_y, w->list_y + w->list_height, x, y);
-    const int32_t index = w->scroll_offset + line;
+// Makes the entry the current one and opens it; 0 when it was opened.
+int32_t open_entry(tHandleWindowPlaylist *w, int32_t index) {
+    static tSongInfo entry; // too large for the stack
+    if (playlist_get_entry(w->playlist, index, &entry, nullptr) != 0)
+        return -1;
+    entry.path[sizeof entry.path - 1] = '\0';
+    playlist_set_current(w->playlist, index);
+    const char *path = entry.path;
+    return dispatch(w, EVENT_OPEN_FILE, &path);
+}
+
+void list_click(tHandleWindowPlaylist *w, int32_t presses, double y) {
+    const int32_t line = window_playlist_line_at(w, y, gtk_widget_get_height(w->window));
+    const int32_t index = line < 0 ? w->entry_count : w->scroll_offset + line;
     if (presses == 1) {
         if (index < w->entry_count)
             playlist_toggle_selected(w->playlist, index);
@@ -212,24 +223,119 @@ void list_click(tHandleWindowPlaylist *w, int32_t presses, double x, double y) {
         }
         playlist_toggle_selected(w->playlist, index);
         window_playlist_redraw(w);
-        static tSongInfo entry; // too large for the stack
-        if (playlist_get_entry(w->playlist, index, &entry, nullptr) != 0)
-            return;
-        entry.path[sizeof entry.path - 1] = '\0';
-        playlist_set_current(w->playlist, index);
-        const char *path = entry.path;
-        dispatch(w, EVENT_OPEN_FILE, &path);
+        open_entry(w, index);
     }
+}
+
+// --- keys ---
+
+enum : int32_t {
+    ID_KEY_UP = 80,
+    ID_KEY_DOWN = 81,
+    ID_KEY_PAGE_UP = 82,
+    ID_KEY_PAGE_DOWN = 83,
+    ID_KEY_HOME = 84,
+    ID_KEY_END = 85,
+    ID_KEY_PLAY = 86,
+    ID_KEY_REMOVE = 87,
+    ID_KEY_SELECT_ALL = 88,
+};
+
+// Searched before the main window's rows, whose Up and Down these take over.
+constexpr std::array<tKeyRow, 11> KEY_ROWS = {{
+    {GDK_KEY_Up, 0, ID_KEY_UP},
+    {GDK_KEY_Down, 0, ID_KEY_DOWN},
+    {GDK_KEY_Page_Up, 0, ID_KEY_PAGE_UP},
+    {GDK_KEY_Page_Down, 0, ID_KEY_PAGE_DOWN},
+    {GDK_KEY_Home, 0, ID_KEY_HOME},
+    {GDK_KEY_End, 0, ID_KEY_END},
+    {GDK_KEY_Return, 0, ID_KEY_PLAY},
+    {GDK_KEY_KP_Enter, 0, ID_KEY_PLAY},
+    {GDK_KEY_Delete, 0, ID_KEY_REMOVE},
+    {GDK_KEY_KP_Delete, 0, ID_KEY_REMOVE},
+    {GDK_KEY_a, GDK_CONTROL_MASK, ID_KEY_SELECT_ALL},
+}};
+
+// The first (or last) selected entry, -1 when none is.
+int32_t selected_entry(tHandleWindowPlaylist *w, bool last) {
+    int32_t count = 0;
+    int32_t current = 0;
+    playlist_get_position(w->playlist, &count, &current);
+    for (int32_t k = 0; k < count; k++) {
+        const int32_t i = last ? count - 1 - k : k;
+        uint8_t mark = 0;
+        if (playlist_get_entry(w->playlist, i, nullptr, &mark) == 0 && mark)
+            return i;
+    }
+    return -1;
+}
+
+void set_offset(tHandleWindowPlaylist *w, int32_t offset) {
+    w->scroll_offset = std::clamp(offset, 0, std::max(0, w->entry_count - 1));
+}
+
+// The selection becomes the one entry next to it (next to the current entry when nothing is
+// selected), scrolled into sight.
+void move_selection(tHandleWindowPlaylist *w, int32_t step) {
+    int32_t count = 0;
+    int32_t current = 0;
+    playlist_get_position(w->playlist, &count, &current);
+    if (count == 0)
+        return;
+    int32_t from = selected_entry(w, step > 0);
+    if (from < 0)
+        from = current;
+    const int32_t to = std::clamp(from + step, 0, count - 1);
+    playlist_select(w->playlist, PLAYLIST_SELECT_NONE);
+    playlist_toggle_selected(w->playlist, to);
+    const int32_t lines = std::max(1, w->visible_lines);
+    if (to < w->scroll_offset)
+        w->scroll_offset = to;
+    else if (to >= w->scroll_offset + lines)
+        w->scroll_offset = to - lines + 1;
+}
+
+void act_on_key(tHandleWindowPlaylist *w, int32_t id) {
+    const int32_t page = std::max(1, w->visible_lines);
+    switch (id) {
+    case ID_KEY_UP: move_selection(w, -1); break;
+    case ID_KEY_DOWN: move_selection(w, 1); break;
+    case ID_KEY_PAGE_UP: set_offset(w, w->scroll_offset - page); break;
+    case ID_KEY_PAGE_DOWN: set_offset(w, w->scroll_offset + page); break;
+    case ID_KEY_HOME: set_offset(w, 0); break;
+    case ID_KEY_END: set_offset(w, w->entry_count - page); break;
+    case ID_KEY_PLAY: {
+        const int32_t index = selected_entry(w, false);
+        if (index >= 0 && open_entry(w, index) == 0)
+            dispatch(w, EVENT_PLAY, nullptr);
+        break;
+    }
+    case ID_KEY_REMOVE: playlist_remove_selected(w->playlist); break;
+    case ID_KEY_SELECT_ALL: playlist_select(w->playlist, PLAYLIST_SELECT_ALL); break;
+    default: break;
+    }
+}
+
+// The release of a held key of this window's rows; a key let go of while the pointer holds a
+// press leaves that press alone, since a resize or a scroll-bar drag ends only with its own
+// release.
+int32_t release_key(void *record, int32_t id) {
+    auto *w = static_cast<tHandleWindowPlaylist *>(record);
+    if (id == 0 || id != w->pressed)
+        return 0;
+    w->pressed = 0;
+    act_on_key(w, id);
+    return window_playlist_redraw(w);
+}
+
+int32_t redraw_of(void *record) {
+    return window_playlist_redraw(static_cast<tHandleWindowPlaylist *>(record));
 }
 
 // --- controller handlers ---
 
 int32_t hit_record(void *record, double x, double y) {
     return hit_test(static_cast<tHandleWindowPlaylist *>(record), x, y);
-}
-
-int32_t redraw_record(void *record) {
-    return window_playlist_redraw(static_cast<tHandleWindowPlaylist *>(record));
 }
 
 void on_press(void *record) {
@@ -244,7 +350,7 @@ void release_begin(void *record, int32_t, bool) {
         flag = 0;
 }
 
-void act(void *record, int32_t id, int32_t presses, double x, double y) {
+void act(void *record, int32_t id, int32_t presses, double, double y) {
     auto *w = static_cast<tHandleWindowPlaylist *>(record);
     switch (id) {
     case PLAYLIST_ID_MENU_ADD:
@@ -309,7 +415,7 @@ void act(void *record, int32_t id, int32_t presses, double x, double y) {
         dispatch(w, EVENT_NEXT, nullptr);
         break;
     case PLAYLIST_ID_LIST:
-        list_click(w, presses, x, y);
+        list_click(w, presses, y);
         break;
     case PLAYLIST_ID_CLOSE:
         hide_window(w);
@@ -357,13 +463,7 @@ void on_drag_end(void *record, double dx, double dy) {
 }
 
 gboolean on_scroll(GtkEventControllerScroll *, double, double dy, gpointer data) {
-    auto *w = static_cast<tHandleWindowPlaylist *>(data);
-    const double step = std::fmax(-1e6, std::fmin(1e6, std::trunc(dy)));
-    int32_t t = w->scroll_offset + static_cast<int32_t>(step);
-    if (t >= w->entry_count)
-        t = w->entry_count - 1;
-    w->scroll_offset = t > 0 ? t : 0;
-    window_playlist_redraw(w);
+    window_playlist_scroll(static_cast<tHandleWindowPlaylist *>(data), dy);
     return TRUE;
 }
 
@@ -373,6 +473,32 @@ gboolean on_close_request(GtkWindow *, gpointer data) {
 }
 
 } // namespace
+
+int32_t window_playlist_line_at(const tHandleWindowPlaylist *w, double y, int32_t widget_height) {
+    if (widget_height < 1 || w->height < 1 || w->line_height < 1)
+        return -1;
+    // In the text layer's pixels, where the lines are drawn line_height apart.
+    const double drawn = y * w->scale * w->height / widget_height - w->scale * w->list_y;
+    if (!(drawn >= 0))
+        return -1;
+    const double line = std::floor(drawn / w->line_height);
+    return line < w->visible_lines ? static_cast<int32_t>(line) : -1;
+}
+
+int32_t window_playlist_scroll(tHandleWindowPlaylist *w, double dy) {
+    if (!std::isfinite(dy))
+        return -1;
+    const double total = w->scroll_remainder + std::fmax(-1e6, std::fmin(1e6, dy));
+    const double step = std::trunc(total);
+    w->scroll_remainder = total - step;
+    if (step == 0)
+        return 0;
+    int32_t t = w->scroll_offset + static_cast<int32_t>(step);
+    if (t >= w->entry_count)
+        t = w->entry_count - 1;
+    w->scroll_offset = t > 0 ? t : 0;
+    return window_playlist_redraw(w);
+}
 
 int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w) {
     int32_t result = window_playlist_place_menu_hitboxes(w);
@@ -414,7 +540,7 @@ int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
                           .press = on_press,
                           .drag_update = on_drag_update,
                           .drag_end = on_drag_end,
-                          .redraw = redraw_record,
+                          .redraw = redraw_of,
                           .title_bar = w->window_handle};
     skin_input_attach(&w->input);
     w->click = w->input.click;
@@ -424,6 +550,12 @@ int32_t window_playlist_attach_input(tHandleWindowPlaylist *w) {
     g_object_set_data(G_OBJECT(w->scroll), "pThis", w);
     g_signal_connect(w->scroll, "scroll", G_CALLBACK(on_scroll), w);
     gtk_widget_add_controller(w->window, w->scroll);
+
+    keys_init(&w->key_machine, {w, &w->pressed, release_key, redraw_of, KEY_ROWS.data(),
+                                static_cast<int32_t>(KEY_ROWS.size())});
+    if (w->handle)
+        keys_add_target(&w->key_machine, window_main_key_target(&w->handle->gui.window_main));
+    keys_attach(&w->key_machine, w->window);
 
     g_signal_connect(w->window, "close_request", G_CALLBACK(on_close_request), w);
 

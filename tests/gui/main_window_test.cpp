@@ -203,9 +203,8 @@ protected:
     int at(double base) const { return static_cast<int>(base * scale_); }
     void click(int x, int y) { ASSERT_TRUE(x_.click(win_, at(x), at(y))); }
     void key(const std::string &k) { ASSERT_TRUE(x_.key(win_, k)); }
-    // Control held around a letter, let go of in the order people do: the letter first.
-    // (xdotool's "ctrl+d" lets go of Control first, and a key release that matches no row
-    // ends a held key without its action.)
+    // Control held around a letter, let go of with the letter first (keys_test.cpp sends
+    // xdotool's "ctrl+d", which lets go of Control first).
     void control_key(const std::string &letter) {
         ASSERT_TRUE(x_.xdotool({"windowfocus", win_, "keydown", "Control_L", "keydown", letter,
                                 "keyup", letter, "keyup", "Control_L"})

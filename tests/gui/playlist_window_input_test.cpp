@@ -153,14 +153,8 @@ TEST(PlaylistInput, SelectAllNoneInvertAndRemoveSelected) {
 }
 
 TEST(PlaylistInput, DoubleClickOpensTheEntryAndPlayPlaysIt) {
-    const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
-    ASSERT_TRUE(ref.ok);
     PlaylistRun run;
-    PlaylistSetup s;
-    s.pledit = PLEDIT;
-    s.alsa = AlsaConfig::File;
-    s.entries = {fixture_path("mono22.mp3"), fixture_path("stereo44.mp3")};
-    ASSERT_TRUE(run.start(s)) << run.why;
+    ASSERT_TRUE(run.start(two_files())) << run.why;
     const int h = line_height(1);
     const Image before = run.shot();
 
@@ -181,14 +175,8 @@ TEST(PlaylistInput, DoubleClickOpensTheEntryAndPlayPlaysIt) {
 
     // The small play button plays the opened entry into the sound device.
     ASSERT_TRUE(run.x.click(run.window, W - 136 + 4, H - 16 + 4));
-    const std::vector<int16_t> probe(ref.samples.begin() + 2 * 11025,
-                                     ref.samples.begin() + 2 * 11025 + 1024);
-    bool heard = false;
-    for (int i = 0; i < 100 && !heard; i++) {
-        pause_ms(100);
-        heard = find_samples(read_samples(run.capture), probe).has_value();
-    }
-    EXPECT_TRUE(heard) << "stereo44.mp3 never reached the device\n" << run.log();
+    EXPECT_TRUE(heard_stereo44(run.capture)) << "stereo44.mp3 never reached the device\n"
+                                              << run.log();
     // The small stop button stops it.
     ASSERT_TRUE(run.x.click(run.window, W - 117 + 4, H - 16 + 4));
 }

@@ -40,6 +40,8 @@ struct PlaylistSetup {
 // playlist window configuration, and the playlist window shown and moved to WINDOW_X/Y.
 class PlaylistRun {
 public:
+    explicit PlaylistRun(WindowManager wm = WindowManager::none) : x(wm) {}
+
     TempDir dir{"ravlox-plwin"};
     std::string data;
     std::string capture;
@@ -226,6 +228,30 @@ inline bool blank(const std::vector<bool> &mask) {
 
 // Window y of the middle of line `line`, for clicking it.
 inline int line_middle(int scale, int line, int h) { return scale * 20 + line * h + h / 2; }
+
+// mono22.mp3 then stereo44.mp3, the generated PLEDIT.TXT and the file-backed sound device.
+inline PlaylistSetup two_files() {
+    PlaylistSetup s;
+    s.pledit = PLEDIT;
+    s.alsa = AlsaConfig::File;
+    s.entries = {fixture_path("mono22.mp3"), fixture_path("stereo44.mp3")};
+    return s;
+}
+
+// Waits until a stretch from the first second of stereo44.mp3 reaches the capture file.
+inline bool heard_stereo44(const std::string &capture, int tries = 100) {
+    static const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
+    if (!ref.ok)
+        return false;
+    const std::vector<int16_t> probe(ref.samples.begin() + 2 * 11025,
+                                     ref.samples.begin() + 2 * 11025 + 1024);
+    for (int i = 0; i < tries; i++) {
+        if (find_samples(read_samples(capture), probe).has_value())
+            return true;
+        pause_ms(100);
+    }
+    return false;
+}
 
 // Saves the image beside the test binary's working directory for looking at failures.
 inline void keep(const Image &img, const std::string &name) {
