@@ -33,10 +33,6 @@ constexpr std::array<tKeyRow, 15> KEY_TABLE = {{
 }};
 static_assert(GDK_CONTROL_MASK == 4);
 
-tHandleWindowMain *record_of(gpointer object) {
-    return static_cast<tHandleWindowMain *>(g_object_get_data(G_OBJECT(object), "pThis"));
-}
-
 void send(tHandleWindowMain *w, uint32_t type, void *arg) { handle_dispatch(w->handle, type, arg); }
 
 void send_int(tHandleWindowMain *w, uint32_t type, int32_t value) { send(w, type, &value); }
