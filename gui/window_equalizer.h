@@ -9,14 +9,6 @@
 
 struct tHandle;
 struct tHandleTheme;
-typedef struct _GtkApplication GtkApplication;
-typedef struct _GtkWidget GtkWidget;
-typedef struct _GtkGesture GtkGesture;
-typedef struct _GdkPixbuf GdkPixbuf;
-typedef struct _GdkPaintable GdkPaintable;
-typedef struct _GMenu GMenu;
-typedef struct _GMenuItem GMenuItem;
-typedef struct _GSimpleAction GSimpleAction;
 
 constexpr int32_t EQ_WIDTH = 275;
 constexpr int32_t EQ_HEIGHT = 116;

@@ -13,15 +13,7 @@
 
 struct tHandle;
 struct tHandleTheme;
-typedef struct _GtkApplication GtkApplication;
-typedef struct _GtkWidget GtkWidget;
-typedef struct _GtkGesture GtkGesture;
 typedef struct _GtkEventController GtkEventController;
-typedef struct _GdkPixbuf GdkPixbuf;
-typedef struct _GdkPaintable GdkPaintable;
-typedef struct _GMenu GMenu;
-typedef struct _GMenuItem GMenuItem;
-typedef struct _GSimpleAction GSimpleAction;
 
 constexpr int WINDOW_MAIN_WIDTH = 275;
 constexpr int WINDOW_MAIN_HEIGHT = 116;
