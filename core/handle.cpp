@@ -69,7 +69,7 @@ bool open_entry(tHandle *h, int32_t i) {
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
     entry.path[sizeof entry.path - 1] = '\0';
-    if (decoder_open(&h->decoder, entry.path) != 0)
+    if (decoder_open(&h->decoder, entry.path) != RESULT_OK)
         return false;
     playlist_set_title(&h->playlist, i, h->decoder.song.title);
     return true;
@@ -192,14 +192,14 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
         // What was queued of the old file is not heard after another was asked for.
         audiooutput_flush(&h->audiooutput);
-        if (!path || decoder_open(&h->decoder, path) != 0) {
+        if (!path || decoder_open(&h->decoder, path) != RESULT_OK) {
             set_status(h, STATUS_NONE);
             break;
         }
         set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
         // The playlist window opens its current entry this way: that entry's tags are read.
         static tSongInfo entry;
-        if (playlist_get_entry(&h->playlist, s.current, &entry, nullptr) == 0 &&
+        if (playlist_get_entry(&h->playlist, s.current, &entry, nullptr) == RESULT_OK &&
             strncmp(entry.path, path, sizeof entry.path) == 0)
             playlist_set_title(&h->playlist, s.current, h->decoder.song.title);
         break;

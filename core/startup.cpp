@@ -19,8 +19,6 @@ constexpr int VERSION_MAJOR = 0;
 constexpr int VERSION_MINOR = 6;
 constexpr int VERSION_PATCH = 1;
 constexpr const char *COPYRIGHT = "Copyright (c) 2026, the ravlox developers";
-// Only in the first pass: an option that writes files failed, the program ends with status 1.
-constexpr int32_t RESULT_WRITE_FAILED = RESULT_FAILED;
 
 bool starts_with(const char *text, const char *prefix) {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -132,15 +130,16 @@ int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
             result = RESULT_DONE;
         }
     }
-    // A dump that could not write its files ends the program as failed.
+    // A dump that could not write its files ends the program as failed (status 1), already in
+    // the first pass.
     if (length >= 26 && starts_with(a, "--gui.theme.dumptemplate=")) {
-        result = theme_write_template(a + 25) == RESULT_OK ? RESULT_DONE : RESULT_WRITE_FAILED;
+        result = theme_write_template(a + 25) == RESULT_OK ? RESULT_DONE : RESULT_FAILED;
     } else if (length >= 25 && starts_with(a, "--gui.theme.dumpdefault=")) {
         const char *dir = a + 24;
         struct stat info;
         if (stat(dir, &info) != 0)
             mkdir(dir, 0755); // as the template writer makes its directory
-        result = theme_default_write_all(dir) == RESULT_OK ? RESULT_DONE : RESULT_WRITE_FAILED;
+        result = theme_default_write_all(dir) == RESULT_OK ? RESULT_DONE : RESULT_FAILED;
     }
     return result;
 }
@@ -252,7 +251,7 @@ int ravlox_main(int argc, char **argv) {
             kept.args[kept.count++] = argv[k];
         else if (result == RESULT_DONE)
             return 0;
-        else if (result == RESULT_WRITE_FAILED)
+        else if (result == RESULT_FAILED)
             return 1;
         else
             gtk.args[gtk.count++] = argv[k];
