@@ -78,15 +78,6 @@ tHandleWindowEqualizer *record_of(gpointer object) {
     return static_cast<tHandleWindowEqualizer *>(g_object_get_data(G_OBJECT(object), "pThis"));
 }
 
-void send_band(tHandleWindowEqualizer *w, int32_t index, int32_t value) {
-    tEqBandArg arg{index, value};
-    handle_dispatch(w->handle, EVENT_EQ_BAND, &arg);
-}
-
-void send_flag(tHandleWindowEqualizer *w, uint32_t event, int32_t flag) {
-    handle_dispatch(w->handle, event, &flag);
-}
-
 int32_t track_x(int32_t index) { return THEME_ELEMENTS[ELEM_EQ_TRACK + index].destination_x; }
 
 // Shows one strip of the frame, enlarged without smoothing so pixels stay sharp.
@@ -143,7 +134,7 @@ void draw_pressed(tHandleWindowEqualizer *w) {
 void act_on_release(tHandleWindowEqualizer *w, int32_t id) {
     switch (id) {
     case EQ_BOX_ON:
-        send_flag(w, EVENT_EQ_ENABLE, w->on == 0 ? 1 : 0);
+        handle_send_int(w->handle, EVENT_EQ_ENABLE, w->on == 0 ? 1 : 0);
         break;
     case EQ_BOX_PRESETS:
         if (w->popover != nullptr) {
@@ -160,11 +151,11 @@ void act_on_release(tHandleWindowEqualizer *w, int32_t id) {
     case EQ_BOX_LEVEL_MIDDLE:
     case EQ_BOX_LEVEL_BOTTOM: {
         const int32_t v = id == EQ_BOX_LEVEL_TOP ? EQ_MAX : id == EQ_BOX_LEVEL_MIDDLE ? 0 : EQ_MIN;
-        for (int32_t i = 1; i < EQ_VALUES; ++i) send_band(w, i, v);
+        for (int32_t i = 1; i < EQ_VALUES; ++i) handle_send_band(w->handle, i, v);
         break;
     }
     case EQ_BOX_CLOSE:
-        send_flag(w, EVENT_SHOW_EQUALIZER, 0);
+        handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, 0);
         break;
     default:
         break;
@@ -195,14 +186,14 @@ void on_drag_update(GtkGestureDrag *gesture, double, double dy, gpointer) {
     tHandleWindowEqualizer *w = record_of(gesture);
     if (w == nullptr || w->pressed < EQ_BOX_PREAMP || w->pressed > EQ_BOX_BAND_LAST) return;
     const int32_t index = w->pressed - EQ_BOX_PREAMP;
-    send_band(w, index, window_equalizer_drag_value(w->press_y + dy, gtk_widget_get_height(w->window)));
+    handle_send_band(w->handle, index, window_equalizer_drag_value(w->press_y + dy, gtk_widget_get_height(w->window)));
 }
 
 void on_drag_end(GtkGestureDrag *, double, double, gpointer) {}
 
 gboolean on_close_request(GtkWindow *window, gpointer) {
     tHandleWindowEqualizer *w = record_of(window);
-    if (w != nullptr) send_flag(w, EVENT_SHOW_EQUALIZER, 0);
+    if (w != nullptr) handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, 0);
     return TRUE;
 }
 
@@ -233,7 +224,7 @@ void on_load_response(GtkNativeDialog *dialog, int response, gpointer) {
         char *path = chosen_path(dialog);
         int32_t values[EQ_VALUES] = {};
         const int32_t n = path != nullptr ? window_equalizer_read_presets(path, values) : 0;
-        for (int32_t i = 0; i < n; ++i) send_band(w, i, values[i]);
+        for (int32_t i = 0; i < n; ++i) handle_send_band(w->handle, i, values[i]);
         g_free(path);
     }
     g_object_unref(dialog);
@@ -402,18 +393,18 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
 }
 
 int32_t window_equalizer_read_config(tHandleWindowEqualizer *w) {
-    config_open(&w->config, w->handle, "equalizer.config");
+    config_open(&w->config, w->handle->data_dir, "equalizer.config");
     for (int32_t i = 0; i < EQ_VALUES; ++i) {
         char key[16];
         snprintf(key, sizeof key, "bar%02d", i);
         int32_t v = 0;
         config_get_int(&w->config, key, &v, 0);
         // A hand-edited file may hold anything; the gains and the drawing expect -100..100.
-        send_band(w, i, clamp_value(v));
+        handle_send_band(w->handle, i, clamp_value(v));
     }
     int32_t on = w->on;
     config_get_onoff(&w->config, "equalizer", &on, w->on);
-    send_flag(w, EVENT_EQ_ENABLE, on == 1 ? 1 : 0);
+    handle_send_int(w->handle, EVENT_EQ_ENABLE, on == 1 ? 1 : 0);
     int32_t automatic = 0;
     config_get_onoff(&w->config, "automatic", &automatic, 0);
     w->automatic = automatic == 1 ? 1 : 0;

@@ -43,10 +43,6 @@ tHandleWindowMain *record_of(gpointer object) {
     return static_cast<tHandleWindowMain *>(g_object_get_data(G_OBJECT(object), "pThis"));
 }
 
-void send(tHandleWindowMain *w, uint32_t type, void *arg) { handle_dispatch(w->handle, type, arg); }
-
-void send_int(tHandleWindowMain *w, uint32_t type, int32_t value) { send(w, type, &value); }
-
 int32_t hit(tHandleWindowMain *w, double x, double y) {
     return gui_hitbox_test(w->hitboxes, WINDOW_MAIN_HITBOXES, w->window, WINDOW_MAIN_WIDTH,
                            WINDOW_MAIN_HEIGHT, x, y);
@@ -72,34 +68,27 @@ void show_menu(tHandleWindowMain *w) {
 
 enum tChooser { CHOOSER_FILE, CHOOSER_DIRECTORY, CHOOSER_WSZ };
 
-void theme_dir_of(tHandleWindowMain *w, char *out, size_t size) {
-    char data_dir[HANDLE_PATH_SIZE];
-    handle_get_data_dir(w->handle, data_dir);
-    snprintf(out, size, "%s/theme/", data_dir);
-}
-
 void on_chooser_response(GtkNativeDialog *dialog, int response, gpointer kind) {
     tHandleWindowMain *w = record_of(dialog);
     if (response == GTK_RESPONSE_ACCEPT && w != nullptr) {
         GFile *file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog));
         char *path = file != nullptr ? g_file_get_parse_name(file) : nullptr;
-        if (path != nullptr) {
+        char folder[HANDLE_PATH_SIZE];
+        const bool theme = GPOINTER_TO_INT(kind) != CHOOSER_FILE;
+        if (path != nullptr && (!theme || handle_get_theme_dir(w->handle, folder) == RESULT_OK)) {
             switch (GPOINTER_TO_INT(kind)) {
             case CHOOSER_FILE: {
-                const char *p = path;
-                send(w, EVENT_OPEN_FILE, &p);
+                handle_send_path(w->handle, path);
                 break;
             }
             case CHOOSER_DIRECTORY:
-                if (theme_load_directory(w->theme, path) == 0)
-                    send(w, EVENT_REFRESH, nullptr);
+                if (theme_load_directory(w->theme, path, folder) == 0)
+                    handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
                 break;
             case CHOOSER_WSZ:
-                if (theme_load_wsz(w->theme, path) == 0) {
-                    char dir[HANDLE_PATH_SIZE + 8];
-                    theme_dir_of(w, dir, sizeof dir);
-                    theme_load_directory(w->theme, dir);
-                    send(w, EVENT_REFRESH, nullptr);
+                if (theme_load_wsz(w->theme, path, folder) == 0) {
+                    theme_load_directory(w->theme, folder, folder);
+                    handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
                 }
                 break;
             default:
@@ -134,7 +123,7 @@ void open_chooser(tHandleWindowMain *w, tChooser kind) {
 // ---- menu actions
 
 void on_menu_preferences(GSimpleAction *, GVariant *, gpointer data) {
-    send_int(static_cast<tHandleWindowMain *>(data), EVENT_PREFERENCES, 1);
+    handle_send_int(static_cast<tHandleWindowMain *>(data)->handle, EVENT_PREFERENCES, 1);
 }
 
 void on_menu_skins(GSimpleAction *, GVariant *, gpointer data) {
@@ -147,11 +136,12 @@ void on_menu_skins_wsz(GSimpleAction *, GVariant *, gpointer data) {
 
 void on_menu_skins_default(GSimpleAction *, GVariant *, gpointer data) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(data);
-    char dir[HANDLE_PATH_SIZE + 8];
-    theme_dir_of(w, dir, sizeof dir);
+    char dir[HANDLE_PATH_SIZE];
+    if (handle_get_theme_dir(w->handle, dir) != RESULT_OK)
+        return;
     theme_default_write_all(dir);
-    theme_load_directory(w->theme, dir);
-    send(w, EVENT_REFRESH, nullptr);
+    theme_load_directory(w->theme, dir, dir);
+    handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
 }
 
 // ---- controllers
@@ -188,10 +178,10 @@ void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
     };
     switch (w->pressed) {
     case MAIN_ID_VOLUME:
-        send_int(w, EVENT_VOLUME, value(0, 100, 107, 175));
+        handle_send_int(w->handle, EVENT_VOLUME, value(0, 100, 107, 175));
         break;
     case MAIN_ID_BALANCE:
-        send_int(w, EVENT_BALANCE, value(-100, 100, 177, 215));
+        handle_send_int(w->handle, EVENT_BALANCE, value(-100, 100, 177, 215));
         break;
     case MAIN_ID_POSITION:
         w->song.position = value(0, w->song.length, 16, 264);
@@ -261,41 +251,41 @@ int32_t window_main_release(tHandleWindowMain *w, int32_t id) {
         case MAIN_ID_MENU:
         case MAIN_ID_TITLE_MENU: show_menu(w); break;
         case MAIN_ID_LICENCE: window_licence_show(&w->licence); break;
-        case MAIN_ID_SCALE: send(w, EVENT_SCALE, nullptr); break;
+        case MAIN_ID_SCALE: handle_dispatch(w->handle, EVENT_SCALE, nullptr); break;
         case MAIN_ID_VISUALIZER: visualizer_cycle_mode(&w->visualizer); break;
-        case MAIN_ID_EQUALIZER: send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); break;
-        case MAIN_ID_PLAYLIST: send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); break;
-        case MAIN_ID_PREV: send(w, EVENT_PREV, nullptr); break;
-        case MAIN_ID_PLAY: send(w, EVENT_PLAY, nullptr); break;
-        case MAIN_ID_PAUSE: send(w, EVENT_PAUSE, nullptr); break;
-        case MAIN_ID_STOP: send(w, EVENT_STOP, nullptr); break;
-        case MAIN_ID_NEXT: send(w, EVENT_NEXT, nullptr); break;
+        case MAIN_ID_EQUALIZER: handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); break;
+        case MAIN_ID_PLAYLIST: handle_send_int(w->handle, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); break;
+        case MAIN_ID_PREV: handle_dispatch(w->handle, EVENT_PREV, nullptr); break;
+        case MAIN_ID_PLAY: handle_dispatch(w->handle, EVENT_PLAY, nullptr); break;
+        case MAIN_ID_PAUSE: handle_dispatch(w->handle, EVENT_PAUSE, nullptr); break;
+        case MAIN_ID_STOP: handle_dispatch(w->handle, EVENT_STOP, nullptr); break;
+        case MAIN_ID_NEXT: handle_dispatch(w->handle, EVENT_NEXT, nullptr); break;
         case MAIN_ID_EJECT: open_chooser(w, CHOOSER_FILE); break;
         case MAIN_ID_SHUFFLE: toggle(w, &w->shuffle, "shuffle"); break;
         case MAIN_ID_REPEAT: toggle(w, &w->repeat, "repeat"); break;
-        case MAIN_ID_POSITION: send_int(w, EVENT_SEEK, w->song.position); break;
+        case MAIN_ID_POSITION: handle_send_int(w->handle, EVENT_SEEK, w->song.position); break;
         case MAIN_ID_TIME: toggle(w, &w->countdown, "countdown"); break;
         case MAIN_ID_MINIMIZE:
             if (w->window != nullptr)
                 gtk_window_minimize(GTK_WINDOW(w->window));
             break;
-        case MAIN_ID_CLOSE: send(w, EVENT_QUIT, nullptr); break;
-        case MAIN_ID_VOLUME_UP: send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); break;
+        case MAIN_ID_CLOSE: handle_dispatch(w->handle, EVENT_QUIT, nullptr); break;
+        case MAIN_ID_VOLUME_UP: handle_send_int(w->handle, EVENT_VOLUME, step_up(w->volume, 100)); break;
         case MAIN_ID_VOLUME_DOWN: {
             const int32_t v = (w->volume - 10) / 10 * 10;
-            send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
+            handle_send_int(w->handle, EVENT_VOLUME, v > 0 ? v : 0);
             break;
         }
         case MAIN_ID_BALANCE_LEFT: {
             const int32_t b = (w->balance - 10) / 10 * 10;
-            send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
+            handle_send_int(w->handle, EVENT_BALANCE, b < -99 ? -100 : b);
             break;
         }
-        case MAIN_ID_BALANCE_RIGHT: send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); break;
+        case MAIN_ID_BALANCE_RIGHT: handle_send_int(w->handle, EVENT_BALANCE, step_up(w->balance, 100)); break;
         default: break; // 2, 22: only the look; 16, 17: the drag has acted
         }
     } else if (pressed == MAIN_ID_POSITION) {
-        send_int(w, EVENT_SEEK, w->song.position);
+        handle_send_int(w->handle, EVENT_SEEK, w->song.position);
     }
     w->pressed = MAIN_ID_NONE;
     window_main_redraw(w);

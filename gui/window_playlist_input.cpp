@@ -91,14 +91,7 @@ int32_t hit_test(tHandleWindowPlaylist *w, double x, double y) {
                            x, y);
 }
 
-int32_t dispatch(tHandleWindowPlaylist *w, uint32_t type, void *arg) {
-    return handle_dispatch(w->handle, type, arg);
-}
-
-int32_t hide_window(tHandleWindowPlaylist *w) {
-    int32_t flag = 0;
-    return dispatch(w, EVENT_SHOW_PLAYLIST, &flag);
-}
+int32_t hide_window(tHandleWindowPlaylist *w) { return handle_send_int(w->handle, EVENT_SHOW_PLAYLIST, 0); }
 
 // The rows and columns that the resize drag at offset (dx, dy) points at.
 void prospective_size(tHandleWindowPlaylist *w, double dx, double dy, int32_t *rows,
@@ -257,8 +250,7 @@ void list_click(tHandleWindowPlaylist *w, int32_t presses, double x, double y) {
             return;
         entry.path[sizeof entry.path - 1] = '\0';
         playlist_set_current(w->playlist, index);
-        const char *path = entry.path;
-        dispatch(w, EVENT_OPEN_FILE, &path);
+        handle_send_path(w->handle, entry.path);
     }
 }
 
@@ -328,19 +320,19 @@ void on_released(GtkGestureClick *gesture, int presses, double x, double y, gpoi
             open_chooser(w, CHOOSER_LOAD);
             break;
         case 65:
-            dispatch(w, EVENT_PREV, nullptr);
+            handle_dispatch(w->handle, EVENT_PREV, nullptr);
             break;
         case 66:
-            dispatch(w, EVENT_PLAY, nullptr);
+            handle_dispatch(w->handle, EVENT_PLAY, nullptr);
             break;
         case 67:
-            dispatch(w, EVENT_PAUSE, nullptr);
+            handle_dispatch(w->handle, EVENT_PAUSE, nullptr);
             break;
         case 68:
-            dispatch(w, EVENT_STOP, nullptr);
+            handle_dispatch(w->handle, EVENT_STOP, nullptr);
             break;
         case 69:
-            dispatch(w, EVENT_NEXT, nullptr);
+            handle_dispatch(w->handle, EVENT_NEXT, nullptr);
             break;
         case ID_LIST:
             list_click(w, presses, x, y);
@@ -379,6 +371,7 @@ void on_drag_update(GtkGestureDrag *gesture, double dx, double dy, gpointer) {
         prospective_size(w, dx, dy, &rows, &columns);
         if (rows != w->rows || columns != w->columns) {
             char title[64];
+            // Odd, kept: people know the resize drag by this title.
             snprintf(title, sizeof title, "FIXME: %d x %d\n", columns, rows);
             gtk_window_set_title(GTK_WINDOW(w->window), title);
         }
