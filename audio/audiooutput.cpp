@@ -592,9 +592,9 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
 int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
     const size_t len = strlen(arg);
     if (strncmp(arg, OPTION_PREFIX, sizeof(OPTION_PREFIX) - 1) != 0 || len < 25)
-        return -2;
+        return RESULT_UNKNOWN_OPTION;
     if (len < 32 || strncmp(arg, OPTION_DEVICE, sizeof(OPTION_DEVICE) - 1) != 0)
-        return -2;
+        return RESULT_UNKNOWN_OPTION;
     const char *value = arg + sizeof(OPTION_DEVICE) - 1;
     if (*value != '?') {
         long v = strtol(value, nullptr, 10);
@@ -603,12 +603,13 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
         if (v < INT32_MIN)
             v = INT32_MIN;
         a->portaudio.device = static_cast<int32_t>(v);
-        return 0;
+        return RESULT_OK;
     }
     if (Pa_Initialize() != paNoError) {
+        // Misspelt, kept: scripts that list the devices look for this very line.
         printf("Portaudio cannot be inialized.\n");
         fflush(stdout);
-        return -2;
+        return RESULT_UNKNOWN_OPTION;
     }
     printf("Available portaudio devices:\n");
     printf("   %3d> DEFAULT DEVICE\n", -1);
@@ -621,7 +622,7 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
     }
     fflush(stdout);
     Pa_Terminate();
-    return 65535;
+    return RESULT_DONE;
 }
 
 int32_t portaudio_start(tPortaudioOutput *p) {
@@ -640,13 +641,14 @@ int32_t portaudio_start(tPortaudioOutput *p) {
 int32_t audiooutput_start(tHandleAudioOutput *a) {
     const int32_t result = portaudio_start(&a->portaudio);
     tHandle *h = a->handle;
-    config_open(&a->config, h, "audiooutout.config");
+    // Misspelt, kept: every user's stored volume and balance live in a file of this name.
+    config_open(&a->config, h->data_dir, "audiooutout.config");
     int32_t volume = 100;
     int32_t balance = 0;
     config_get_int(&a->config, "volume", &volume, 100);
-    handle_dispatch(h, EVENT_VOLUME, &volume);
+    handle_send_int(h, EVENT_VOLUME, volume);
     config_get_int(&a->config, "balance", &balance, 0);
-    handle_dispatch(h, EVENT_BALANCE, &balance);
+    handle_send_int(h, EVENT_BALANCE, balance);
     // Without a display there is no preferences dialog to hold the page.
     if (gtk_is_initialized()) {
         GtkWidget *widget = nullptr;

@@ -5,8 +5,8 @@
 #include <pthread.h>
 
 #include "audio/audiooutput_page.h"
-#include "audio/decoder.h"
 #include "config/config.h"
+#include "core/types.h"
 
 struct tHandle;
 struct PaStreamParameters;
@@ -30,6 +30,18 @@ struct tBufferLock {
     int32_t writer;
 };
 
+// Three threads share this record.
+// - The main thread (the decoder's tick, the dispatcher) writes frames: `write_index`, the
+//   stage, the current format, `volume`, `balance`, `tail_frames` and the switch fields are
+//   its own. It takes a buffer's write lock only while it converts into that buffer, and
+//   never waits for the device: opening and closing streams is the helper's work.
+// - PortAudio's callback thread plays: `read_index`, `read_pos` and its counts are its own.
+//   It always holds the read lock of `read_index` (taken at start on the main thread and
+//   handed from one callback thread to the next), releasing it before taking the next one.
+// - The stream helper thread opens, restarts and closes streams and re-initialises
+//   PortAudio, holding `control`; its job fields are guarded by `request`.
+// `fill` changes only under its buffer's write lock. Fields marked atomic are read across
+// threads with atomic operations only. None of these threads touches the handle's mutex.
 struct tPortaudioOutput {
     void *stream;
     PaStreamParameters *params;

@@ -4,36 +4,16 @@
 #include <cstdint>
 #include <pthread.h>
 
+#include "core/types.h"
+
 struct tHandle;
 typedef struct mpg123_handle_struct mpg123_handle;
-
-constexpr int32_t SAMPLE_FORMAT_S16 = 1;
 
 enum : int32_t {
     DECODER_IDLE = 0,
     DECODER_READY = 1,
     DECODER_PLAYING = 2,
     DECODER_ENDED = 3,
-};
-
-struct tSongInfo {
-    char path[1024];
-    char title[256];
-    int32_t length;
-    int32_t position;
-    int32_t channels;
-    int32_t rate;
-    int32_t bitrate;
-    // Playlist entries: 1 once `title` holds what the file's tags say (perhaps nothing).
-    int32_t tags_read;
-};
-
-struct tPcmChunk {
-    unsigned char *samples;
-    int32_t bytes;
-    int32_t channels;
-    int32_t rate;
-    int32_t format;
 };
 
 struct tMpgStream {
@@ -47,6 +27,8 @@ struct tMpgStream {
     int32_t fd;
 };
 
+// Main thread only. `mutex` is held by the tick's decode-and-hand-on step and by open,
+// play, pause and seek; core/handle.h explains its order against the handle's mutex.
 struct tHandleDecoder {
     tHandle *handle;
     tMpgStream stream;

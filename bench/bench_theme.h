@@ -23,8 +23,9 @@ inline tHandle *bench_handle_with_default_theme(const char *name, std::string &d
     const std::string theme_dir = dir + "/default";
     mkdir(theme_dir.c_str(), 0700);
     theme_default_write_all(theme_dir.c_str());
-    theme_init(&h->gui.theme, h);
-    if (theme_load_directory(&h->gui.theme, theme_dir.c_str()) != 0) {
+    theme_init(&h->gui.theme);
+    char folder[HANDLE_PATH_SIZE];
+    if (handle_get_theme_dir(h, folder) != 0 || theme_load_directory(&h->gui.theme, theme_dir.c_str(), folder) != 0) {
         fprintf(stderr, "default theme did not load\n");
         return nullptr;
     }

@@ -77,19 +77,17 @@ int main() {
         return 2;
     }
 
-    tHandle *handle = static_cast<tHandle *>(calloc(1, sizeof(tHandle)));
     tHandleTheme *theme = static_cast<tHandleTheme *>(calloc(1, sizeof(tHandleTheme)));
-    snprintf(handle->data_dir, sizeof handle->data_dir, "%s", data.c_str());
-    theme_init(theme, handle);
+    theme_init(theme);
     const std::string folder = data + "/theme/";
 
     int32_t status = 0;
     const double dir_s = bench_best_seconds(20, [&] {
-        status |= theme_load_directory(theme, source.c_str());
+        status |= theme_load_directory(theme, source.c_str(), folder.c_str());
     });
     const double wsz_s = bench_best_seconds(20, [&] {
-        status |= theme_load_wsz(theme, wsz.c_str());
-        status |= theme_load_directory(theme, folder.c_str());
+        status |= theme_load_wsz(theme, wsz.c_str(), folder.c_str());
+        status |= theme_load_directory(theme, folder.c_str(), folder.c_str());
     });
 
     GdkPixbuf *image = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 275, 116);
@@ -115,7 +113,6 @@ int main() {
     g_object_unref(image);
     for (GdkPixbuf *b : theme->bitmaps) g_object_unref(b);
     free(theme);
-    free(handle);
     std::string rm = "rm -rf '" + root + "'";
     if (system(rm.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", root.c_str());
     return status != 0 ? 1 : bench_exit_status();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "config/savefile.h"
-#include "core/handle.h"
+#include "core/types.h"
 
 namespace {
 
@@ -40,26 +40,23 @@ bool write_slots(FILE *f, const void *context) {
 
 } // namespace
 
-int32_t config_open(tHandleConfig *c, tHandle *h, const char *filename) {
+int32_t config_open(tHandleConfig *c, const char *data_dir, const char *filename) {
     c->count = 0;
     memset(c->path, 0, sizeof c->path);
     memset(c->keys, 0, sizeof c->keys);
     memset(c->values, 0, sizeof c->values);
-    c->handle = h;
-    char dir[HANDLE_PATH_SIZE];
-    handle_get_data_dir(h, dir);
-    snprintf(c->path, sizeof c->path, "%s/%s", dir, filename);
+    snprintf(c->path, sizeof c->path, "%s/%s", data_dir, filename);
     // Left by a save that was killed before it could rename its file.
     save_file_remove_stale(c->path);
     config_load(c);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t config_load(tHandleConfig *c) {
     c->count = 0;
     FILE *f = fopen(c->path, "rb");
     if (!f)
-        return 0;
+        return RESULT_OK;
     unsigned char piece[PIECE_SIZE];
     while (c->count < CONFIG_SLOTS) {
         const int n = read_piece(f, piece);
@@ -93,7 +90,7 @@ int32_t config_load(tHandleConfig *c) {
         memset(c->values[c->count], 0, CONFIG_VALUE_SIZE);
     }
     fclose(f);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t config_lookup(tHandleConfig *c, const char *key, const char *default_text) {
@@ -105,7 +102,7 @@ int32_t config_lookup(tHandleConfig *c, const char *key, const char *default_tex
     if (found >= 0)
         return found;
     if (c->count >= CONFIG_SLOTS)
-        return -1;
+        return RESULT_FAILED;
     const int32_t slot = c->count++;
     bounded_copy(c->keys[slot], CONFIG_KEY_SIZE, key);
     bounded_copy(c->values[slot], CONFIG_VALUE_SIZE, default_text);
@@ -117,9 +114,9 @@ int32_t config_save(tHandleConfig *c) {
     // Settings are private to the user: a new file is 0600 inside the 0700 data directory.
     if (save_file_replace(c->path, 0600, write_slots, c) != 0) {
         fprintf(stderr, "unable to write [%s]\n", c->path);
-        return -1;
+        return RESULT_FAILED;
     }
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t config_get_int(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value) {
@@ -128,9 +125,9 @@ int32_t config_get_int(tHandleConfig *c, const char *key, int32_t *out, int32_t 
     snprintf(text, sizeof text, "%d", default_value);
     const int32_t slot = config_lookup(c, key, text);
     if (slot < 0)
-        return -1;
+        return RESULT_FAILED;
     *out = atoi(c->values[slot]);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t config_get_string(tHandleConfig *c, const char *key, char out[CONFIG_VALUE_SIZE],
@@ -138,45 +135,45 @@ int32_t config_get_string(tHandleConfig *c, const char *key, char out[CONFIG_VAL
     bounded_copy(out, CONFIG_VALUE_SIZE, default_text);
     const int32_t slot = config_lookup(c, key, default_text);
     if (slot < 0)
-        return -1;
+        return RESULT_FAILED;
     bounded_copy(out, CONFIG_VALUE_SIZE, c->values[slot]);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t config_get_bool(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value) {
     *out = default_value;
     const int32_t slot = config_lookup(c, key, default_value ? "TRUE" : "FALSE");
     if (slot < 0)
-        return -1;
+        return RESULT_FAILED;
     const char first = c->values[slot][0];
     if (first == 'T' || first == 't') {
         *out = 1;
-        return 0;
+        return RESULT_OK;
     }
     if (first == 'F' || first == 'f') {
         *out = 0;
-        return 0;
+        return RESULT_OK;
     }
-    return -1;
+    return RESULT_FAILED;
 }
 
 int32_t config_get_onoff(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value) {
     *out = default_value;
     const int32_t slot = config_lookup(c, key, default_value == 1 ? "ON" : "OFF");
     if (slot < 0)
-        return -1;
+        return RESULT_FAILED;
     const char *value = c->values[slot];
     if (value[0] == '\0')
-        return -1;
+        return RESULT_FAILED;
     if (value[1] == 'N' || value[1] == 'n') {
         *out = 1;
-        return 0;
+        return RESULT_OK;
     }
     if (value[1] == 'F' || value[1] == 'f') {
         *out = 0;
-        return 0;
+        return RESULT_OK;
     }
-    return -1;
+    return RESULT_FAILED;
 }
 
 namespace {
@@ -184,7 +181,7 @@ namespace {
 int32_t set_text(tHandleConfig *c, const char *key, const char *lookup_default, const char *text) {
     const int32_t slot = config_lookup(c, key, lookup_default);
     if (slot < 0)
-        return -1;
+        return RESULT_FAILED;
     bounded_copy(c->values[slot], CONFIG_VALUE_SIZE, text);
     return config_save(c);
 }

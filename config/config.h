@@ -3,22 +3,21 @@
 
 #include <cstdint>
 
-struct tHandle;
-
 constexpr int CONFIG_SLOTS = 32;
 constexpr int CONFIG_KEY_SIZE = 32;
 constexpr int CONFIG_VALUE_SIZE = 160;
 constexpr int CONFIG_PATH_SIZE = 2048;
 
+// Used on the main thread only; no lock.
 struct tHandleConfig {
-    tHandle *handle;
     int32_t count;
     char path[CONFIG_PATH_SIZE];
     char keys[CONFIG_SLOTS][CONFIG_KEY_SIZE];
     char values[CONFIG_SLOTS][CONFIG_VALUE_SIZE];
 };
 
-int32_t config_open(tHandleConfig *c, tHandle *h, const char *filename);
+// Binds the store to data_dir/filename and reads it.
+int32_t config_open(tHandleConfig *c, const char *data_dir, const char *filename);
 int32_t config_load(tHandleConfig *c);
 int32_t config_lookup(tHandleConfig *c, const char *key, const char *default_text);
 int32_t config_save(tHandleConfig *c);

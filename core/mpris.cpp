@@ -211,8 +211,6 @@ GVariant *on_get_property(GDBusConnection *, const char *, const char *, const c
     return value;
 }
 
-void dispatch_int(tHandle *h, uint32_t event, int32_t value) { handle_dispatch(h, event, &value); }
-
 // The same switch the shuffle and repeat buttons flip.
 void set_switch(tHandle *h, int32_t id, bool on) {
     int32_t shuffle = 0;
@@ -230,7 +228,7 @@ gboolean on_set_property(GDBusConnection *, const char *, const char *, const ch
         double v = g_variant_get_double(value);
         if (!std::isfinite(v) || v < 0.0)
             v = 0.0;
-        dispatch_int(h, EVENT_VOLUME, static_cast<int32_t>(lround(v > 1.0 ? 100.0 : v * 100.0)));
+        handle_send_int(h, EVENT_VOLUME, static_cast<int32_t>(lround(v > 1.0 ? 100.0 : v * 100.0)));
         return TRUE;
     }
     if (strcmp(name, "Shuffle") == 0) {
@@ -282,8 +280,7 @@ bool open_uri(tHandle *h, const char *uri) {
     if (playlist_get_entry(&h->playlist, current, &entry, nullptr) != 0)
         return false; // an empty playlist file: nothing to play
     entry.path[sizeof entry.path - 1] = '\0';
-    const char *open = entry.path;
-    handle_dispatch(h, EVENT_OPEN_FILE, &open);
+    handle_send_path(h, entry.path);
     handle_dispatch(h, EVENT_PLAY, nullptr);
     return true;
 }
@@ -294,7 +291,7 @@ void seek_to(tHandle *h, const tSongInfo &song, int64_t microseconds) {
     if (microseconds > static_cast<int64_t>(song.length) * MICROSECONDS)
         handle_dispatch(h, EVENT_NEXT, nullptr);
     else
-        dispatch_int(h, EVENT_SEEK, static_cast<int32_t>(microseconds / MICROSECONDS));
+        handle_send_int(h, EVENT_SEEK, static_cast<int32_t>(microseconds / MICROSECONDS));
 }
 
 void on_method_call(GDBusConnection *connection, const char *, const char *, const char *,

@@ -14,13 +14,11 @@ const char *const RAVLOX_CONTACT = "ravlox-maintainers@ravlox.invalid";
 
 namespace {
 
+// Printed as "%d.%d%d" (0.61, not 0.6.1): scripts and bug reports compare that form.
 constexpr int VERSION_MAJOR = 0;
 constexpr int VERSION_MINOR = 6;
 constexpr int VERSION_PATCH = 1;
 constexpr const char *COPYRIGHT = "Copyright (c) 2026, the ravlox developers";
-constexpr int32_t RESULT_DONE = 0xffff;
-// Only in the first pass: an option that writes files failed, the program ends with status 1.
-constexpr int32_t RESULT_WRITE_FAILED = -1;
 
 bool starts_with(const char *text, const char *prefix) {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -101,14 +99,14 @@ void print_help(const char *program) {
 
 int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
     const size_t length = strlen(a);
-    int32_t result = 0;
+    int32_t result = RESULT_OK;
     if (length >= 15 && starts_with(a, "--audiooutput.")) {
         if (!h)
-            return 1;
+            return RESULT_OPTION_KEPT;
         result = audiooutput_parse_option(&h->audiooutput, a);
     }
     if (length < 7) {
-        result = 0;
+        result = RESULT_OK;
         if (strcmp(a, "--bsd") == 0) {
             print_licence();
             result = RESULT_DONE;
@@ -119,11 +117,11 @@ int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
         }
     } else {
         if (starts_with(a, "--gui."))
-            result = h ? result | gui_parse_option(&h->gui, a) : 1;
+            result = h ? result | gui_parse_option(&h->gui, a) : RESULT_OPTION_KEPT;
         if (length >= 12 && starts_with(a, "--playlist."))
-            result = h ? result | playlist_parse_option(&h->playlist, a) : 1;
+            result = h ? result | playlist_parse_option(&h->playlist, a) : RESULT_OPTION_KEPT;
         if (starts_with(a, "--dir="))
-            result = h ? 0 : 1;
+            result = h ? RESULT_OK : RESULT_OPTION_KEPT;
         if (length == 9 && (strcmp(a, "--license") == 0 || strcmp(a, "--licence") == 0)) {
             print_licence();
             result = RESULT_DONE;
@@ -132,21 +130,22 @@ int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
             result = RESULT_DONE;
         }
     }
-    // A dump that could not write its files ends the program as failed.
+    // A dump that could not write its files ends the program as failed (status 1), already in
+    // the first pass.
     if (length >= 26 && starts_with(a, "--gui.theme.dumptemplate=")) {
-        result = theme_write_template(a + 25) == 0 ? RESULT_DONE : RESULT_WRITE_FAILED;
+        result = theme_write_template(a + 25) == RESULT_OK ? RESULT_DONE : RESULT_FAILED;
     } else if (length >= 25 && starts_with(a, "--gui.theme.dumpdefault=")) {
         const char *dir = a + 24;
         struct stat info;
         if (stat(dir, &info) != 0)
             mkdir(dir, 0755); // as the template writer makes its directory
-        result = theme_default_write_all(dir) == 0 ? RESULT_DONE : RESULT_WRITE_FAILED;
+        result = theme_default_write_all(dir) == RESULT_OK ? RESULT_DONE : RESULT_FAILED;
     }
     return result;
 }
 
 int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
-    int32_t result = 0;
+    int32_t result = RESULT_OK;
     for (int k = 0; k < kept->count; ++k) {
         const char *a = kept->args[k];
         if (!starts_with(a, "--dir="))
@@ -156,7 +155,7 @@ int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
             const char *home = home_directory();
             if (!home) {
                 fprintf(stderr, "no home directory for [%s]\n", a);
-                result = -1;
+                result = RESULT_FAILED;
                 continue;
             }
             snprintf(h->data_dir, sizeof h->data_dir, "%s/%s", home, text + 1);
@@ -190,13 +189,12 @@ int32_t handle_create_data_dir(tHandle *h) {
             last_ok = mkdir(prefix, 0700) == 0;
         }
     }
-    if (created && last_ok) {
-        char theme[2048];
-        snprintf(theme, sizeof theme, "%s/theme/", h->data_dir);
+    char theme[HANDLE_PATH_SIZE];
+    if (created && last_ok && handle_get_theme_dir(h, theme) == RESULT_OK) {
         mkdir(theme, 0700);
         theme_default_write_all(theme);
     }
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t handle_read_configs(tHandle *h) {
@@ -209,12 +207,12 @@ int32_t handle_read_configs(tHandle *h) {
         static tSongInfo entry;
         playlist_get_entry(&h->playlist, 0, &entry, nullptr);
         entry.path[sizeof entry.path - 1] = '\0';
-        if (decoder_open(&h->decoder, entry.path) == 0)
+        if (decoder_open(&h->decoder, entry.path) == RESULT_OK)
             playlist_set_title(&h->playlist, 0, h->decoder.song.title);
     }
     gui_refresh(&h->gui);
     mpris_init(&h->mpris, h);
-    return 0;
+    return RESULT_OK;
 }
 
 void handle_activate(GtkApplication *application, void *kept_list) {
@@ -229,7 +227,7 @@ void handle_activate(GtkApplication *application, void *kept_list) {
         result |= handle_apply_options(h, kept);
         result |= handle_read_configs(h);
     }
-    if (!h || result != 0) {
+    if (!h || result != RESULT_OK) {
         fprintf(stderr, "ERROR initializing modules\n");
         exit(1);
     }
@@ -249,11 +247,11 @@ int ravlox_main(int argc, char **argv) {
     gtk.args[gtk.count++] = const_cast<char *>(program);
     for (int k = 1; k < argc; ++k) {
         const int32_t result = handle_parse_option(nullptr, program, argv[k]);
-        if (result == 1)
+        if (result == RESULT_OPTION_KEPT)
             kept.args[kept.count++] = argv[k];
         else if (result == RESULT_DONE)
             return 0;
-        else if (result == RESULT_WRITE_FAILED)
+        else if (result == RESULT_FAILED)
             return 1;
         else
             gtk.args[gtk.count++] = argv[k];

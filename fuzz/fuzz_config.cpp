@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::FdGuard fds;
     if (!fuzz::write_file(path, data, size)) return 0;
 
-    config_open(&store, fuzz::handle(), FILE_NAME);
+    config_open(&store, fuzz::data_dir().c_str(), FILE_NAME);
     check_store(store);
     // The file's own keys first (copied: lookups may add slots), then the program's.
     char keys[CONFIG_SLOTS][CONFIG_KEY_SIZE];
@@ -77,13 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (k.form == 'o') config_get_onoff(&store, k.key, &out, k.value);
     }
     check_store(store);
-    config_open(&again, fuzz::handle(), FILE_NAME);
+    config_open(&again, fuzz::data_dir().c_str(), FILE_NAME);
     check_same(store, again);
 
     // A change rewrites the file; it still holds every slot, in order.
     if (n > 0) config_set_string(&store, keys[n - 1], "changed=value");
     config_set_onoff(&store, "shuffle", 1);
-    config_open(&again, fuzz::handle(), FILE_NAME);
+    config_open(&again, fuzz::data_dir().c_str(), FILE_NAME);
     check_same(store, again);
 
     fuzz::check_only(fuzz::data_dir(), {FILE_NAME});

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string folder = fuzz::data_dir() + "/theme";
     static int last = -1;
     if (window == nullptr) {
-        theme_init(&theme, fuzz::handle());
+        theme_init(&theme);
         window = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 280, 433);
         mkdir(folder.c_str(), 0700);
         for (const tThemeBitmap &b : THEME_BITMAPS) fuzz::write_file(folder + "/" + b.name, TINY_BMP, sizeof TINY_BMP);
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     last = sheet;
     if (!fuzz::write_file(folder + "/" + THEME_BITMAPS[sheet].name, data, size)) return 0;
 
-    theme_load_directory(&theme, folder.c_str());
+    theme_load_directory(&theme, folder.c_str(), folder.c_str());
     for (const tThemeElement &e : THEME_ELEMENTS) {
         if (e.bitmap != sheet) {
             FUZZ_CHECK(theme.present[e.id] == 0, "element %d of a 1 x 1 sheet present", e.id);

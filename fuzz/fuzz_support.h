@@ -1,5 +1,5 @@
-// Shared by the fuzz targets: a private temporary directory, a handle whose data directory lies
-// in it, and the checks every input must pass (no leaked descriptor, nothing written where it
+// Shared by the fuzz targets: a private temporary directory with a data directory in it, and
+// the checks every input must pass (no leaked descriptor, nothing written where it
 // should not be).
 #pragma once
 
@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "core/handle.h"
 #include "theme/theme.h"
 
 // A failed check is a finding: abort, so that libFuzzer keeps the input.
@@ -69,18 +68,6 @@ inline const std::string &root() {
 }
 
 inline std::string data_dir() { return root() + "/data"; }
-
-// A zeroed handle that knows only its data directory, which is all the readers ask it for.
-inline tHandle *handle() {
-    static tHandle *h = [] {
-        tHandle *p = static_cast<tHandle *>(calloc(1, sizeof(tHandle)));
-        if (p == nullptr) abort();
-        p->magic = HANDLE_MAGIC;
-        snprintf(p->data_dir, sizeof p->data_dir, "%s", data_dir().c_str());
-        return p;
-    }();
-    return h;
-}
 
 inline bool write_file(const std::string &path, const uint8_t *data, size_t size) {
     FILE *f = fopen(path.c_str(), "wb");

@@ -7,14 +7,13 @@
 #include "theme/theme.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static tHandleTheme theme;  // extracting touches only the handle, for the data directory
-    theme.handle = fuzz::handle();
+    static tHandleTheme theme;  // extracting needs no bitmaps
     const std::string archive = fuzz::root() + "/theme.wsz";
     const std::string folder = fuzz::data_dir() + "/theme";
     fuzz::FdGuard fds;
     if (!fuzz::write_file(archive, data, size)) return 0;
 
-    const int32_t r = theme_load_wsz(&theme, archive.c_str());
+    const int32_t r = theme_load_wsz(&theme, archive.c_str(), folder.c_str());
     FUZZ_CHECK(r == 0 || r == -1, "result %d", r);
 
     fuzz::check_only(fuzz::root(), {"data", "theme.wsz"});

@@ -92,7 +92,7 @@ int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandle
     memset(from, 0, static_cast<size_t>(to - from));
     g->application = application;
     g->handle = h;
-    int32_t result = theme_init(&g->theme, h);
+    int32_t result = theme_init(&g->theme);
     result |= window_main_init(&g->window_main, h, &g->theme, application);
     result |= window_equalizer_init(&g->window_equalizer, h, &g->theme, application);
     result |= window_playlist_init(&g->window_playlist, h, &g->theme, application, playlist);
@@ -101,16 +101,15 @@ int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandle
 }
 
 int32_t gui_read_config(tHandleGui *g) {
-    config_open(&g->config, g->handle, "gui.config");
+    config_open(&g->config, g->handle->data_dir, "gui.config");
     int32_t scale = 1;
     config_get_int(&g->config, "scalefactor", &scale, 1);
-    handle_dispatch(g->handle, EVENT_SCALE, &scale);
+    handle_send_int(g->handle, EVENT_SCALE, scale);
 
-    char data_dir[HANDLE_PATH_SIZE];
-    handle_get_data_dir(g->handle, data_dir);
-    char theme_dir[HANDLE_PATH_SIZE + 8];
-    snprintf(theme_dir, sizeof theme_dir, "%s/theme/", data_dir);
-    const int32_t result = theme_load_directory(&g->theme, theme_dir);
+    char theme_dir[HANDLE_PATH_SIZE];
+    int32_t result = handle_get_theme_dir(g->handle, theme_dir);
+    if (result == RESULT_OK)
+        result = theme_load_directory(&g->theme, theme_dir, theme_dir);
 
     window_main_read_config(&g->window_main);
     window_equalizer_read_config(&g->window_equalizer);
@@ -119,10 +118,10 @@ int32_t gui_read_config(tHandleGui *g) {
 
     int32_t flag = 0;
     config_get_bool(&g->config, "showplaylist", &flag, 0);
-    handle_dispatch(g->handle, EVENT_SHOW_PLAYLIST, &flag);
+    handle_send_int(g->handle, EVENT_SHOW_PLAYLIST, flag);
     flag = 0;
     config_get_bool(&g->config, "showequalizer", &flag, 0);
-    handle_dispatch(g->handle, EVENT_SHOW_EQUALIZER, &flag);
+    handle_send_int(g->handle, EVENT_SHOW_EQUALIZER, flag);
     return result;
 }
 
@@ -147,21 +146,24 @@ int32_t refresh_all(tHandleGui *g) {
 
 int32_t gui_parse_option(tHandleGui *g, const char *arg) {
     if (arg == nullptr)
-        return -2;
+        return RESULT_UNKNOWN_OPTION;
     if (const char *dir = option_value(arg, "--gui.theme.dumptemplate=")) {
         theme_write_template(dir);
-        return 0xffff;
+        return RESULT_DONE;
     }
     if (const char *dir = option_value(arg, "--gui.theme.dumpdefault=")) {
         theme_default_write_all(dir);
-        return 0xffff;
+        return RESULT_DONE;
     }
-    int32_t result = -2;
-    if (const char *dir = option_value(arg, "--gui.theme.dir="))
-        result = theme_load_directory(&g->theme, dir) | refresh_all(g);
-    if (const char *wsz = option_value(arg, "--gui.theme.wsz="))
-        result = theme_load_wsz(&g->theme, wsz) | refresh_all(g);
-    return result;
+    const char *dir = option_value(arg, "--gui.theme.dir=");
+    const char *wsz = option_value(arg, "--gui.theme.wsz=");
+    if (dir == nullptr && wsz == nullptr)
+        return RESULT_UNKNOWN_OPTION;
+    char folder[HANDLE_PATH_SIZE];
+    if (handle_get_theme_dir(g->handle, folder) != RESULT_OK)
+        return RESULT_FAILED;
+    const int32_t result = dir ? theme_load_directory(&g->theme, dir, folder) : theme_load_wsz(&g->theme, wsz, folder);
+    return result | refresh_all(g);
 }
 
 int32_t gui_set_scale(tHandleGui *g, int32_t factor) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include "core/handle.h"
 #include "theme/theme.h"
 
 namespace {
@@ -213,7 +214,7 @@ int32_t visualizer_init(tHandleVisualizer *v, tHandle *h, tHandleTheme *theme) {
 }
 
 int32_t visualizer_read_config(tHandleVisualizer *v) {
-    config_open(&v->config, v->handle, "visualizer.config");
+    config_open(&v->config, v->handle->data_dir, "visualizer.config");
     int32_t value = v->mode;
     config_get_int(&v->config, "visualizer", &value, v->mode);
     tLock lock(&v->mutex);

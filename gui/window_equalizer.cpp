@@ -84,15 +84,6 @@ tHandleWindowEqualizer *record_of(gpointer object) {
     return static_cast<tHandleWindowEqualizer *>(g_object_get_data(G_OBJECT(object), "pThis"));
 }
 
-void send_band(tHandleWindowEqualizer *w, int32_t index, int32_t value) {
-    tEqBandArg arg{index, value};
-    handle_dispatch(w->handle, EVENT_EQ_BAND, &arg);
-}
-
-void send_flag(tHandleWindowEqualizer *w, uint32_t event, int32_t flag) {
-    handle_dispatch(w->handle, event, &flag);
-}
-
 int32_t track_x(int32_t index) { return THEME_ELEMENTS[ELEM_EQ_TRACK + index].destination_x; }
 
 void draw_curve(tHandleWindowEqualizer *w) {
@@ -128,7 +119,7 @@ void act_on_release(void *record, int32_t id, int32_t, double, double) {
     const tSkinBox<tEqAction> *box = skin_box(EQ_BOX_TABLE, id);
     switch (box != nullptr ? box->action : EQ_ACTION_NONE) {
     case EQ_ACTION_SWITCH:
-        send_flag(w, EVENT_EQ_ENABLE, w->on == 0 ? 1 : 0);
+        handle_send_int(w->handle, EVENT_EQ_ENABLE, w->on == 0 ? 1 : 0);
         break;
     case EQ_ACTION_PRESETS: {
         // Point the menu at the button, in the box's current pixels.
@@ -141,11 +132,11 @@ void act_on_release(void *record, int32_t id, int32_t, double, double) {
     }
     case EQ_ACTION_LEVEL: {
         const int32_t v = id == EQ_BOX_LEVEL_TOP ? EQ_MAX : id == EQ_BOX_LEVEL_MIDDLE ? 0 : EQ_MIN;
-        for (int32_t i = 1; i < EQ_VALUES; ++i) send_band(w, i, v);
+        for (int32_t i = 1; i < EQ_VALUES; ++i) handle_send_band(w->handle, i, v);
         break;
     }
     case EQ_ACTION_CLOSE:
-        send_flag(w, EVENT_SHOW_EQUALIZER, 0);
+        handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, 0);
         break;
     case EQ_ACTION_NONE:
         break;
@@ -176,12 +167,12 @@ void on_drag_update(void *record, double, double dy) {
     auto *w = static_cast<tHandleWindowEqualizer *>(record);
     if (w->pressed < EQ_BOX_PREAMP || w->pressed > EQ_BOX_BAND_LAST) return;
     const int32_t index = w->pressed - EQ_BOX_PREAMP;
-    send_band(w, index, window_equalizer_drag_value(w->press_y + dy, gtk_widget_get_height(w->window)));
+    handle_send_band(w->handle, index, window_equalizer_drag_value(w->press_y + dy, gtk_widget_get_height(w->window)));
 }
 
 gboolean on_close_request(GtkWindow *window, gpointer) {
     tHandleWindowEqualizer *w = record_of(window);
-    if (w != nullptr) send_flag(w, EVENT_SHOW_EQUALIZER, 0);
+    if (w != nullptr) handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, 0);
     return TRUE;
 }
 
@@ -200,7 +191,7 @@ void on_chosen(void *record, int32_t kind, const char *path) {
     }
     int32_t values[EQ_VALUES] = {};
     const int32_t n = window_equalizer_read_presets(path, values);
-    for (int32_t i = 0; i < n; ++i) send_band(w, i, values[i]);
+    for (int32_t i = 0; i < n; ++i) handle_send_band(w->handle, i, values[i]);
 }
 
 void on_menu_save(GSimpleAction *, GVariant *, void *record) {
@@ -341,18 +332,18 @@ int32_t window_equalizer_init(tHandleWindowEqualizer *w, tHandle *h, tHandleThem
 }
 
 int32_t window_equalizer_read_config(tHandleWindowEqualizer *w) {
-    config_open(&w->config, w->handle, "equalizer.config");
+    config_open(&w->config, w->handle->data_dir, "equalizer.config");
     for (int32_t i = 0; i < EQ_VALUES; ++i) {
         char key[16];
         snprintf(key, sizeof key, "bar%02d", i);
         int32_t v = 0;
         config_get_int(&w->config, key, &v, 0);
         // A hand-edited file may hold anything; the gains and the drawing expect -100..100.
-        send_band(w, i, clamp_value(v));
+        handle_send_band(w->handle, i, clamp_value(v));
     }
     int32_t on = w->on;
     config_get_onoff(&w->config, "equalizer", &on, w->on);
-    send_flag(w, EVENT_EQ_ENABLE, on == 1 ? 1 : 0);
+    handle_send_int(w->handle, EVENT_EQ_ENABLE, on == 1 ? 1 : 0);
     int32_t automatic = 0;
     config_get_onoff(&w->config, "automatic", &automatic, 0);
     w->automatic = automatic == 1 ? 1 : 0;

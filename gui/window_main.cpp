@@ -443,7 +443,7 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
 }
 
 int32_t window_main_read_config(tHandleWindowMain *w) {
-    config_open(&w->config, w->handle, "windowmain.config");
+    config_open(&w->config, w->handle->data_dir, "windowmain.config");
     config_get_onoff(&w->config, "clutterbar", &w->clutterbar, 1);
     config_get_onoff(&w->config, "shuffle", &w->shuffle, 0);
     config_get_onoff(&w->config, "repeat", &w->repeat, 0);

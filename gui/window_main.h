@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <pthread.h>
 
-#include "audio/decoder.h"
+#include "core/types.h"
 #include "config/config.h"
 #include "gui/skin_window.h"
 #include "gui/keys.h"

@@ -33,10 +33,6 @@ constexpr std::array<tKeyRow, 15> KEY_TABLE = {{
 }};
 static_assert(GDK_CONTROL_MASK == 4);
 
-void send(tHandleWindowMain *w, uint32_t type, void *arg) { handle_dispatch(w->handle, type, arg); }
-
-void send_int(tHandleWindowMain *w, uint32_t type, int32_t value) { send(w, type, &value); }
-
 int32_t hit(tHandleWindowMain *w, double x, double y) {
     return gui_hitbox_test(w->hitboxes, WINDOW_MAIN_HITBOXES, w->window, WINDOW_MAIN_WIDTH,
                            WINDOW_MAIN_HEIGHT, x, y);
@@ -62,28 +58,23 @@ constexpr tSkinChooser CHOOSERS[] = {
     {"Open WSZ", GTK_FILE_CHOOSER_ACTION_OPEN, "Open", nullptr},
 };
 
-void theme_dir_of(tHandleWindowMain *w, char *out, size_t size) {
-    char data_dir[HANDLE_PATH_SIZE];
-    handle_get_data_dir(w->handle, data_dir);
-    snprintf(out, size, "%s/theme/", data_dir);
-}
-
 void on_chosen(void *record, int32_t kind, const char *path) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
+    char folder[HANDLE_PATH_SIZE];
+    if (kind != CHOOSER_FILE && handle_get_theme_dir(w->handle, folder) != RESULT_OK)
+        return;
     switch (kind) {
     case CHOOSER_FILE:
-        send(w, EVENT_OPEN_FILE, &path);
+        handle_send_path(w->handle, path);
         break;
     case CHOOSER_DIRECTORY:
-        if (theme_load_directory(w->theme, path) == 0)
-            send(w, EVENT_REFRESH, nullptr);
+        if (theme_load_directory(w->theme, path, folder) == 0)
+            handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
         break;
     case CHOOSER_WSZ:
-        if (theme_load_wsz(w->theme, path) == 0) {
-            char dir[HANDLE_PATH_SIZE + 8];
-            theme_dir_of(w, dir, sizeof dir);
-            theme_load_directory(w->theme, dir);
-            send(w, EVENT_REFRESH, nullptr);
+        if (theme_load_wsz(w->theme, path, folder) == 0) {
+            theme_load_directory(w->theme, folder, folder);
+            handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
         }
         break;
     default:
@@ -98,7 +89,7 @@ void open_chooser(tHandleWindowMain *w, int32_t kind) {
 // ---- menu actions
 
 void on_menu_preferences(GSimpleAction *, GVariant *, void *data) {
-    send_int(static_cast<tHandleWindowMain *>(data), EVENT_PREFERENCES, 1);
+    handle_send_int(static_cast<tHandleWindowMain *>(data)->handle, EVENT_PREFERENCES, 1);
 }
 
 void on_menu_skins(GSimpleAction *, GVariant *, void *data) {
@@ -111,11 +102,12 @@ void on_menu_skins_wsz(GSimpleAction *, GVariant *, void *data) {
 
 void on_menu_skins_default(GSimpleAction *, GVariant *, void *data) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(data);
-    char dir[HANDLE_PATH_SIZE + 8];
-    theme_dir_of(w, dir, sizeof dir);
+    char dir[HANDLE_PATH_SIZE];
+    if (handle_get_theme_dir(w->handle, dir) != RESULT_OK)
+        return;
     theme_default_write_all(dir);
-    theme_load_directory(w->theme, dir);
-    send(w, EVENT_REFRESH, nullptr);
+    theme_load_directory(w->theme, dir, dir);
+    handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
 }
 
 // ---- controllers
@@ -134,7 +126,7 @@ void act(void *record, int32_t id, int32_t, double, double);
 void release_begin(void *record, int32_t pressed, bool acts) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
     if (!acts && pressed == MAIN_ID_POSITION)
-        send_int(w, EVENT_SEEK, w->song.position);
+        handle_send_int(w->handle, EVENT_SEEK, w->song.position);
 }
 
 void on_drag_update(void *record, double dx, double dy) {
@@ -147,10 +139,10 @@ void on_drag_update(void *record, double dx, double dy) {
     };
     switch (w->pressed) {
     case MAIN_ID_VOLUME:
-        send_int(w, EVENT_VOLUME, value(0, 100, 107, 175));
+        handle_send_int(w->handle, EVENT_VOLUME, value(0, 100, 107, 175));
         break;
     case MAIN_ID_BALANCE:
-        send_int(w, EVENT_BALANCE, value(-100, 100, 177, 215));
+        handle_send_int(w->handle, EVENT_BALANCE, value(-100, 100, 177, 215));
         break;
     case MAIN_ID_POSITION:
         w->song.position = value(0, w->song.length, 16, 264);
@@ -207,12 +199,12 @@ int32_t step_up(int32_t v, int32_t max) {
 
 void volume_down(tHandleWindowMain *w) {
     const int32_t v = (w->volume - 10) / 10 * 10;
-    send_int(w, EVENT_VOLUME, v > 0 ? v : 0);
+    handle_send_int(w->handle, EVENT_VOLUME, v > 0 ? v : 0);
 }
 
 void balance_left(tHandleWindowMain *w) {
     const int32_t b = (w->balance - 10) / 10 * 10;
-    send_int(w, EVENT_BALANCE, b < -99 ? -100 : b);
+    handle_send_int(w->handle, EVENT_BALANCE, b < -99 ? -100 : b);
 }
 
 void minimize(tHandleWindowMain *w) {
@@ -232,23 +224,23 @@ constexpr tMainBox MAIN_BOXES[] = {
     {MAIN_ID_LICENCE, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 2,
      [](tHandleWindowMain *w) { window_licence_show(&w->licence); }},
     {MAIN_ID_SCALE, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 3,
-     [](tHandleWindowMain *w) { send(w, EVENT_SCALE, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_SCALE, nullptr); }},
     {MAIN_ID_VISUALIZER, ELEM_CLUTTERBAR_ON, ELEM_CLUTTERBAR_PRESSED + 4,
      [](tHandleWindowMain *w) { visualizer_cycle_mode(&w->visualizer); }},
     {MAIN_ID_EQUALIZER, ELEM_EQPL_TOGGLE, ELEM_EQPL_TOGGLE + 2,
-     [](tHandleWindowMain *w) { send_int(w, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); }},
+     [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_SHOW_EQUALIZER, w->equalizer_button == 0 ? 1 : 0); }},
     {MAIN_ID_PLAYLIST, ELEM_EQPL_TOGGLE + 1, ELEM_EQPL_TOGGLE + 3,
-     [](tHandleWindowMain *w) { send_int(w, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); }},
+     [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_SHOW_PLAYLIST, w->playlist_button == 0 ? 1 : 0); }},
     {MAIN_ID_PREV, ELEM_CBUTTON, ELEM_CBUTTON_PRESSED,
-     [](tHandleWindowMain *w) { send(w, EVENT_PREV, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_PREV, nullptr); }},
     {MAIN_ID_PLAY, ELEM_CBUTTON + 1, ELEM_CBUTTON_PRESSED + 1,
-     [](tHandleWindowMain *w) { send(w, EVENT_PLAY, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_PLAY, nullptr); }},
     {MAIN_ID_PAUSE, ELEM_CBUTTON + 2, ELEM_CBUTTON_PRESSED + 2,
-     [](tHandleWindowMain *w) { send(w, EVENT_PAUSE, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_PAUSE, nullptr); }},
     {MAIN_ID_STOP, ELEM_CBUTTON + 3, ELEM_CBUTTON_PRESSED + 3,
-     [](tHandleWindowMain *w) { send(w, EVENT_STOP, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_STOP, nullptr); }},
     {MAIN_ID_NEXT, ELEM_CBUTTON + 4, ELEM_CBUTTON_PRESSED + 4,
-     [](tHandleWindowMain *w) { send(w, EVENT_NEXT, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_NEXT, nullptr); }},
     {MAIN_ID_EJECT, ELEM_CBUTTON + 5, ELEM_CBUTTON_PRESSED + 5,
      [](tHandleWindowMain *w) { open_chooser(w, CHOOSER_FILE); }},
     {MAIN_ID_SHUFFLE, ELEM_SHUFREP + 1, ELEM_SHUFREP + 3,
@@ -258,20 +250,20 @@ constexpr tMainBox MAIN_BOXES[] = {
     {MAIN_ID_VOLUME, ELEM_VOLUME_THUMB, NO_ELEMENT, nullptr},
     {MAIN_ID_BALANCE, ELEM_BALANCE_THUMB, NO_ELEMENT, nullptr},
     {MAIN_ID_POSITION, ELEM_POSBAR_THUMB, NO_ELEMENT,
-     [](tHandleWindowMain *w) { send_int(w, EVENT_SEEK, w->song.position); }},
+     [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_SEEK, w->song.position); }},
     {MAIN_ID_TIME, NO_ELEMENT, NO_ELEMENT,
      [](tHandleWindowMain *w) { toggle(w, &w->countdown, "countdown"); }},
     {MAIN_ID_TITLE_MENU, ELEM_TB_MENU, ELEM_TB_PRESSED, show_menu},
     {MAIN_ID_MINIMIZE, ELEM_TB_MINIMIZE, ELEM_TB_PRESSED + 1, minimize},
     {MAIN_ID_BUTTON4, ELEM_TB_BUTTON4, ELEM_TB_BUTTON4_PRESSED, nullptr},
     {MAIN_ID_CLOSE, ELEM_TB_CLOSE, ELEM_TB_PRESSED + 2,
-     [](tHandleWindowMain *w) { send(w, EVENT_QUIT, nullptr); }},
+     [](tHandleWindowMain *w) { handle_dispatch(w->handle, EVENT_QUIT, nullptr); }},
     {MAIN_ID_VOLUME_UP, NO_ELEMENT, NO_ELEMENT,
-     [](tHandleWindowMain *w) { send_int(w, EVENT_VOLUME, step_up(w->volume, 100)); }},
+     [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_VOLUME, step_up(w->volume, 100)); }},
     {MAIN_ID_VOLUME_DOWN, NO_ELEMENT, NO_ELEMENT, volume_down},
     {MAIN_ID_BALANCE_LEFT, NO_ELEMENT, NO_ELEMENT, balance_left},
     {MAIN_ID_BALANCE_RIGHT, NO_ELEMENT, NO_ELEMENT,
-     [](tHandleWindowMain *w) { send_int(w, EVENT_BALANCE, step_up(w->balance, 100)); }},
+     [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_BALANCE, step_up(w->balance, 100)); }},
 };
 static_assert(skin_pressed_element(MAIN_BOXES, MAIN_ID_CLOSE) == 362 &&
               skin_pressed_element(MAIN_BOXES, MAIN_ID_EJECT) == 50);

@@ -496,7 +496,7 @@ int32_t window_playlist_hide(tHandleWindowPlaylist *w) {
 
 int32_t window_playlist_read_config(tHandleWindowPlaylist *w) {
     w->config_read = 1;
-    int32_t result = config_open(&w->config, w->handle, "playlist.config");
+    int32_t result = config_open(&w->config, w->handle->data_dir, "playlist.config");
     int32_t rows = w->rows;
     int32_t columns = MIN_COLUMNS;
     int32_t showfull = w->showfull;

@@ -87,14 +87,7 @@ int32_t hit_test(tHandleWindowPlaylist *w, double x, double y) {
                            x, y);
 }
 
-int32_t dispatch(tHandleWindowPlaylist *w, uint32_t type, void *arg) {
-    return handle_dispatch(w->handle, type, arg);
-}
-
-int32_t hide_window(tHandleWindowPlaylist *w) {
-    int32_t flag = 0;
-    return dispatch(w, EVENT_SHOW_PLAYLIST, &flag);
-}
+int32_t hide_window(tHandleWindowPlaylist *w) { return handle_send_int(w->handle, EVENT_SHOW_PLAYLIST, 0); }
 
 // The rows and columns that the resize drag at offset (dx, dy) points at.
 void prospective_size(tHandleWindowPlaylist *w, double dx, double dy, int32_t *rows,
@@ -205,8 +198,7 @@ int32_t open_entry(tHandleWindowPlaylist *w, int32_t index) {
         return -1;
     entry.path[sizeof entry.path - 1] = '\0';
     playlist_set_current(w->playlist, index);
-    const char *path = entry.path;
-    return dispatch(w, EVENT_OPEN_FILE, &path);
+    return handle_send_path(w->handle, entry.path);
 }
 
 void list_click(tHandleWindowPlaylist *w, int32_t presses, double y) {
@@ -307,7 +299,7 @@ void act_on_key(tHandleWindowPlaylist *w, int32_t id) {
     case ID_KEY_PLAY: {
         const int32_t index = selected_entry(w, false);
         if (index >= 0 && open_entry(w, index) == 0)
-            dispatch(w, EVENT_PLAY, nullptr);
+            handle_dispatch(w->handle, EVENT_PLAY, nullptr);
         break;
     }
     case ID_KEY_REMOVE: playlist_remove_selected(w->playlist); break;
@@ -400,19 +392,19 @@ void act(void *record, int32_t id, int32_t presses, double, double y) {
         open_chooser(w, CHOOSER_LOAD);
         break;
     case PLAYLIST_ID_PREV:
-        dispatch(w, EVENT_PREV, nullptr);
+        handle_dispatch(w->handle, EVENT_PREV, nullptr);
         break;
     case PLAYLIST_ID_PLAY:
-        dispatch(w, EVENT_PLAY, nullptr);
+        handle_dispatch(w->handle, EVENT_PLAY, nullptr);
         break;
     case PLAYLIST_ID_PAUSE:
-        dispatch(w, EVENT_PAUSE, nullptr);
+        handle_dispatch(w->handle, EVENT_PAUSE, nullptr);
         break;
     case PLAYLIST_ID_STOP:
-        dispatch(w, EVENT_STOP, nullptr);
+        handle_dispatch(w->handle, EVENT_STOP, nullptr);
         break;
     case PLAYLIST_ID_NEXT:
-        dispatch(w, EVENT_NEXT, nullptr);
+        handle_dispatch(w->handle, EVENT_NEXT, nullptr);
         break;
     case PLAYLIST_ID_LIST:
         list_click(w, presses, y);
@@ -434,6 +426,7 @@ void on_drag_update(void *record, double dx, double dy) {
         prospective_size(w, dx, dy, &rows, &columns);
         if (rows != w->rows || columns != w->columns) {
             char title[64];
+            // Odd, kept: people know the resize drag by this title.
             snprintf(title, sizeof title, "FIXME: %d x %d\n", columns, rows);
             gtk_window_set_title(GTK_WINDOW(w->window), title);
         }

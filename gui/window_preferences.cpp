@@ -72,7 +72,7 @@ int32_t window_preferences_add_page(tHandleWindowPreferences *w, GtkWidget *page
 int32_t window_preferences_show(tHandleWindowPreferences *w) {
     if (w->window == nullptr) return -1;
     if (w->config_opened == 0) {
-        config_open(&w->config, w->handle, "preferences.config");
+        config_open(&w->config, w->handle->data_dir, "preferences.config");
         w->config_opened = 1;
     }
     int32_t page = 0;

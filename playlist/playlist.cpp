@@ -136,16 +136,16 @@ bool write_lines(FILE *f, const void *context) {
 
 int32_t playlist_init(tHandlePlaylist *p) {
     memset(p, 0, sizeof *p);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_clear(tHandlePlaylist *p) {
     memset(p, 0, sizeof *p);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
-    if (entry == nullptr) return -1;
+    if (entry == nullptr) return RESULT_FAILED;
     if (p->count < PLAYLIST_CAPACITY) {
         tSongInfo *e = &p->entries[p->count];
         memcpy(e, entry, sizeof *entry);
@@ -155,13 +155,13 @@ int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
         p->selected[p->count] = 0;
         p->count++;
     }
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
-    if (directory == nullptr) return 0;
+    if (directory == nullptr) return RESULT_OK;
     DIR *dir = opendir(directory);
-    if (dir == nullptr) return 0;
+    if (dir == nullptr) return RESULT_OK;
     char path[PATH_SIZE];
     while (const struct dirent *de = readdir(dir)) {
 #ifdef DT_REG
@@ -176,21 +176,21 @@ int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
         append_path(p, path);
     }
     closedir(dir);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
-    if (path == nullptr) return -1;
+    if (path == nullptr) return RESULT_FAILED;
     char dir[PATH_SIZE];
     bool has_dir = playlist_directory(path, dir);
     FILE *f = fopen(path, "r");
-    if (f == nullptr) return -1;
+    if (f == nullptr) return RESULT_FAILED;
     // A directory opens for reading on some systems but holds no lines: refuse it
     // instead of emptying the list.
     struct stat st;
     if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
         fclose(f);
-        return -1;
+        return RESULT_FAILED;
     }
     p->count = 0;
     p->current = 0;
@@ -211,63 +211,63 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
         append_path(p, entry);
     }
     fclose(f);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
-    if (path == nullptr) return -1;
+    if (path == nullptr) return RESULT_FAILED;
     tM3uWrite w{p, mode, {}, false};
     w.has_dir = playlist_directory(path, w.dir);
     // The old playlist stays until the new one is complete.
     if (save_file_replace(path, 0666, write_lines, &w) != 0) {
         fprintf(stderr, "unable to write [%s]\n", path);
-        return -1;
+        return RESULT_FAILED;
     }
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {
     static constexpr char PREFIX[] = "--playlist.m3u=";
     constexpr size_t PREFIX_LEN = sizeof PREFIX - 1;
     static_assert(PREFIX_LEN == 15);
-    if (arg == nullptr || strlen(arg) < 16 || strncmp(arg, PREFIX, PREFIX_LEN) != 0) return -2;
+    if (arg == nullptr || strlen(arg) < 16 || strncmp(arg, PREFIX, PREFIX_LEN) != 0) return RESULT_UNKNOWN_OPTION;
     return playlist_read_m3u(p, arg + PREFIX_LEN);
 }
 
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current) {
     if (count != nullptr) *count = p->count;
     if (current != nullptr) *current = p->current;
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index) {
     p->current = index;
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title) {
     if (index < 0 || index >= p->count || title == nullptr)
-        return -1;
+        return RESULT_FAILED;
     tSongInfo &e = p->entries[index];
     // Zero after the terminator, as every text of an entry is kept.
     memset(e.title, 0, sizeof e.title);
     memcpy(e.title, title, strnlen(title, sizeof e.title - 1));
     e.tags_read = 1;
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark) {
     if (index < 0 || index >= p->count) {
         if (entry != nullptr) memset(entry, 0, sizeof *entry);
-        return -1;
+        return RESULT_FAILED;
     }
     if (entry != nullptr) memcpy(entry, &p->entries[index], sizeof *entry);
     if (mark != nullptr) *mark = p->selected[index];
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_sort_by_filename(tHandlePlaylist *p) {
-    if (p->count <= 1) return 0;
+    if (p->count <= 1) return RESULT_OK;
     // Entries whose paths compare equal are indistinguishable, so any ascending order
     // of the working set by strcmp is the exchange sort's result.
     bool all = !any_selected(p);
@@ -285,11 +285,11 @@ int32_t playlist_sort_by_filename(tHandlePlaylist *p) {
     for (int32_t i = 0; i < p->count; i++) source[i] = i;
     for (int32_t k = 0; k < n; k++) source[work[k]] = order[k];
     apply_permutation(p, source.data());
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_sort_randomize(tHandlePlaylist *p) {
-    if (p->count == 0) return 0;
+    if (p->count == 0) return RESULT_OK;
     // The exchanges are played out on positions first, drawing exactly as the
     // record-by-record shuffle would; the records then move once.
     bool all = !any_selected(p);
@@ -304,11 +304,11 @@ int32_t playlist_sort_randomize(tHandlePlaylist *p) {
         std::swap(source[a], source[b]);
     }
     apply_permutation(p, source.data());
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_sort_reverse(tHandlePlaylist *p) {
-    if (p->count <= 1) return 0;
+    if (p->count <= 1) return RESULT_OK;
     bool all = !any_selected(p);
     tPositions source;
     for (int32_t i = 0; i < p->count; i++) source[i] = i;
@@ -331,11 +331,11 @@ int32_t playlist_sort_reverse(tHandlePlaylist *p) {
         }
     }
     apply_permutation(p, source.data());
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_remove(tHandlePlaylist *p, int32_t index) {
-    if (index < 0 || index >= p->count) return -1;
+    if (index < 0 || index >= p->count) return RESULT_FAILED;
     p->count--;
     int32_t tail = p->count - index;
     if (tail > 0) {
@@ -344,7 +344,7 @@ int32_t playlist_remove(tHandlePlaylist *p, int32_t index) {
     }
     p->selected[p->count] = 0;
     if (p->current > index) p->current--;
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_remove_selected(tHandlePlaylist *p) {
@@ -368,26 +368,26 @@ int32_t playlist_remove_selected(tHandlePlaylist *p) {
     for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
     p->count = kept;
     p->current = current;
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index) {
     if (index >= 0 && index < p->count) p->selected[index] = static_cast<uint8_t>(1 - p->selected[index]);
-    return 0;
+    return RESULT_OK;
 }
 
 int32_t playlist_select(tHandlePlaylist *p, int32_t mode) {
     switch (mode) {
     case PLAYLIST_SELECT_ALL:
         memset(p->selected, 1, p->count);
-        return 0;
+        return RESULT_OK;
     case PLAYLIST_SELECT_NONE:
         memset(p->selected, 0, p->count);
-        return 0;
+        return RESULT_OK;
     case PLAYLIST_SELECT_INVERT:
         for (int32_t i = 0; i < p->count; i++) p->selected[i] = static_cast<uint8_t>(1 - p->selected[i]);
-        return 0;
+        return RESULT_OK;
     default:
-        return -1;
+        return RESULT_FAILED;
     }
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "audio/decoder.h"
+#include "core/types.h"
 
 constexpr int PLAYLIST_CAPACITY = 16384;
 
@@ -13,6 +13,7 @@ enum : int32_t {
     PLAYLIST_SELECT_INVERT = 2,
 };
 
+// Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.
 struct tHandlePlaylist {
     tSongInfo entries[PLAYLIST_CAPACITY];
     uint8_t selected[PLAYLIST_CAPACITY];

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/handle.h"
 #include "theme/default_theme.h"
 
 namespace {
@@ -40,11 +39,8 @@ constexpr unsigned char ascii_upper(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
-bool theme_folder(tHandleTheme *t, char folder[PATH_SIZE]) {
-    char data_dir[HANDLE_PATH_SIZE];
-    if (t->handle == nullptr || handle_get_data_dir(t->handle, data_dir) != 0) return false;
-    const int n = snprintf(folder, PATH_SIZE, "%s/theme/", data_dir);
-    if (n < 0 || n >= PATH_SIZE) return false;
+bool prepare_folder(const char *folder) {
+    if (folder == nullptr || folder[0] == '\0' || strnlen(folder, PATH_SIZE) >= PATH_SIZE) return false;
     // The folder normally exists already; make it so a deleted one does not lose the new theme.
     mkdir(folder, 0700);
     return true;
@@ -484,9 +480,8 @@ bool staging_swap(tStaging *s, const char *folder) {
 
 }  // namespace
 
-int32_t theme_init(tHandleTheme *t, tHandle *h) {
+int32_t theme_init(tHandleTheme *t) {
     memset(t, 0, sizeof *t);
-    t->handle = h;
     int32_t result = 0;
     for (int i = 0; i < THEME_BITMAP_COUNT; ++i) {
         t->bitmaps[i] = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, THEME_BITMAPS[i].width,
@@ -610,9 +605,8 @@ int32_t theme_read_pledit(tHandleTheme *t, const char *path) {
     return 0;
 }
 
-int32_t theme_load_directory(tHandleTheme *t, const char *directory) {
-    char folder[PATH_SIZE];
-    if (!theme_folder(t, folder)) return -1;
+int32_t theme_load_directory(tHandleTheme *t, const char *directory, const char *folder) {
+    if (!prepare_folder(folder)) return -1;
 
     // Another theme replaces the folder whole, so nothing of the previous one stays behind.
     if (!same_file(directory, folder)) {
@@ -666,9 +660,9 @@ int32_t theme_load_directory(tHandleTheme *t, const char *directory) {
     return loaded < MIN_LOADED_BITMAPS ? -1 : 0;
 }
 
-int32_t theme_load_wsz(tHandleTheme *t, const char *archive) {
-    char folder[PATH_SIZE];
-    if (!theme_folder(t, folder)) return -1;
+// Extracting touches no bitmap: the theme record is loaded from the folder afterwards.
+int32_t theme_load_wsz(tHandleTheme *, const char *archive, const char *folder) {
+    if (!prepare_folder(folder)) return -1;
 
     int error = 0;
     zip_t *za = zip_open(archive, 0, &error);

@@ -5,7 +5,6 @@
 
 #include "theme/catalogue.h"
 
-struct tHandle;
 typedef struct _GdkPixbuf GdkPixbuf;
 
 // The 16 sheets in table order, then these two text files.
@@ -31,8 +30,8 @@ constexpr long long THEME_MAX_IMAGE_FILE_SIZE = 4LL * THEME_MAX_IMAGE_SIZE * THE
 constexpr long long THEME_MAX_ENTRY_SIZE = 16LL * 1024 * 1024;
 constexpr long long THEME_MAX_ARCHIVE_SIZE = THEME_FILE_COUNT * THEME_MAX_ENTRY_SIZE;
 
+// Main thread only; no lock.
 struct tHandleTheme {
-    tHandle *handle;
     GdkPixbuf *bitmaps[THEME_BITMAP_COUNT];
     uint8_t viscolors[THEME_VISCOLOR_COUNT][3];
     uint8_t plcolors[THEME_PLCOLOR_COUNT][3];
@@ -40,9 +39,11 @@ struct tHandleTheme {
     uint8_t present[THEME_ELEMENT_COUNT];
 };
 
-int32_t theme_init(tHandleTheme *t, tHandle *h);
-int32_t theme_load_directory(tHandleTheme *t, const char *directory);
-int32_t theme_load_wsz(tHandleTheme *t, const char *archive);
+int32_t theme_init(tHandleTheme *t);
+// Both pass the theme through `folder` (the data directory's theme folder, made if missing)
+// and load it from there.
+int32_t theme_load_directory(tHandleTheme *t, const char *directory, const char *folder);
+int32_t theme_load_wsz(tHandleTheme *t, const char *archive, const char *folder);
 int32_t theme_copy_files(const char *source, const char *destination);
 int32_t theme_find_file(const char *directory, char name[1024]);
 int32_t theme_read_viscolor(uint8_t colours[THEME_VISCOLOR_COUNT][3], const char *path);

@@ -46,7 +46,7 @@ protected:
         return s.str();
     }
     void open(const std::string &name = "test.config") {
-        ASSERT_EQ(config_open(store.get(), handle.get(), name.c_str()), 0);
+        ASSERT_EQ(config_open(store.get(), handle->data_dir, name.c_str()), 0);
     }
 
     std::string dir;

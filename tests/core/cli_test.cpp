@@ -1,6 +1,7 @@
 // The command line as a user meets it: the real binary, a private HOME and data directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
 
@@ -134,6 +135,23 @@ TEST_F(CommandLine, FirstStartCreatesTheDataDirectory) {
     EXPECT_TRUE(again.exited_with(0)) << again;
     EXPECT_EQ(list_dir(dir + "theme"), before);
     EXPECT_EQ(read_file(dir + "theme/MINE.TXT"), "kept");
+}
+
+// A data directory whose theme folder path would not fit: start-up goes on without one
+// rather than making a folder under a cut name.
+TEST_F(CommandLine, DataDirectoryTooLongForItsThemeFolder) {
+    TempDir data{"ravlox-cli-data"};
+    std::string dir = data.path();
+    while (dir.size() < 1018)
+        dir += "/" + std::string(std::min<size_t>(200, 1018 - dir.size() - 1), 'd');
+    dir += "/";
+    ASSERT_GT(dir.size() + 7, 1023u);
+    ASSERT_LT(dir.size(), 1024u);
+    const ProgramResult r = run({"--dir=" + dir, "--audiooutput.portaudio.device=?"});
+    EXPECT_TRUE(r.exited_with(0)) << r;
+    EXPECT_TRUE(is_directory(dir));
+    EXPECT_NE(r.err.find("too long for its theme folder"), std::string::npos) << r;
+    EXPECT_EQ(list_dir(dir), std::vector<std::string>{}) << "nothing under a cut name";
 }
 
 TEST_F(CommandLine, LaterDirOptionWinsAndTildeMeansHome) {

@@ -131,6 +131,23 @@ TEST(DataDir, CopyIsBoundedAndTerminated) {
     EXPECT_EQ(strlen(out), static_cast<size_t>(HANDLE_PATH_SIZE - 1));
 }
 
+// One byte more than fits must fail whole: a cut path would name another folder.
+TEST(DataDir, ThemeFolderFitsOrIsAnError) {
+    HandlePtr h = bare_handle();
+    char out[HANDLE_PATH_SIZE];
+    const std::string suffix = "/theme/";
+    const size_t longest = HANDLE_PATH_SIZE - 1 - suffix.size();
+    memset(h->data_dir, 'a', longest);
+    EXPECT_EQ(handle_get_theme_dir(h.get(), out), RESULT_OK);
+    EXPECT_EQ(std::string(out), std::string(longest, 'a') + suffix);
+
+    h->data_dir[longest] = 'a';
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(handle_get_theme_dir(h.get(), out), RESULT_FAILED);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("too long"), std::string::npos);
+    EXPECT_STREQ(out, "");
+}
+
 // With every module started, under a private display.
 class Live : public ::testing::Test {
 protected:
@@ -181,6 +198,23 @@ TEST_F(Live, OpenSeekAndStatus) {
     const char *m = missing.c_str();
     live->dispatch(EVENT_OPEN_FILE, &m);
     EXPECT_EQ(live->status(), STATUS_NONE);
+}
+
+TEST_F(Live, TypedSendersReachTheirModules) {
+    const std::string path = fixture_path("stereo44.mp3");
+    EXPECT_EQ(handle_send_path(live->get(), path.c_str()), RESULT_OK);
+    EXPECT_EQ(live->status(), STATUS_READY);
+    EXPECT_EQ(std::string(live->get()->decoder.song.path), path);
+
+    EXPECT_EQ(handle_send_band(live->get(), 6, 50), RESULT_OK);
+    EXPECT_EQ(handle_send_band(live->get(), 0, -20), RESULT_OK);
+    const std::string text = read_file(live->data_dir() + "equalizer.config");
+    EXPECT_NE(text.find("bar06=50\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("bar00=-20\n"), std::string::npos) << text;
+    for (int band = 5; band <= 8; ++band)
+        EXPECT_EQ(live->get()->decoder.eq_band[band], 50) << band;
+    EXPECT_EQ(live->get()->decoder.eq_band[9], 0);
+    EXPECT_EQ(live->get()->decoder.eq_preamp, -20);
 }
 
 TEST_F(Live, VolumeAndBalanceAreStored) {

@@ -27,11 +27,13 @@ struct MainDrawing : ::testing::Test {
     void SetUp() override {
         snprintf(h->data_dir, sizeof h->data_dir, "%s/", dir.path().c_str());
         theme = &h->gui.theme;
-        ASSERT_EQ(theme_init(theme, h.get()), 0);
+        ASSERT_EQ(theme_init(theme), 0);
         const std::string tpl = dir / "template";
         ASSERT_EQ(mkdir(tpl.c_str(), 0700), 0);
         theme_write_template(tpl.c_str());
-        ASSERT_EQ(theme_load_directory(theme, tpl.c_str()), 0);
+        char folder[HANDLE_PATH_SIZE];
+        ASSERT_EQ(handle_get_theme_dir(h.get(), folder), 0);
+        ASSERT_EQ(theme_load_directory(theme, tpl.c_str(), folder), 0);
         w = &h->gui.window_main;
         memset(static_cast<void *>(w), 0, sizeof *w);
         w->handle = h.get();

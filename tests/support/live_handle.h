@@ -27,7 +27,7 @@ public:
     // Runs the GLib main loop for about `ms` milliseconds (timers fire, windows draw).
     void pump(int ms);
     int32_t dispatch(uint32_t type, void *arg = nullptr) { return handle_dispatch(handle_, type, arg); }
-    int32_t dispatch_int(uint32_t type, int32_t value) { return handle_dispatch(handle_, type, &value); }
+    int32_t dispatch_int(uint32_t type, int32_t value) { return handle_send_int(handle_, type, value); }
     int32_t status() const; // the main window's playback status
     int32_t decoder_state() const;
 

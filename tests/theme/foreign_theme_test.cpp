@@ -21,7 +21,7 @@ struct DefaultSheets {
         const std::string dir = env.tmp / "default";
         mkdir(dir.c_str(), 0755);
         EXPECT_EQ(theme_default_write_all(dir.c_str()), 0);
-        EXPECT_EQ(theme_load_directory(env.theme, dir.c_str()), 0);
+        EXPECT_EQ(theme_load_directory(env.theme, dir.c_str(), env.folder.c_str()), 0);
     }
     GdkPixbuf *sheet(int index) const { return env.bitmap(index); }
 };
@@ -76,9 +76,9 @@ TEST(ForeignTheme, MissingSheetComesFromTheDefaultThemeNotThePreviousOne) {
     ASSERT_EQ(remove((b + "/BALANCE.BMP").c_str()), 0);
     ASSERT_EQ(remove((b + "/AVS.BMP").c_str()), 0);
 
-    ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_BALANCE), 10, 10), (Rgba{255, 0, 0, 255}));
-    ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, b.c_str(), env.folder.c_str()), 0);
     EXPECT_TRUE(same_pixels(env.bitmap(BITMAP_BALANCE), defaults.sheet(BITMAP_BALANCE)));
     // A sheet the default theme lacks is gone with the theme that brought it.
     EXPECT_FALSE(path_exists(env.in_folder("AVS.BMP")));
@@ -86,13 +86,13 @@ TEST(ForeignTheme, MissingSheetComesFromTheDefaultThemeNotThePreviousOne) {
     EXPECT_TRUE(read_file(env.in_folder("MAIN.BMP")) == read_file(b + "/MAIN.BMP"));
 
     // The same through an archive.
-    ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
     const std::string wsz = env.tmp / "b.wsz";
     Entries entries;
     for (const std::string &name : list_dir(b)) entries.emplace_back("b/" + name, read_file(b + "/" + name));
     ASSERT_TRUE(make_zip(wsz, entries));
-    ASSERT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
-    ASSERT_EQ(theme_load_directory(env.theme, env.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, env.folder.c_str(), env.folder.c_str()), 0);
     EXPECT_TRUE(same_pixels(env.bitmap(BITMAP_BALANCE), defaults.sheet(BITMAP_BALANCE)));
     EXPECT_FALSE(path_exists(env.in_folder("AVS.BMP")));
     // Nothing is left beside the theme folder, not even what a killed load left there.
@@ -101,7 +101,7 @@ TEST(ForeignTheme, MissingSheetComesFromTheDefaultThemeNotThePreviousOne) {
         ASSERT_EQ(mkdir((env.data + name).c_str(), 0700), 0);
         ASSERT_TRUE(write_file(env.data + name + "/MAIN.BMP", "half"));
     }
-    ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, b.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme", "theme.backup"}));
 }
 
@@ -110,7 +110,7 @@ TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
     const std::string a = env.tmp / "a";
     write_template(a);
     ASSERT_TRUE(write_file(a + "/BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{255, 0, 0})));
-    ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
     const auto before = snapshot(env.folder);
 
     // A stored entry that comes out, then one whose method cannot be read.
@@ -122,11 +122,11 @@ TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
     ASSERT_TRUE(set_unknown_method(bytes, "MAIN.BMP"));
     ASSERT_TRUE(write_file(wsz, bytes));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), -1);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error reading WSZ file\n");
     EXPECT_TRUE(snapshot(env.folder) == before);
     EXPECT_EQ(list_dir(env.data), (std::vector<std::string>{"theme"}));
-    ASSERT_EQ(theme_load_directory(env.theme, env.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, env.folder.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_BALANCE), 10, 10), (Rgba{255, 0, 0, 255}));
 
     // Over the size cap after an entry was written: the same.
@@ -134,7 +134,7 @@ TEST(ForeignTheme, FailedArchiveLeavesTheOldThemeWhole) {
     ASSERT_TRUE(make_zip(big, {{"BALANCE.BMP", solid_sheet(BITMAP_BALANCE, Rgb{0, 0, 255})},
                                       {"MAIN.BMP", std::string(THEME_MAX_ENTRY_SIZE + 1, 'x')}}));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(theme_load_wsz(env.theme, big.c_str()), -1);
+    EXPECT_EQ(theme_load_wsz(env.theme, big.c_str(), env.folder.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error reading WSZ file\n");
     EXPECT_TRUE(snapshot(env.folder) == before);
 }
@@ -151,13 +151,13 @@ TEST(ForeignTheme, UndecodableSheetFallsBackToTheDefaultOne) {
     cbuttons[28] = 7;  // 7 bits per pixel: no such BMP
     ASSERT_TRUE(write_file(src + "/CBUTTONS.BMP", cbuttons));
 
-    ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     for (int index : {BITMAP_MAIN, BITMAP_TITLEBAR, BITMAP_CBUTTONS})
         EXPECT_TRUE(same_pixels(env.bitmap(index), defaults.sheet(index))) << THEME_BITMAPS[index].name;
     EXPECT_EQ(env.theme->present[ELEM_MAIN_BODY], 1);
     // The others are the template's.
     ThemeEnv plain;
-    ASSERT_EQ(theme_load_directory(plain.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(plain.theme, src.c_str(), plain.folder.c_str()), 0);
     EXPECT_TRUE(same_pixels(env.bitmap(BITMAP_VOLUME), plain.bitmap(BITMAP_VOLUME)));
     EXPECT_FALSE(same_pixels(env.bitmap(BITMAP_VOLUME), defaults.sheet(BITMAP_VOLUME)));
 }
@@ -168,7 +168,7 @@ TEST(ForeignTheme, ExtendedDigitsSheetStandsInForAMissingNumbersSheet) {
     write_template(src);
     ASSERT_EQ(remove((src + "/NUMBERS.BMP").c_str()), 0);
     ASSERT_TRUE(write_file(src + "/nums_ex.bmp", nums_ex_sheet()));
-    ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     expect_nums_ex_digits(env);
 
     // From an archive too.
@@ -178,18 +178,18 @@ TEST(ForeignTheme, ExtendedDigitsSheetStandsInForAMissingNumbersSheet) {
     for (const std::string &name : list_dir(src))
         entries.emplace_back("skin/" + name, read_file(src + "/" + name));
     ASSERT_TRUE(make_zip(wsz, entries));
-    ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str()), 0);
-    ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str(), zipped.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str(), zipped.folder.c_str()), 0);
     expect_nums_ex_digits(zipped);
 
     // Beside a NUMBERS.BMP, the extended sheet is not used.
     ASSERT_TRUE(write_file(src + "/NUMBERS.BMP", solid_sheet(BITMAP_NUMBERS, Rgb{9, 9, 9})));
-    ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_NUMBERS), 4, 4), (Rgba{9, 9, 9, 255}));
     entries.emplace_back("skin/NUMBERS.BMP", solid_sheet(BITMAP_NUMBERS, Rgb{9, 9, 9}));
     ASSERT_TRUE(make_zip(wsz, entries));
-    ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str()), 0);
-    ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_wsz(zipped.theme, wsz.c_str(), zipped.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(zipped.theme, zipped.folder.c_str(), zipped.folder.c_str()), 0);
     EXPECT_EQ(pixel_at(zipped.bitmap(BITMAP_NUMBERS), 4, 4), (Rgba{9, 9, 9, 255}));
 }
 
@@ -211,7 +211,7 @@ TEST(ForeignTheme, TextFilesWrittenByHand) {
     vis = vis.substr(0, vis.rfind('\n') + 1) + "1,2,3";
     ASSERT_TRUE(write_file(src + "/VISCOLOR.TXT", vis));
 
-    ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     using C = std::array<int, 3>;
     auto colour = [&](int i) {
         return C{env.theme->plcolors[i][0], env.theme->plcolors[i][1], env.theme->plcolors[i][2]};

@@ -18,7 +18,7 @@ void expect_refused(const std::string &input, int index) {
     write_full_theme(src);
     ASSERT_TRUE(write_file(src + "/" + THEME_BITMAPS[index].name, input));
 
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     const std::string d = env.tmp / "default";
     mkdir(d.c_str(), 0755);
     ASSERT_EQ(theme_default_write_all(d.c_str()), 0);

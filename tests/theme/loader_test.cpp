@@ -32,7 +32,7 @@ TEST(ThemeLoad, FullThemeInAnyCaseLoadsWithUpperCaseCopies) {
     ASSERT_EQ(rename((src + "/PLEDIT.TXT").c_str(), (src + "/pledit.txt").c_str()), 0);
     ASSERT_TRUE(write_file(src + "/readme.txt", "not a theme file"));
 
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
 
     std::vector<std::string> expected;
     for (const tThemeBitmap &b : THEME_BITMAPS) expected.push_back(b.name);
@@ -84,7 +84,7 @@ TEST(ThemeLoad, ImageFormatsOfRealThemes) {
         ASSERT_EQ(bmp_field(bytes, 28, 2), c.bits);
         ASSERT_EQ(bmp_field(bytes, 30, 4), c.compression);
 
-        EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+        EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
         EXPECT_EQ(env.theme->present[ELEM_MAIN_BODY], 1);
         const uint8_t alpha = c.bits == 32 ? 128 : 255;
         for (int y = 0; y < 116; y += 3)
@@ -107,7 +107,7 @@ TEST(ThemeLoad, SheetsSmallerOrLargerThanExpected) {
     ASSERT_TRUE(write_file(src + "/MAIN.BMP", bmp24(300, 130, [](int x, int y) {
                                return sheet_colour(BITMAP_MAIN, x, y, 9);
                            })));
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
 
     EXPECT_EQ(env.theme->present[306], 1);  // T: 95..99
     EXPECT_EQ(env.theme->present[307], 0);  // U: 100..104
@@ -141,7 +141,7 @@ TEST(ThemeLoad, HostileOrBrokenSheetsCountAsNotLoaded) {
     ASSERT_TRUE(write_file(src + "/SHUFREP.BMP", "BM this is not an image"));
 
     // Refused unread, they give way to the default theme's sheets.
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     const std::string d = env.tmp / "default";
     mkdir(d.c_str(), 0755);
     ASSERT_EQ(theme_default_write_all(d.c_str()), 0);
@@ -164,7 +164,7 @@ TEST(ThemeLoad, FewerThanEightSheetsFailsButKeepsWhatLoaded) {
         ASSERT_EQ(remove(sheet.c_str()), 0);
         ASSERT_EQ(mkdir(sheet.c_str(), 0700), 0);
     }
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), -1);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), -1);
     for (int i = 0; i < 7; ++i)
         expect_sheet_pattern(env, i, 0, THEME_BITMAPS[i].width, THEME_BITMAPS[i].height);
     EXPECT_EQ(env.theme->present[ELEM_CBUTTON], 1);
@@ -174,7 +174,7 @@ TEST(ThemeLoad, FewerThanEightSheetsFailsButKeepsWhatLoaded) {
     // One more loadable sheet reaches the threshold.
     ASSERT_EQ(rmdir((src + "/NUMBERS.BMP").c_str()), 0);
     ASSERT_TRUE(write_sheet(src + "/NUMBERS.BMP", BITMAP_NUMBERS));
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
 }
 
 TEST(ThemeLoad, MissingFileComesFromTheDefaultThemeNotThePreviousOne) {
@@ -183,8 +183,8 @@ TEST(ThemeLoad, MissingFileComesFromTheDefaultThemeNotThePreviousOne) {
     write_full_theme(a, 1);
     write_full_theme(b, 2);
     ASSERT_EQ(remove((b + "/NUMBERS.BMP").c_str()), 0);
-    ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
-    ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, b.c_str(), env.folder.c_str()), 0);
     mkdir(d.c_str(), 0755);
     ASSERT_EQ(theme_default_write_all(d.c_str()), 0);
     EXPECT_EQ(read_file(env.in_folder("NUMBERS.BMP")), read_file(d + "/NUMBERS.BMP"));
@@ -196,7 +196,7 @@ TEST(ThemeLoad, LoadingTheFolderItselfChangesNoFile) {
     ThemeEnv env;
     const std::string src = env.tmp / "src";
     write_full_theme(src, 4);
-    ASSERT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     std::vector<std::pair<std::string, struct stat>> before;
     for (const std::string &name : list_dir(env.folder))
         before.emplace_back(read_file(env.in_folder(name)), stat_of(env.in_folder(name)));
@@ -204,7 +204,7 @@ TEST(ThemeLoad, LoadingTheFolderItselfChangesNoFile) {
 
     // With and without the trailing slash, as start-up and the menu give it.
     for (const std::string &dir : {env.folder + "/", env.folder}) {
-        EXPECT_EQ(theme_load_directory(env.theme, dir.c_str()), 0);
+        EXPECT_EQ(theme_load_directory(env.theme, dir.c_str(), env.folder.c_str()), 0);
         ASSERT_EQ(list_dir(env.folder), names);
         for (size_t i = 0; i < names.size(); ++i) {
             const struct stat st = stat_of(env.in_folder(names[i]));
@@ -224,8 +224,8 @@ TEST(ThemeLoad, EveryLoadResetsColoursAndFontFirst) {
     write_full_theme(b);
     ASSERT_TRUE(write_file(b + "/PLEDIT.TXT", "[Text]\r\nCurrent=#102030\r\n"));
     ASSERT_TRUE(write_file(b + "/VISCOLOR.TXT", "1,2,3,\r\n"));
-    ASSERT_EQ(theme_load_directory(env.theme, a.c_str()), 0);
-    ASSERT_EQ(theme_load_directory(env.theme, b.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
+    ASSERT_EQ(theme_load_directory(env.theme, b.c_str(), env.folder.c_str()), 0);
     const uint8_t plcolors[4][3] = {{255, 64, 0}, {0x10, 0x20, 0x30}, {0, 0, 0}, {0, 64, 255}};
     EXPECT_EQ(memcmp(env.theme->plcolors, plcolors, sizeof plcolors), 0);
     EXPECT_STREQ(env.theme->font, "Arial");
@@ -248,7 +248,7 @@ TEST(ThemeLoad, EmptyDirectoryGetsTheDefaultTheme) {
     ThemeEnv env;
     const std::string src = env.tmp / "empty";
     mkdir(src.c_str(), 0755);
-    EXPECT_EQ(theme_load_directory(env.theme, src.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, src.c_str(), env.folder.c_str()), 0);
     EXPECT_TRUE(path_exists(env.in_folder("MAIN.BMP")));
     EXPECT_TRUE(path_exists(env.in_folder("PLEDIT.TXT")));
     EXPECT_TRUE(path_exists(env.in_folder("VISCOLOR.TXT")));

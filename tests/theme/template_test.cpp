@@ -93,7 +93,7 @@ TEST(ThemeTemplate, ReadsBackAsACompleteTheme) {
 
     // Loaded as a theme, every element is present, and the last element of each sheet shows its
     // own palette colour (bytes in the order red = bits 0-7).
-    EXPECT_EQ(theme_load_directory(env.theme, dir.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, dir.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(env.present_count(), THEME_ELEMENT_COUNT);
     EXPECT_EQ(memcmp(env.theme->viscolors, vis, sizeof vis), 0);
     for (int b = 0; b < THEME_BITMAP_COUNT; ++b) {

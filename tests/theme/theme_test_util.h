@@ -1,4 +1,4 @@
-// Helpers for the theme tests: a handle with a temporary data directory, a theme record, and
+// Helpers for the theme tests: a temporary data directory, a theme record, and
 // sheets drawn by the tests themselves.
 #pragma once
 
@@ -118,30 +118,26 @@ inline bool same_pixels(const GdkPixbuf *a, const GdkPixbuf *b) {
     return true;
 }
 
-// A zeroed handle whose data directory is a fresh temporary one holding an empty theme folder,
-// and an initialised theme record.
+// A fresh temporary data directory holding an empty theme folder, and an initialised theme
+// record.
 struct ThemeEnv {
     TempDir tmp{"ravlox-theme"};
-    tHandle *handle = nullptr;
     tHandleTheme *theme = nullptr;
     std::string data;
     std::string folder;
 
     ThemeEnv() {
-        handle = static_cast<tHandle *>(calloc(1, sizeof(tHandle)));
         theme = static_cast<tHandleTheme *>(calloc(1, sizeof(tHandleTheme)));
         data = tmp / "data";
         folder = data + "/theme";
         mkdir(data.c_str(), 0700);
         mkdir(folder.c_str(), 0700);
-        snprintf(handle->data_dir, sizeof handle->data_dir, "%s", data.c_str());
-        EXPECT_EQ(theme_init(theme, handle), 0);
+        EXPECT_EQ(theme_init(theme), 0);
     }
     ~ThemeEnv() {
         for (GdkPixbuf *b : theme->bitmaps)
             if (b != nullptr) g_object_unref(b);
         free(theme);
-        free(handle);
     }
     ThemeEnv(const ThemeEnv &) = delete;
     ThemeEnv &operator=(const ThemeEnv &) = delete;

@@ -23,7 +23,7 @@ TEST(ThemeWsz, ZipToolArchiveInSubFolderWithAnyCase) {
     const std::string wsz = env.tmp / "theme.wsz";
     ASSERT_EQ(run_tool({"sh", "-c", "cd '" + stage + "' && zip -q -r '" + wsz + "' skin readme.txt"}), 0);
 
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), 0);
     std::vector<std::string> expected;
     for (const tThemeBitmap &b : THEME_BITMAPS) expected.push_back(b.name);
     expected.push_back("PLEDIT.TXT");
@@ -36,7 +36,7 @@ TEST(ThemeWsz, ZipToolArchiveInSubFolderWithAnyCase) {
 
     // Extraction does not load; the caller loads the folder.
     EXPECT_EQ(env.present_count(), 0);
-    EXPECT_EQ(theme_load_directory(env.theme, env.folder.c_str()), 0);
+    EXPECT_EQ(theme_load_directory(env.theme, env.folder.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(env.present_count(), THEME_ELEMENT_COUNT);
     EXPECT_EQ(pixel_at(env.bitmap(BITMAP_TEXT), 3, 4), opaque(sheet_colour(BITMAP_TEXT, 3, 4, 7)));
     EXPECT_STREQ(env.theme->font, "Test Sans 7");
@@ -58,7 +58,7 @@ TEST(ThemeWsz, EntryNamesAreReducedToUpperCaseBaseNames) {
                                   {"pledit.TXT", "[Text]\r\nFont=Zipped\r\n"},
                               }));
     const auto before = snapshot(env.folder);
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), 0);
     const auto after = snapshot(env.folder);
     EXPECT_EQ(after.size(), before.size() - 2);  // no AVS.BMP, no MB.BMP
     EXPECT_TRUE(after.at("MAIN.BMP") == sheet(BITMAP_MAIN, 2));
@@ -79,7 +79,7 @@ TEST(ThemeWsz, NotAZipFileChangesNothing) {
             ASSERT_TRUE(write_file(path, sheet(BITMAP_MAIN, 0)));
         }
         testing::internal::CaptureStderr();
-        EXPECT_EQ(theme_load_wsz(env.theme, path.c_str()), -1);
+        EXPECT_EQ(theme_load_wsz(env.theme, path.c_str(), env.folder.c_str()), -1);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "illegal skin file [" + path + "]\n");
         EXPECT_TRUE(snapshot(env.folder) == before);
     }
@@ -98,7 +98,7 @@ TEST(ThemeWsz, ZipBombIsBounded) {
                               }));
     ASSERT_LT(file_size(wsz), 200000);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), -1);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error reading WSZ file\n");
     // Nothing of the archive is taken, not even the entry before the bomb.
     EXPECT_TRUE(snapshot(env.folder) == before);
@@ -106,7 +106,7 @@ TEST(ThemeWsz, ZipBombIsBounded) {
 
     // Exactly at the bound is still a theme file.
     ASSERT_TRUE(make_zip(wsz, {{"MB.BMP", std::string(16 * 1024 * 1024, 'M')}}));
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), 0);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), 0);
     EXPECT_EQ(file_size(env.in_folder("MB.BMP")), 16 * 1024 * 1024);
 }
 
@@ -119,7 +119,7 @@ TEST(ThemeWsz, DamagedDataAndUnwritableFolderAreReported) {
     for (size_t i = 200; i < 260; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
     ASSERT_TRUE(write_file(wsz, bytes));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str()), -1);
+    EXPECT_EQ(theme_load_wsz(env.theme, wsz.c_str(), env.folder.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error reading WSZ file\n");
     // A half-written sheet is not left behind.
     EXPECT_FALSE(path_exists(env.in_folder("PLEDIT.BMP")));
@@ -130,7 +130,7 @@ TEST(ThemeWsz, DamagedDataAndUnwritableFolderAreReported) {
     ASSERT_TRUE(remove_tree(env.folder));
     ASSERT_TRUE(write_file(env.folder, "not a folder"));
     testing::internal::CaptureStderr();
-    EXPECT_EQ(theme_load_wsz(env.theme, good.c_str()), -1);
+    EXPECT_EQ(theme_load_wsz(env.theme, good.c_str(), env.folder.c_str()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to replace [" + env.folder + "]: not a folder\n");
     EXPECT_EQ(read_file(env.folder), "not a folder");
 }
