@@ -405,11 +405,11 @@ int32_t dock_init(tHandleDock *d, tHandleConfig *config) {
     d->config = config;
     d->scale = 1;
     d->dragged = -1;
-#ifdef DOCK_X11
     GdkDisplay *display = gdk_display_get_default();
+#ifdef DOCK_X11
     d->x11 = display != nullptr && GDK_IS_X11_DISPLAY(display) ? 1 : 0;
 #endif
-    if (!d->x11)
+    if (display != nullptr && !d->x11)
         fprintf(stderr, "windows cannot be docked without X11 (on Wayland): the desktop places them\n");
     return 0;
 }
