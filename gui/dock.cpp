@@ -332,19 +332,49 @@ bool stored_place(const tHandleDock *d, int32_t which, tDockRect *r) {
     return true;
 }
 
-void on_drag_begin(GtkGestureDrag *gesture, double, double, gpointer) {
+// The claim denies the press to the gestures of the window around the title bar, but leaves
+// them holding it (a button would stay pressed); cancelled, they let go of it. The clicks go
+// first, so that a drag handler of the window finds no press left to act on.
+void cancel_window_gestures(GtkWidget *window) {
+    GListModel *controllers = gtk_widget_observe_controllers(window);
+    const guint n = g_list_model_get_n_items(controllers);
+    for (int pass = 0; pass < 2; pass++)
+        for (guint i = 0; i < n; i++) {
+            GObject *c = G_OBJECT(g_list_model_get_item(controllers, i));
+            if (GTK_IS_GESTURE(c) && (GTK_IS_GESTURE_CLICK(c) == (pass == 0)))
+                gtk_event_controller_reset(GTK_EVENT_CONTROLLER(c));
+            g_object_unref(c);
+        }
+    g_object_unref(controllers);
+}
+
+void on_drag_begin(GtkGestureDrag *gesture, double x, double y, gpointer) {
     tHandleDock *d = record_of(gesture);
     const int32_t which = which_of(gesture);
     d->dragged = -1;
-    if (!pointer(&d->press_x, &d->press_y))
+    GtkWidget *title = gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(gesture));
+    GtkWidget *window = d->windows[which];
+    if (!d->x11 || title == nullptr || window == nullptr)
         return;
-    d->dragged = which;
-    d->moving = 0;
     int32_t visible[DOCK_WINDOWS];
     for (int32_t i = 0; i < DOCK_WINDOWS; i++) {
         visible[i] = shown(d->windows[i]) ? 1 : 0;
         d->start[i] = d->now[i] = rect_of(d->windows[i]);
     }
+    // The press where it happened, not where the pointer is by now (on a busy machine it may
+    // have moved on): the window has not moved yet, so its place gives the screen position.
+    double wx = x, wy = y;
+#if GTK_CHECK_VERSION(4, 10, 0)
+    graphene_point_t in = GRAPHENE_POINT_INIT(static_cast<float>(x), static_cast<float>(y)), out;
+    if (gtk_widget_compute_point(title, window, &in, &out))
+        wx = out.x, wy = out.y;
+#else
+    gtk_widget_translate_coordinates(title, window, x, y, &wx, &wy);
+#endif
+    d->press_x = d->start[which].x + static_cast<int32_t>(wx);
+    d->press_y = d->start[which].y + static_cast<int32_t>(wy);
+    d->dragged = which;
+    d->moving = 0;
     if (which == DOCK_MAIN) {
         dock_group(d->start, visible, d->group);
     } else {
@@ -371,6 +401,7 @@ void on_drag_update(GtkGestureDrag *gesture, double, double, gpointer) {
         // cancelled, so the press never acts and its pressed look goes.
         d->moving = 1;
         gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
+        cancel_window_gestures(d->windows[d->dragged]);
     }
     tDockRect screens[MAX_SCREENS];
     const int32_t n = screens_of(screens);
@@ -420,10 +451,10 @@ int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget 
     d->windows[which] = window;
     if (!d->x11)
         return 0;
-    // Ahead of the title bar's own handling, which would let the window manager move the
-    // window alone.
+    // On the title bar's picture, so that the drag sees the pointer before the window handle
+    // around it (which would let the window manager move the window alone), and its claim
+    // cancels the handle's and the window's gestures further up.
     GtkGesture *drag = gtk_gesture_drag_new();
-    gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(drag), GTK_PHASE_CAPTURE);
     g_object_set_data(G_OBJECT(drag), "pThis", d);
     g_object_set_data(G_OBJECT(drag), "dock-window", GINT_TO_POINTER(which));
     g_signal_connect(drag, "drag-begin", G_CALLBACK(on_drag_begin), nullptr);
