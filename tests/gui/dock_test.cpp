@@ -212,6 +212,22 @@ TEST_P(Dock, MainWindowDragCarriesTheDockedWindows) {
         EXPECT_TRUE(same_place(geometry(i), before[i])) << TITLES[i] << " " << text(geometry(i)) << " was " << text(before[i]);
 }
 
+// A drag that starts on the main window's close button moves the stack; the press never acts
+// (the player runs on) and the button is drawn up again.
+TEST_P(Dock, MoveTakesOverAPressOnATitleButton) {
+    prepare("showequalizer=TRUE\n");
+    start({true, true, false});
+    const Geometry main = geometry(0), eq = geometry(1);
+    const Image up = x_.screenshot(ids_[0]).crop(264, 3, 9, 9);
+    drag(main.x + 268, main.y + 7, main.x + 268 + 60, main.y + 7 + 90);
+    EXPECT_EQ(geometry(0).x, main.x + 60);
+    EXPECT_EQ(geometry(0).y, main.y + 90);
+    EXPECT_EQ(geometry(1).y, eq.y + 90);
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_TRUE(p_->running());
+    EXPECT_TRUE(x_.screenshot(ids_[0]).crop(264, 3, 9, 9).rgb == up.rgb) << "the close button stays pressed";
+}
+
 // A window let go within 10 pixels of another's edge docks to it, and the main window then
 // carries it; the screen's edges catch a window too.
 TEST_P(Dock, DraggedWindowsSnapToEdges) {
