@@ -427,6 +427,21 @@ void on_drag_end(GtkGestureDrag *gesture, double, double, gpointer) {
     d->moving = 0;
 }
 
+// The playlist in the way of the equalizer being shown (it stood under the main window while
+// the equalizer was hidden) goes under the equalizer.
+void make_room(tHandleDock *d, const tDockRect &equalizer) {
+    GtkWidget *playlist = d->windows[DOCK_PLAYLIST];
+    if (!shown(playlist))
+        return;
+    tDockRect r = rect_of(playlist);
+    if (overlap(r.x, right(r), equalizer.x, right(equalizer)) <= 0 ||
+        overlap(r.y, bottom(r), equalizer.y, bottom(equalizer)) <= 0)
+        return;
+    put_under(&r, equalizer);
+    move_window(playlist, r.x, r.y);
+    store_position(d, DOCK_PLAYLIST, r);
+}
+
 } // namespace
 
 void dock_prefer_x11() { gdk_set_allowed_backends("x11,*"); }
@@ -506,6 +521,8 @@ int32_t dock_before_show(tHandleDock *d, int32_t which) {
         const bool under_equalizer = which == DOCK_PLAYLIST && shown(d->windows[DOCK_EQUALIZER]);
         put_under(&r, under_equalizer ? rect_of(d->windows[DOCK_EQUALIZER]) : main);
     }
+    if (which == DOCK_EQUALIZER)
+        make_room(d, r);
     d->now[which] = r;
     d->pending[which] = 1;
     gtk_widget_realize(window);

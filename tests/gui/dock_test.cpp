@@ -299,6 +299,22 @@ TEST_P(Dock, ShownAgainAtItsStoredPlace) {
     EXPECT_TRUE(same_place(geometry(2), pl)) << text(geometry(2)) << " was " << text(pl);
 }
 
+// The equalizer shown while the playlist stands under the main window takes its place there,
+// and the playlist moves under it.
+TEST_P(Dock, EqualizerShownLaterGoesBetween) {
+    prepare("showplaylist=TRUE\n");
+    start({true, false, true});
+    expect_stacked(0, 2);
+    ASSERT_TRUE(x_.click(ids_[0], 228, 63)); // the main window's equalizer button
+    auto w = x_.wait_window(TITLES[1]);
+    ASSERT_TRUE(w.has_value());
+    ids_[1] = *w;
+    settle();
+    expect_stacked(0, 1);
+    expect_stacked(1, 2);
+    EXPECT_TRUE(stored_where_shown(2));
+}
+
 INSTANTIATE_TEST_SUITE_P(, Dock, testing::Values(WindowManager::none, WindowManager::openbox),
                          [](const testing::TestParamInfo<WindowManager> &info) {
                              return info.param == WindowManager::none ? "NoWindowManager" : "Openbox";
