@@ -476,7 +476,6 @@ int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget 
     g_signal_connect(drag, "drag-update", G_CALLBACK(on_drag_update), nullptr);
     g_signal_connect(drag, "drag-end", G_CALLBACK(on_drag_end), nullptr);
     gtk_widget_add_controller(title, GTK_EVENT_CONTROLLER(drag));
-    d->drags[which] = drag;
     return 0;
 }
 

@@ -7,7 +7,6 @@
 
 struct tHandleConfig;
 typedef struct _GtkWidget GtkWidget;
-typedef struct _GtkGesture GtkGesture;
 
 enum : int32_t { DOCK_MAIN = 0, DOCK_EQUALIZER = 1, DOCK_PLAYLIST = 2, DOCK_WINDOWS = 3 };
 
@@ -23,7 +22,6 @@ struct tHandleDock {
     int32_t x11;           // 1 when the windows can be placed
     int32_t scale;
     GtkWidget *windows[DOCK_WINDOWS];
-    GtkGesture *drags[DOCK_WINDOWS];
     // Where each window goes when it is first shown after start-up; `planned` 0 once used.
     tDockRect plan[DOCK_WINDOWS];
     int32_t planned[DOCK_WINDOWS];
@@ -47,6 +45,9 @@ void dock_prefer_x11();
 // Binds the record to the GUI's configuration; prints one line when the display is not X11.
 int32_t dock_init(tHandleDock *d, tHandleConfig *config);
 // Gives a window's title bar the drag that moves it (and, for the main window, its stack).
+// `title` is the widget inside the title bar's window handle. Once the drag moves the window
+// it claims the press and cancels the window's own gestures: the press never acts and its
+// pressed look goes.
 int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget *title);
 // Plans the places of the start-up windows: the stored ones that are on a screen, the others
 // stacked under the main window, a stack without a stored main window centred on the screen
