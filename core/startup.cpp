@@ -256,6 +256,7 @@ int ravlox_main(int argc, char **argv) {
         else
             gtk.args[gtk.count++] = argv[k];
     }
+    dock_prefer_x11();
     GtkApplication *application = gtk_application_new(nullptr, G_APPLICATION_DEFAULT_FLAGS);
     g_signal_connect(application, "activate", G_CALLBACK(handle_activate), &kept);
     const int status = g_application_run(G_APPLICATION(application), gtk.count, gtk.args);

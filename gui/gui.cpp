@@ -97,6 +97,10 @@ int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandle
     result |= window_equalizer_init(&g->window_equalizer, h, &g->theme, application);
     result |= window_playlist_init(&g->window_playlist, h, &g->theme, application, playlist);
     result |= window_preferences_init(&g->window_preferences, h, application);
+    dock_init(&g->dock, &g->config);
+    dock_attach(&g->dock, DOCK_MAIN, g->window_main.window, g->window_main.title_picture);
+    dock_attach(&g->dock, DOCK_EQUALIZER, g->window_equalizer.window, g->window_equalizer.title_picture);
+    dock_attach(&g->dock, DOCK_PLAYLIST, g->window_playlist.window, g->window_playlist.title_picture);
     return result;
 }
 
@@ -114,14 +118,19 @@ int32_t gui_read_config(tHandleGui *g) {
     window_main_read_config(&g->window_main);
     window_equalizer_read_config(&g->window_equalizer);
     window_playlist_read_config(&g->window_playlist);
-    window_main_show(&g->window_main);
 
-    int32_t flag = 0;
-    config_get_bool(&g->config, "showplaylist", &flag, 0);
-    handle_send_int(g->handle, EVENT_SHOW_PLAYLIST, flag);
-    flag = 0;
-    config_get_bool(&g->config, "showequalizer", &flag, 0);
-    handle_send_int(g->handle, EVENT_SHOW_EQUALIZER, flag);
+    // Read before the main window shows, so that the stack is laid out with the windows in it.
+    int32_t show_playlist = 0;
+    config_get_bool(&g->config, "showplaylist", &show_playlist, 0);
+    int32_t show_equalizer = 0;
+    config_get_bool(&g->config, "showequalizer", &show_equalizer, 0);
+    dock_start(&g->dock, show_equalizer, show_playlist);
+    dock_before_show(&g->dock, DOCK_MAIN);
+    window_main_show(&g->window_main);
+    dock_after_show(&g->dock, DOCK_MAIN);
+
+    handle_send_int(g->handle, EVENT_SHOW_PLAYLIST, show_playlist);
+    handle_send_int(g->handle, EVENT_SHOW_EQUALIZER, show_equalizer);
     return result;
 }
 
@@ -176,13 +185,16 @@ int32_t gui_set_scale(tHandleGui *g, int32_t factor) {
     window_equalizer_set_scale(&g->window_equalizer, scale);
     window_main_set_scale(&g->window_main, scale);
     window_playlist_set_scale(&g->window_playlist, scale);
+    dock_set_scale(&g->dock, factor);
     return 0;
 }
 
 int32_t gui_show_playlist(tHandleGui *g, int32_t flag) {
-    if (flag)
+    if (flag) {
+        dock_before_show(&g->dock, DOCK_PLAYLIST);
         window_playlist_show(&g->window_playlist);
-    else
+        dock_after_show(&g->dock, DOCK_PLAYLIST);
+    } else
         window_playlist_hide(&g->window_playlist);
     window_main_set_playlist_button(&g->window_main, flag);
     config_set_bool(&g->config, "showplaylist", flag);
@@ -190,9 +202,11 @@ int32_t gui_show_playlist(tHandleGui *g, int32_t flag) {
 }
 
 int32_t gui_show_equalizer(tHandleGui *g, int32_t flag) {
-    if (flag)
+    if (flag) {
+        dock_before_show(&g->dock, DOCK_EQUALIZER);
         window_equalizer_show(&g->window_equalizer);
-    else
+        dock_after_show(&g->dock, DOCK_EQUALIZER);
+    } else
         window_equalizer_hide(&g->window_equalizer);
     window_main_set_equalizer_button(&g->window_main, flag);
     config_set_bool(&g->config, "showequalizer", flag);

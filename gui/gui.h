@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "config/config.h"
+#include "gui/dock.h"
 #include "gui/hitbox.h"
 #include "gui/window_equalizer.h"
 #include "gui/window_main.h"
@@ -26,6 +27,7 @@ struct tHandleGui {
     tHandleWindowPlaylist window_playlist;
     tHandleWindowPreferences window_preferences;
     tHandle *handle;
+    tHandleDock dock; // where the windows stand on the screen
 };
 
 int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandlePlaylist *playlist);
