@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "gui/drop.h"
 #include "gui/gui.h"
 #include "theme/catalogue.h"
 #include "theme/render.h"
@@ -540,6 +541,7 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
         return -1;
 
     w->window = gtk_application_window_new(application);
+    drop_attach(w->window, h, INSTANCE_REPLACE);
     gtk_window_set_default_size(GTK_WINDOW(w->window), WINDOW_MAIN_WIDTH, WINDOW_MAIN_HEIGHT);
     gtk_window_set_title(GTK_WINDOW(w->window), "ravlox main");
     gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "gui/drop.h"
 #include "theme/render.h"
 
 namespace {
@@ -307,6 +308,7 @@ int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme 
     w->playlist = playlist;
 
     w->window = gtk_application_window_new(application);
+    drop_attach(w->window, h, INSTANCE_APPEND);
     gtk_window_set_title(GTK_WINDOW(w->window), WINDOW_TITLE);
     gtk_window_set_resizable(GTK_WINDOW(w->window), FALSE);
     gtk_window_set_decorated(GTK_WINDOW(w->window), FALSE);
