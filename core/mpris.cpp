@@ -162,8 +162,10 @@ GVariant *get_root(const char *name, tHandleMpris *) {
         return g_variant_new_boolean(TRUE);
     if (strcmp(name, "HasTrackList") == 0)
         return g_variant_new_boolean(FALSE);
-    if (strcmp(name, "Identity") == 0 || strcmp(name, "DesktopEntry") == 0)
+    if (strcmp(name, "Identity") == 0)
         return g_variant_new_string("ravlox");
+    if (strcmp(name, "DesktopEntry") == 0) // the installed entry, for the sound menu's icon
+        return g_variant_new_string(INSTANCE_APP_ID);
     if (strcmp(name, "SupportedUriSchemes") == 0)
         return strings({"file"});
     if (strcmp(name, "SupportedMimeTypes") == 0)

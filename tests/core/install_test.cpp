@@ -124,8 +124,9 @@ TEST_F(Install, DestdirStagesUnderTheFinalPrefix) {
 // The windows carry the installed icon, and on a session bus the application id, so a taskbar
 // groups them under the desktop entry.
 TEST_F(Install, InstalledWindowsCarryTheIconAndTheId) {
-    if (!have("xprop"))
-        GTEST_SKIP() << "xprop is not installed";
+    for (const char *t : {"xprop", "gdbus", "dbus-daemon"})
+        if (!have(t))
+            GTEST_SKIP() << t << " is not installed";
     Xvfb x;
     SessionBus bus;
     ASSERT_TRUE(x.ok() && bus.ok());
@@ -152,4 +153,14 @@ TEST_F(Install, InstalledWindowsCarryTheIconAndTheId) {
             << title << props.out.substr(0, 400);
         EXPECT_NE(props.out.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos) << title << props.out.substr(0, 400);
     }
+    // The sound menu finds the entry, and so the icon, by the name the player gives.
+    ASSERT_TRUE(wait_until([&] {
+        const ProgramResult entry = run_command(
+            {"gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.ravlox", "--object-path",
+             "/org/mpris/MediaPlayer2", "--method", "org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2",
+             "DesktopEntry"},
+            bus.env());
+        return entry.out == std::string("(<'") + ID + "'>,)\n";
+    })) << p.out() << p.err();
+    EXPECT_TRUE(path_exists(share("applications/") + ID + ".desktop"));
 }
