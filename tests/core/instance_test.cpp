@@ -44,7 +44,7 @@ protected:
         a_ = dir_ / "a.mp3";
         b_ = dir_ / "b.mp3";
         std::filesystem::copy_file(fixture_path("stereo44.mp3"), a_);
-        std::filesystem::copy_file(fixture_path("tagged.mp3"), b_);
+        std::filesystem::copy_file(fixture_path("len10_9.mp3"), b_); // long enough to be caught playing
     }
 
     ProgramOptions options(std::vector<std::string> args, const std::string &data, bool bus = true,
