@@ -180,3 +180,25 @@ TEST_F(Instance, OptionsThatSetUpAStartAndNoBusMakeAPlayerEach) {
     // Without a bus the file still plays.
     EXPECT_TRUE(heard(b_, "lonely.raw")) << lonely.out() << lonely.err();
 }
+
+// Under a window manager a second start without files brings a minimised player back.
+TEST(InstanceDesktop, ASecondStartWithoutFilesPresentsTheWindows) {
+    Xvfb x(WindowManager::openbox);
+    SessionBus bus;
+    ASSERT_TRUE(x.ok() && bus.ok());
+    TempDir dir{"ravlox-present"};
+    ProgramOptions o;
+    o.data_dir = dir / "data";
+    o.display = x.display();
+    o.env = bus.env();
+    ProgramProcess first(o);
+    const auto main = x.wait_window("ravlox main");
+    ASSERT_TRUE(main.has_value()) << first.out() << first.err();
+    ASSERT_TRUE(x.xdotool({"windowminimize", *main}).exited_with(0));
+    ASSERT_TRUE(x.wait_window_gone("ravlox main", milliseconds(8000)));
+    o.timeout = milliseconds(20000);
+    const ProgramResult second = run_program(o);
+    EXPECT_TRUE(second.exited_with(0)) << second;
+    EXPECT_TRUE(x.wait_window("ravlox main", milliseconds(8000)).has_value()) << "still minimised";
+    EXPECT_EQ(x.find_windows("ravlox main").size(), 1u);
+}
