@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <unistd.h>
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "core/instance.h"
 
 namespace {
 
@@ -162,8 +162,10 @@ GVariant *get_root(const char *name, tHandleMpris *) {
         return g_variant_new_boolean(TRUE);
     if (strcmp(name, "HasTrackList") == 0)
         return g_variant_new_boolean(FALSE);
-    if (strcmp(name, "Identity") == 0 || strcmp(name, "DesktopEntry") == 0)
+    if (strcmp(name, "Identity") == 0)
         return g_variant_new_string("ravlox");
+    if (strcmp(name, "DesktopEntry") == 0) // the installed entry, for the sound menu's icon
+        return g_variant_new_string(INSTANCE_APP_ID);
     if (strcmp(name, "SupportedUriSchemes") == 0)
         return strings({"file"});
     if (strcmp(name, "SupportedMimeTypes") == 0)
@@ -248,41 +250,18 @@ gboolean on_set_property(GDBusConnection *, const char *, const char *, const ch
     return FALSE;
 }
 
-bool is_playlist_file(const char *path) {
-    const size_t n = strlen(path);
-    return n >= 4 && strcasecmp(path + n - 4, ".m3u") == 0;
-}
-
 // A file is added to the playlist and played, a playlist file replaces the list and plays
 // its first entry, as the playlist window's choosers and a double-click would.
 bool open_uri(tHandle *h, const char *uri) {
     gchar *path = g_filename_from_uri(uri, nullptr, nullptr);
     if (path == nullptr)
         return false;
-    static tSongInfo entry; // main thread only
-    int32_t count = 0;
-    int32_t current = 0;
-    bool ok = true;
-    if (is_playlist_file(path)) {
-        ok = playlist_read_m3u(&h->playlist, path) == 0;
-    } else {
-        memset(&entry, 0, sizeof entry);
-        snprintf(entry.path, sizeof entry.path, "%s", path);
-        playlist_get_position(&h->playlist, &count, &current);
-        ok = count < PLAYLIST_CAPACITY && playlist_add(&h->playlist, &entry) == 0;
-        current = count;
-    }
+    GFile *file = g_file_new_for_path(path);
+    const int32_t mode = instance_is_m3u(path) ? INSTANCE_REPLACE : INSTANCE_APPEND;
+    const bool ok = instance_open_files(h, &file, 1, mode) > 0;
+    g_object_unref(file);
     g_free(path);
-    if (!ok)
-        return false;
-    playlist_set_current(&h->playlist, current);
-    window_playlist_redraw(&h->gui.window_playlist);
-    if (playlist_get_entry(&h->playlist, current, &entry, nullptr) != 0)
-        return false; // an empty playlist file: nothing to play
-    entry.path[sizeof entry.path - 1] = '\0';
-    handle_send_path(h, entry.path);
-    handle_dispatch(h, EVENT_PLAY, nullptr);
-    return true;
+    return ok;
 }
 
 void seek_to(tHandle *h, const tSongInfo &song, int64_t microseconds) {
@@ -306,8 +285,7 @@ void on_method_call(GDBusConnection *connection, const char *, const char *, con
         return;
     }
     if (strcmp(method, "Raise") == 0) {
-        if (h->gui.window_main.window != nullptr)
-            gtk_window_present(GTK_WINDOW(h->gui.window_main.window));
+        instance_present(h);
     } else if (strcmp(method, "Next") == 0) {
         handle_dispatch(h, EVENT_NEXT, nullptr);
     } else if (strcmp(method, "Previous") == 0) {

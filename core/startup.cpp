@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "core/handle.h"
+#include "core/instance.h"
 #include "theme/default_theme.h"
 #include "theme/template.h"
 
@@ -144,7 +145,11 @@ int32_t handle_parse_option(tHandle *h, const char *program, const char *a) {
     return result;
 }
 
-int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
+namespace {
+
+// The data directory the "--dir=" options choose (the last one wins); `dir` keeps what it held
+// without any.
+int32_t resolve_data_dir(const tArgList *kept, char *dir, size_t size) {
     int32_t result = RESULT_OK;
     for (int k = 0; k < kept->count; ++k) {
         const char *a = kept->args[k];
@@ -158,11 +163,18 @@ int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
                 result = RESULT_FAILED;
                 continue;
             }
-            snprintf(h->data_dir, sizeof h->data_dir, "%s/%s", home, text + 1);
+            snprintf(dir, size, "%s/%s", home, text + 1);
         } else {
-            snprintf(h->data_dir, sizeof h->data_dir, "%s", text);
+            snprintf(dir, size, "%s", text);
         }
     }
+    return result;
+}
+
+} // namespace
+
+int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
+    int32_t result = resolve_data_dir(kept, h->data_dir, sizeof h->data_dir);
     handle_create_data_dir(h);
     for (int k = 0; k < kept->count; ++k)
         result |= handle_parse_option(h, nullptr, kept->args[k]);
@@ -215,8 +227,47 @@ int32_t handle_read_configs(tHandle *h) {
     return RESULT_OK;
 }
 
+namespace {
+
+tHandle *running; // the started player, once "activate" or "open" has made it
+
+// The application and its id: one player per data directory on the session bus. Without a bus
+// there is nothing to share and every start is a player of its own, as with options that set
+// up a start (a theme, a playlist, a device): they are not handed to a running player.
+GtkApplication *make_application(const tArgList *kept) {
+    const char *bus = getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char *home = home_directory();
+    char dir[HANDLE_PATH_SIZE];
+    char plain[HANDLE_PATH_SIZE];
+    snprintf(plain, sizeof plain, "%s/.ravlox/", home ? home : "");
+    snprintf(dir, sizeof dir, "%s", plain);
+    if (!bus || !*bus || !home || resolve_data_dir(kept, dir, sizeof dir) != 0)
+        return gtk_application_new(nullptr, G_APPLICATION_HANDLES_OPEN);
+    int flags = G_APPLICATION_HANDLES_OPEN;
+    for (int k = 1; k < kept->count; ++k)
+        if (!starts_with(kept->args[k], "--dir="))
+            flags |= G_APPLICATION_NON_UNIQUE;
+    char id[256];
+    instance_app_id(dir, plain, id, sizeof id);
+    return gtk_application_new(id, static_cast<GApplicationFlags>(flags));
+}
+
+void handle_open(GApplication *application, GFile **files, int count, const char *, void *kept_list) {
+    if (!running)
+        handle_activate(GTK_APPLICATION(application), kept_list);
+    instance_open_files(running, files, count, INSTANCE_APPEND);
+}
+
+} // namespace
+
 void handle_activate(GtkApplication *application, void *kept_list) {
+    if (running) {
+        instance_present(running); // a second start without files
+        return;
+    }
     const tArgList *kept = static_cast<const tArgList *>(kept_list);
+    // Every window, and so the taskbar, shows the installed icon.
+    gtk_window_set_default_icon_name(INSTANCE_APP_ID);
     int32_t size = 0;
     int32_t result = handle_get_size(&size);
     printf("allocating %d bytes\n", size);
@@ -231,6 +282,7 @@ void handle_activate(GtkApplication *application, void *kept_list) {
         fprintf(stderr, "ERROR initializing modules\n");
         exit(1);
     }
+    running = h;
 }
 
 int ravlox_main(int argc, char **argv) {
@@ -257,8 +309,9 @@ int ravlox_main(int argc, char **argv) {
             gtk.args[gtk.count++] = argv[k];
     }
     dock_prefer_x11();
-    GtkApplication *application = gtk_application_new(nullptr, G_APPLICATION_DEFAULT_FLAGS);
+    GtkApplication *application = make_application(&kept);
     g_signal_connect(application, "activate", G_CALLBACK(handle_activate), &kept);
+    g_signal_connect(application, "open", G_CALLBACK(handle_open), &kept);
     const int status = g_application_run(G_APPLICATION(application), gtk.count, gtk.args);
     g_object_unref(application);
     return status;

@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "gui/drop.h"
 #include "gui/gui.h"
 #include "theme/catalogue.h"
 #include "theme/render.h"
@@ -427,6 +428,7 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     const tSkinChrome chrome = skin_window_new(application, "ravlox main", WINDOW_MAIN_WIDTH,
                                                WINDOW_MAIN_HEIGHT, w->title_picture, w->overlay);
     w->window = chrome.window;
+    drop_attach(w->window, h, INSTANCE_REPLACE);
     w->box = chrome.box;
     w->window_handle = chrome.window_handle;
 

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "core/handle.h"
+#include "gui/drop.h"
 #include "theme/render.h"
 
 namespace {
@@ -329,6 +330,7 @@ int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme 
                         ROW_HEIGHT * MIN_ROWS + TITLE_HEIGHT + BOTTOM_HEIGHT, w->title_picture,
                         w->overlay);
     w->window = chrome.window;
+    drop_attach(w->window, h, INSTANCE_APPEND);
     w->box = chrome.box;
     w->window_handle = chrome.window_handle;
     for (GtkWidget *widget : {w->box, w->overlay, w->list_picture, w->body_picture}) {

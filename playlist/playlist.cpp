@@ -179,7 +179,11 @@ int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
     return RESULT_OK;
 }
 
-int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
+namespace {
+
+// Appends the lines of an M3U file; with `replace` the old entries go first, once the file
+// has opened.
+int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
     if (path == nullptr) return RESULT_FAILED;
     char dir[PATH_SIZE];
     bool has_dir = playlist_directory(path, dir);
@@ -192,8 +196,10 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
         fclose(f);
         return RESULT_FAILED;
     }
-    p->count = 0;
-    p->current = 0;
+    if (replace) {
+        p->count = 0;
+        p->current = 0;
+    }
     char piece[PATH_SIZE];
     char joined[2 * PATH_SIZE];
     while (fgets(piece, sizeof piece, f) != nullptr) {
@@ -213,6 +219,12 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) {
     fclose(f);
     return RESULT_OK;
 }
+
+}  // namespace
+
+int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, true); }
+
+int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, false); }
 
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     if (path == nullptr) return RESULT_FAILED;

@@ -26,6 +26,8 @@ int32_t playlist_clear(tHandlePlaylist *p);
 int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry);
 int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory);
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
+// Appends the entries of an M3U file, keeping the list and its current index.
+int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path);
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);

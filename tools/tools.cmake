@@ -28,3 +28,16 @@ target_compile_definitions(ravlox_draw_default_theme PRIVATE
   RAVLOX_DEFAULT_THEME_DIR="${CMAKE_SOURCE_DIR}/theme/default")
 # Regenerate the art:
 #   cmake --build BUILD --target ravlox_draw_default_theme && BUILD/ravlox_draw_default_theme
+
+# The program's icon (SVG and the hicolor PNG sizes), drawn at build time.
+add_executable(ravlox_draw_icon ${CMAKE_CURRENT_LIST_DIR}/draw_icon.cpp)
+target_link_libraries(ravlox_draw_icon PRIVATE PkgConfig::DEPS m)
+set(RAVLOX_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+add_custom_command(
+  OUTPUT ${RAVLOX_ICON_DIR}/.stamp
+  COMMAND ravlox_draw_icon ${RAVLOX_ICON_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${RAVLOX_ICON_DIR}/.stamp
+  DEPENDS ravlox_draw_icon
+  COMMENT "Drawing the icon"
+  VERBATIM)
+add_custom_target(ravlox_icons ALL DEPENDS ${RAVLOX_ICON_DIR}/.stamp)

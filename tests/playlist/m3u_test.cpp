@@ -69,6 +69,28 @@ TEST_F(M3u, ReadingReplacesTheListAndResetsCurrent) {
     EXPECT_EQ(p->selected[0], 0);
 }
 
+TEST_F(M3u, AddingAppendsAndKeepsCurrentAndMarks) {
+    add_path(p.get(), "/old/1.mp3");
+    add_path(p.get(), "/old/2.mp3");
+    playlist_set_current(p.get(), 1);
+    playlist_toggle_selected(p.get(), 0);
+    ASSERT_TRUE(write_file(tmp / "more.m3u", "/new.mp3\nrel.mp3\n"));
+    EXPECT_EQ(playlist_add_m3u(p.get(), (tmp / "more.m3u").c_str()), 0);
+    EXPECT_EQ(paths_of(p.get()), (Paths{"/old/1.mp3", "/old/2.mp3", "/new.mp3", tmp / "rel.mp3"}));
+    EXPECT_EQ(p->current, 1);
+    EXPECT_EQ(p->selected[0], 1);
+    EXPECT_EQ(p->selected[2], 0);
+    // A file that does not open adds nothing and empties nothing.
+    EXPECT_EQ(playlist_add_m3u(p.get(), (tmp / "none.m3u").c_str()), -1);
+    EXPECT_EQ(playlist_add_m3u(p.get(), tmp.path().c_str()), -1);
+    EXPECT_EQ(p->count, 4);
+    // At the capacity later lines are dropped.
+    while (p->count < PLAYLIST_CAPACITY)
+        add_path(p.get(), "/fill.mp3");
+    EXPECT_EQ(playlist_add_m3u(p.get(), (tmp / "more.m3u").c_str()), 0);
+    EXPECT_EQ(p->count, PLAYLIST_CAPACITY);
+}
+
 TEST_F(M3u, PlaylistWithoutDirectoryPartTakesRelativeLinesUnchanged) {
     ASSERT_TRUE(write_file(tmp / "list.m3u", "b.mp3\n/abs.mp3\n"));
     InDirectory in(tmp.path());

@@ -1,0 +1,31 @@
+// One player per data directory on the session bus, and the files it is handed: from the
+// command line, from a second start, from a drop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct tHandle;
+typedef struct _GFile GFile;
+
+// The application id of the default data directory; the icon and the desktop entry share it.
+constexpr const char *INSTANCE_APP_ID = "org.ravlox.Ravlox";
+
+enum : int32_t {
+    INSTANCE_APPEND = 0,  // added at the end of the list
+    INSTANCE_REPLACE = 1, // the list is emptied first
+};
+
+// The application id for `data_dir`: the plain id when it names the same directory as
+// `default_dir`, otherwise the plain id and an element derived from the path, so every data
+// directory has a player of its own.
+void instance_app_id(const char *data_dir, const char *default_dir, char *out, size_t size);
+// Adds what `files` name to the playlist: folders as the directory chooser adds them, ".m3u"
+// files entry by entry, other files as they are. Then the first added entry is opened and
+// played. Returns the number of entries added; with nothing usable among the files the list
+// stays as it was, also with INSTANCE_REPLACE.
+int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int32_t mode);
+// True for a name ending in ".m3u" in any case.
+bool instance_is_m3u(const char *path);
+// Brings the player's shown windows to the front.
+void instance_present(tHandle *h);

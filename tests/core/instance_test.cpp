@@ -1,0 +1,204 @@
+// One player per data directory on the session bus, and the files on its command line: the
+// real binary on a private bus, heard in the file-backed sound device and asked over the bus
+// what it plays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <glib.h>
+
+#include "support/harness.h"
+
+namespace {
+
+std::string tool(const char *name) {
+    gchar *found = g_find_program_in_path(name);
+    std::string path = found ? found : "";
+    g_free(found);
+    return path;
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+class Instance : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char *t : {"playerctl", "gdbus", "dbus-daemon"})
+            if (tool(t).empty())
+                GTEST_SKIP() << t << " is not installed";
+        ASSERT_TRUE(x_.ok());
+        ASSERT_TRUE(bus_.ok()) << "no private session bus";
+        music_ = dir_ / "music";
+        std::filesystem::create_directories(music_);
+        std::filesystem::copy_file(fixture_path("mono22.mp3"), music_ + "/one.mp3");
+        std::filesystem::copy_file(fixture_path("mono8.mp3"), music_ + "/two.MP3");
+        ASSERT_TRUE(write_file(music_ + "/notes.txt", "not music"));
+        a_ = dir_ / "a.mp3";
+        b_ = dir_ / "b.mp3";
+        std::filesystem::copy_file(fixture_path("stereo44.mp3"), a_);
+        std::filesystem::copy_file(fixture_path("len10_9.mp3"), b_); // long enough to be caught playing
+    }
+
+    ProgramOptions options(std::vector<std::string> args, const std::string &data, bool bus = true,
+                           const std::string &capture = "capture.raw") {
+        ProgramOptions o;
+        o.args = std::move(args);
+        o.data_dir = data;
+        o.home = home_.path();
+        o.display = x_.display();
+        o.alsa = AlsaConfig::File; // a file of another rate reopens the stream and starts it anew
+        o.capture_file = dir_ / capture;
+        if (bus)
+            o.env = bus_.env();
+        o.timeout = milliseconds(20000);
+        return o;
+    }
+
+    std::string ctl(std::vector<std::string> args) {
+        std::vector<std::string> argv = {"playerctl", "-p", "ravlox"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return trimmed(run_command(argv, bus_.env(), milliseconds(10000)).out);
+    }
+    bool playing_url(const std::string &path) {
+        return wait_until([&] {
+            return ctl({"metadata", "--format", "{{xesam:url}}"}) == "file://" + path &&
+                   ctl({"status"}) == "Playing";
+        });
+    }
+    // A stretch from the middle of the file's decoded samples turns up in the device.
+    bool heard(const std::string &path, const std::string &capture = "capture.raw") {
+        const ReferencePcm ref = decode_reference(path);
+        if (!ref.ok || ref.samples.size() < 40000)
+            return false;
+        const std::vector<int16_t> probe(ref.samples.begin() + 30000, ref.samples.begin() + 31024);
+        return wait_until([&] { return find_samples(read_samples(dir_ / capture), probe).has_value(); },
+                          milliseconds(10000));
+    }
+    std::vector<std::string> bus_names() {
+        const ProgramResult r = run_command({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
+                                             "--object-path", "/org/freedesktop/DBus", "--method",
+                                             "org.freedesktop.DBus.ListNames"},
+                                            bus_.env());
+        std::vector<std::string> names;
+        for (size_t at = r.out.find("'org.ravlox."); at != std::string::npos;
+             at = r.out.find("'org.ravlox.", at + 1))
+            names.push_back(r.out.substr(at + 1, r.out.find('\'', at + 1) - at - 1));
+        return names;
+    }
+
+    TempDir dir_{"ravlox-instance"};
+    TempDir home_{"ravlox-instance-home"};
+    SessionBus bus_;
+    Xvfb x_;
+    std::string music_, a_, b_;
+};
+
+} // namespace
+
+TEST_F(Instance, FilesPlayAndASecondStartHandsItsFilesOver) {
+    const std::string data = dir_ / "data";
+    ProgramProcess first(options({a_, music_ + "/"}, data));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    EXPECT_TRUE(heard(a_)) << "a.mp3 never reached the device\n" << first.out() << first.err();
+    EXPECT_TRUE(playing_url(a_)) << ctl({"metadata"});
+
+    // The folder's two MP3 files follow, in the order the folder lists them; not the notes.
+    std::vector<std::string> after;
+    for (int k = 0; k < 2; k++) {
+        ctl({"next"});
+        ASSERT_TRUE(wait_until([&] {
+            const std::string url = ctl({"metadata", "--format", "{{xesam:url}}"});
+            return url.rfind("file://" + music_ + "/", 0) == 0 &&
+                   (after.empty() || url != "file://" + after.back());
+        })) << ctl({"metadata"});
+        after.push_back(ctl({"metadata", "--format", "{{xesam:url}}"}).substr(7));
+    }
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, (std::vector<std::string>{music_ + "/one.mp3", music_ + "/two.MP3"}));
+
+    // A second start with a file hands it over and ends; the running player plays it.
+    const ProgramResult second = run_program(options({b_}, data));
+    EXPECT_TRUE(second.exited_with(0)) << second;
+    EXPECT_EQ(second.out.find("allocating"), std::string::npos) << second;
+    EXPECT_TRUE(playing_url(b_)) << ctl({"metadata"});
+    EXPECT_TRUE(heard(b_)) << "b.mp3 never reached the device\n" << first.out() << first.err();
+
+    // Without files it only brings the running player forward.
+    const ProgramResult third = run_program(options({}, data));
+    EXPECT_TRUE(third.exited_with(0)) << third;
+    EXPECT_EQ(third.out.find("allocating"), std::string::npos) << third;
+    EXPECT_TRUE(first.running()) << first.out() << first.err();
+    EXPECT_EQ(x_.find_windows("ravlox main").size(), 1u);
+    EXPECT_EQ(ctl({"metadata", "--format", "{{xesam:url}}"}), "file://" + b_);
+}
+
+TEST_F(Instance, EveryDataDirectoryHasAPlayerOfItsOwn) {
+    // The default directory has the plain id, another one an id of its own.
+    ProgramProcess plain(options({}, ""));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << plain.out() << plain.err();
+    ProgramProcess other(options({a_}, dir_ / "other"));
+    ASSERT_TRUE(wait_until([&] { return x_.find_windows("ravlox main").size() == 2; }))
+        << other.out() << other.err();
+    EXPECT_TRUE(wait_until([&] { return bus_names().size() == 2; }));
+    const std::vector<std::string> names = bus_names();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(std::find(names.begin(), names.end(), "org.ravlox.Ravlox"), names.end());
+    for (const std::string &name : names)
+        EXPECT_EQ(name.rfind("org.ravlox.Ravlox", 0), 0u) << name;
+    EXPECT_NE(plain.out().find("allocating"), std::string::npos);
+    EXPECT_NE(other.out().find("allocating"), std::string::npos);
+
+    // The same directory by another spelling is the same player: the file goes to it.
+    const ProgramResult again = run_program(options({"--dir=" + home_.path() + "//.ravlox/./", b_}, ""));
+    EXPECT_TRUE(again.exited_with(0)) << again;
+    EXPECT_EQ(again.out.find("allocating"), std::string::npos) << again;
+    EXPECT_EQ(x_.find_windows("ravlox main").size(), 2u);
+    EXPECT_TRUE(plain.running() && other.running());
+}
+
+TEST_F(Instance, OptionsThatSetUpAStartAndNoBusMakeAPlayerEach) {
+    const std::string data = dir_ / "data";
+    ProgramProcess first(options({a_}, data));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    // A theme for this start: a player of its own, not handed over.
+    const std::string theme = dir_ / "theme";
+    ASSERT_TRUE(run_program({"--gui.theme.dumpdefault=" + theme + "/"}).exited_with(0));
+    ProgramProcess themed(options({"--gui.theme.dir=" + theme + "/"}, data));
+    ProgramProcess lonely(options({b_}, data, false, "lonely.raw"));
+    EXPECT_TRUE(wait_until([&] { return x_.find_windows("ravlox main").size() == 3; }))
+        << themed.out() << themed.err() << lonely.out() << lonely.err();
+    EXPECT_TRUE(first.running() && themed.running() && lonely.running());
+    EXPECT_NE(lonely.out().find("allocating"), std::string::npos) << lonely.out();
+    // Without a bus the file still plays.
+    EXPECT_TRUE(heard(b_, "lonely.raw")) << lonely.out() << lonely.err();
+}
+
+// Under a window manager a second start without files brings a minimised player back.
+TEST(InstanceDesktop, ASecondStartWithoutFilesPresentsTheWindows) {
+    Xvfb x(WindowManager::openbox);
+    SessionBus bus;
+    ASSERT_TRUE(x.ok() && bus.ok());
+    TempDir dir{"ravlox-present"};
+    ProgramOptions o;
+    o.data_dir = dir / "data";
+    o.display = x.display();
+    o.env = bus.env();
+    ProgramProcess first(o);
+    const auto main = x.wait_window("ravlox main");
+    ASSERT_TRUE(main.has_value()) << first.out() << first.err();
+    ASSERT_TRUE(x.xdotool({"windowminimize", *main}).exited_with(0));
+    ASSERT_TRUE(x.wait_window_gone("ravlox main", milliseconds(8000)));
+    o.timeout = milliseconds(20000);
+    const ProgramResult second = run_program(o);
+    EXPECT_TRUE(second.exited_with(0)) << second;
+    EXPECT_TRUE(x.wait_window("ravlox main", milliseconds(8000)).has_value()) << "still minimised";
+    EXPECT_EQ(x.find_windows("ravlox main").size(), 1u);
+}
