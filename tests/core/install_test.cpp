@@ -17,17 +17,11 @@ namespace {
 constexpr const char *ID = "org.ravlox.Ravlox";
 constexpr int ICON_SIZES[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
-bool have(const char *name) {
-    gchar *found = g_find_program_in_path(name);
-    g_free(found);
-    return found != nullptr;
-}
-
 class Install : public testing::Test {
 protected:
     void SetUp() override {
         for (const char *t : {"cmake", "desktop-file-validate", "appstreamcli", "man"})
-            if (!have(t))
+            if (program_path(t).empty())
                 GTEST_SKIP() << t << " is not installed";
         const ProgramResult r = run_command({"cmake", "--install", RAVLOX_BUILD_DIR, "--prefix", prefix}, {},
                                             milliseconds(60000));
@@ -127,7 +121,7 @@ TEST_F(Install, DestdirStagesUnderTheFinalPrefix) {
 // groups them under the desktop entry.
 TEST_F(Install, InstalledWindowsCarryTheIconAndTheId) {
     for (const char *t : {"xprop", "gdbus", "dbus-daemon"})
-        if (!have(t))
+        if (program_path(t).empty())
             GTEST_SKIP() << t << " is not installed";
     Xvfb x;
     SessionBus bus;

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string tool(const char *name) {
-    gchar *found = g_find_program_in_path(name);
-    std::string path = found ? found : "";
-    g_free(found);
-    return path;
-}
-
 std::string trimmed(std::string text) {
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
@@ -32,7 +25,7 @@ class Instance : public testing::Test {
 protected:
     void SetUp() override {
         for (const char *t : {"playerctl", "gdbus", "dbus-daemon"})
-            if (tool(t).empty())
+            if (program_path(t).empty())
                 GTEST_SKIP() << t << " is not installed";
         ASSERT_TRUE(x_.ok());
         ASSERT_TRUE(bus_.ok()) << "no private session bus";

@@ -18,13 +18,6 @@
 
 namespace {
 
-std::string tool(const char *name) {
-    gchar *found = g_find_program_in_path(name);
-    std::string path = found ? found : "";
-    g_free(found);
-    return path;
-}
-
 bool has_line(const std::string &text, const std::string &line) {
     return ("\n" + text + "\n").find("\n" + line + "\n") != std::string::npos;
 }
@@ -33,7 +26,7 @@ class Mpris : public testing::Test {
 protected:
     void SetUp() override {
         for (const char *t : {"playerctl", "gdbus", "dbus-daemon"})
-            if (tool(t).empty())
+            if (program_path(t).empty())
                 GTEST_SKIP() << t << " is not installed";
         ASSERT_TRUE(x_.ok());
         ASSERT_TRUE(bus_.ok()) << "no private session bus";
@@ -205,7 +198,7 @@ TEST_F(Mpris, TheBusFollowsTheWindow) {
     EXPECT_TRUE(ctl_says({"status"}, "Playing"));
 
     ProgramOptions o;
-    o.program = tool("gdbus");
+    o.program = program_path("gdbus");
     o.args = {"monitor", "--session", "--dest", "org.mpris.MediaPlayer2.ravlox"};
     o.env = bus_.env();
     ProgramProcess monitor(o);

@@ -18,18 +18,6 @@ namespace {
 
 constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
 
-std::map<std::string, std::string> read_config(const std::string &path) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(read_file(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos)
-            out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
-
 std::string text(const Geometry &g) {
     return std::to_string(g.width) + "x" + std::to_string(g.height) + "+" + std::to_string(g.x) + "+" +
            std::to_string(g.y);
@@ -125,7 +113,7 @@ protected:
 
     // The stored position of window i, as the windows stand now.
     bool stored_where_shown(int i) {
-        auto c = read_config(data_ + "/gui.config");
+        auto c = read_settings(data_ + "/gui.config");
         const Geometry g = geometry(i);
         return c[KEYS[i][0]] == std::to_string(g.x) && c[KEYS[i][1]] == std::to_string(g.y);
     }

@@ -153,7 +153,7 @@ protected:
     }
 
     std::map<std::string, std::string> config() const {
-        return read_config(data_ + "/equalizer.config");
+        return read_settings(data_ + "/equalizer.config");
     }
 
     bool wait_config(const std::string &key, const std::string &value) {
@@ -314,7 +314,7 @@ TEST_F(Equalizer, FollowsTheScaleCycledFromTheMainWindow) {
         EXPECT_TRUE(wait_until([&] { return shot().pixel(track_x(3) + 5, 38) == element_colour(99); }));
         expect_slider(shot(), 3, 130, 38);
     }
-    EXPECT_EQ(read_config(data_ + "/gui.config")["scalefactor"], "1");
+    EXPECT_EQ(read_settings(data_ + "/gui.config")["scalefactor"], "1");
 }
 
 TEST_F(Equalizer, ReleasingADragOverALevelLabelSetsTheTenBands) {
@@ -384,7 +384,7 @@ TEST_F(Equalizer, CloseRequestHidesTheWindowAndIsRemembered) {
     ASSERT_TRUE(send_close_request(x_.display(), win_));
     EXPECT_TRUE(x_.wait_window_gone("ravlox equalizer", milliseconds(5000)));
     EXPECT_TRUE(wait_until(
-        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
+        [&] { return read_settings(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
     EXPECT_TRUE(p_->running());
     // The main window's equalizer toggle brings it back, drawn as before.
     auto main = x_.wait_window("ravlox main");
@@ -395,7 +395,7 @@ TEST_F(Equalizer, CloseRequestHidesTheWindowAndIsRemembered) {
     win_ = *again;
     EXPECT_TRUE(wait_until([&] { return shot().pixel(1, 1) == element_colour(97); }));
     EXPECT_TRUE(wait_until(
-        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "TRUE"; }));
+        [&] { return read_settings(data_ + "/gui.config")["showequalizer"] == "TRUE"; }));
 }
 
 TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
@@ -403,7 +403,7 @@ TEST_F(Equalizer, CloseButtonHidesTheWindowAndIsRemembered) {
     ASSERT_TRUE(x_.click(win_, 268, 7));
     EXPECT_TRUE(x_.wait_window_gone("ravlox equalizer", milliseconds(5000)));
     EXPECT_TRUE(wait_until(
-        [&] { return read_config(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
+        [&] { return read_settings(data_ + "/gui.config")["showequalizer"] == "FALSE"; }));
     EXPECT_TRUE(p_->running());
 }
 
@@ -440,7 +440,7 @@ protected:
         if (press_on) {
             EXPECT_TRUE(x.click(*eq, 20, 24));
             EXPECT_TRUE(wait_until(
-                [&] { return read_config(data + "/equalizer.config")["equalizer"] == "ON"; }));
+                [&] { return read_settings(data + "/equalizer.config")["equalizer"] == "ON"; }));
         }
         // Without a window manager both windows open at (0, 0); uncover the play button.
         EXPECT_TRUE(x.xdotool({"windowmove", *eq, "0", "300"}).exited_with(0));

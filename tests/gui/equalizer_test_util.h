@@ -15,18 +15,6 @@
 
 #include "support/harness.h"
 
-// key=value lines of a configuration file.
-inline std::map<std::string, std::string> read_config(const std::string &path) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(read_file(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
-
 // What a window manager sends when the user closes a window: a WM_DELETE_WINDOW client
 // message. libX11 is loaded at run time, as the tests are not linked against it.
 inline bool send_close_request(const std::string &display, const std::string &window) {

@@ -18,18 +18,6 @@
 
 namespace {
 
-std::map<std::string, std::string> read_config(const std::string &path) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(read_file(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos)
-            out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
-
 // The template theme, written once by the program itself, and its sheets as images.
 struct Template {
     TempDir dir{"ravlox-main-theme"};
@@ -215,7 +203,7 @@ protected:
     }
 
     std::map<std::string, std::string> config(const std::string &file) const {
-        return read_config(data_ + "/" + file);
+        return read_settings(data_ + "/" + file);
     }
     bool wait_config(const std::string &file, const std::string &key, const std::string &value) {
         return wait_until([&] {
@@ -455,7 +443,7 @@ TEST(MainWindowStart, FirstStartWritesEveryDefault) {
     };
     for (const auto &[file, keys] : want)
         EXPECT_TRUE(wait_until([&] {
-            auto c = read_config(o.data_dir + "/" + file);
+            auto c = read_settings(o.data_dir + "/" + file);
             for (const auto &[k, v] : keys)
                 if (!c.count(k) || c[k] != v)
                     return false;

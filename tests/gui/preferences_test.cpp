@@ -91,7 +91,7 @@ protected:
         return false;
     }
 
-    std::string page() const { return read_config(data_ + "/preferences.config")["page"]; }
+    std::string page() const { return read_settings(data_ + "/preferences.config")["page"]; }
 
     TempDir dir_{"ravlox-prefs"};
     Xvfb x_;
@@ -168,7 +168,7 @@ TEST_F(Preferences, OkayAppliesThePagesAndCancelDiscards) {
     std::this_thread::sleep_for(milliseconds(500));
     const Image full_path = x_.screenshot(*playlist);
     const std::string config = data_ + "/playlist.config";
-    EXPECT_EQ(read_config(config)["showfull"], "1");
+    EXPECT_EQ(read_settings(config)["showfull"], "1");
 
     // Untick "Show full path" (the page's check button, top left) and cancel.
     open();
@@ -177,7 +177,7 @@ TEST_F(Preferences, OkayAppliesThePagesAndCancelDiscards) {
     cancel();
     ASSERT_TRUE(hidden());
     std::this_thread::sleep_for(milliseconds(300));
-    EXPECT_EQ(read_config(config)["showfull"], "1");
+    EXPECT_EQ(read_settings(config)["showfull"], "1");
     EXPECT_EQ(x_.screenshot(*playlist).rgb, full_path.rgb);
 
     // Opening refreshes the page from the setting; untick again and press "Okay".
@@ -186,7 +186,7 @@ TEST_F(Preferences, OkayAppliesThePagesAndCancelDiscards) {
     std::this_thread::sleep_for(milliseconds(300));
     okay();
     ASSERT_TRUE(hidden());
-    EXPECT_TRUE(wait_until([&] { return read_config(config)["showfull"] == "0"; }));
+    EXPECT_TRUE(wait_until([&] { return read_settings(config)["showfull"] == "0"; }));
     EXPECT_TRUE(wait_until([&] { return x_.screenshot(*playlist).rgb != full_path.rgb; }));
 }
 

@@ -989,3 +989,19 @@ ReferencePcm decode_reference(const std::string &mp3_path) {
   mpg123_delete(mh);
   return ref;
 }
+
+std::string program_path(const std::string &name) {
+  const std::string found = find_in_path(name);
+  return found.find('/') != std::string::npos && access(found.c_str(), X_OK) == 0 ? found : "";
+}
+
+std::map<std::string, std::string> read_settings(const std::string &path) {
+  std::map<std::string, std::string> out;
+  std::istringstream in(read_file(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return out;
+}

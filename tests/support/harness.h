@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -61,6 +62,10 @@ int file_mode(const std::string &path);
 long long file_size(const std::string &path);
 // Whole file, or an empty string if it cannot be read.
 std::string read_file(const std::string &path);
+// The key=value lines of a settings file ("gui.config" and the like).
+std::map<std::string, std::string> read_settings(const std::string &path);
+// The program's full path on $PATH, empty when it is not installed.
+std::string program_path(const std::string &name);
 bool write_file(const std::string &path, std::string_view contents);
 // Names in a directory without "." and "..", sorted; empty if unreadable.
 std::vector<std::string> list_dir(const std::string &path);
