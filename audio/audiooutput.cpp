@@ -7,6 +7,10 @@
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <portaudio.h>
 
@@ -34,6 +38,17 @@ static_assert(sizeof(OPTION_PREFIX) - 1 == 24 && sizeof(OPTION_DEVICE) - 1 == 31
 
 int32_t load_atomic(const int32_t *v) { return __atomic_load_n(v, __ATOMIC_ACQUIRE); }
 void store_atomic(int32_t *v, int32_t x) { __atomic_store_n(v, x, __ATOMIC_RELEASE); }
+
+// Wakes a main-thread tick that sleeps until the ring has room. Safe in the playing side's
+// callback: no lock, no allocation, and the pipe never blocks (a full one already wakes).
+void notify_room(tPortaudioOutput *p) {
+    if (__atomic_exchange_n(&p->room_wanted, 0, __ATOMIC_SEQ_CST) && p->wake_fd[1] >= 0) {
+        const char byte = 1;
+        if (write(p->wake_fd[1], &byte, 1) < 0) {
+            // EAGAIN: bytes are waiting already.
+        }
+    }
+}
 
 // The per-buffer locks are plain counters under a mutex, so the playing side may release
 // a read lock on another thread than the one that took it.
@@ -251,53 +266,12 @@ void report_open_error(PaError err) {
     fflush(stdout);
 }
 
-// Opens and starts a stream for the current rate, closing the old one once the device has
-// played what it was given; under `control`.
-void open_stream_locked(tPortaudioOutput *p, int32_t rate) {
-    if (p->stream) {
-        Pa_StopStream(p->stream);
-        Pa_CloseStream(p->stream);
-        p->stream = nullptr;
-    }
-    store_atomic(&p->idle_stopped, 0);
-    store_atomic(&p->silent_frames, 0);
-    p->params->channelCount = 2;
-    p->params->sampleFormat = paInt16;
-    PaStream *stream = nullptr;
-    PaError err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(rate),
-                                AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
-    if (err == paNoError) {
-        reader_step_off_writer(p);
-        err = Pa_StartStream(stream);
-        if (err != paNoError)
-            Pa_CloseStream(stream);
-        else
-            p->stream = stream;
-    }
-    if (err != paNoError)
-        report_open_error(err);
-}
-
-// (Re-)initialises PortAudio for `device` (-1: the default one); under `control`.
-int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
-    if (load_atomic(&p->initialised)) {
-        // Stopped and closed first, so that no callback of the old stream can still be
-        // running when the new one starts.
-        if (p->stream) {
-            Pa_AbortStream(p->stream);
-            Pa_CloseStream(p->stream);
-        }
-        const PaError err = Pa_Terminate();
-        // Terminating closed any stream, whatever it reported.
-        p->stream = nullptr;
-        store_atomic(&p->idle_stopped, 0);
-        store_atomic(&p->initialised, 0);
-        if (err != paNoError)
-            return -1;
-    }
+// Initialises PortAudio for `device` (-1: the default one); under `control`.
+int32_t init_locked(tPortaudioOutput *p, int32_t device) {
     if (Pa_Initialize() != paNoError)
         return -1;
     store_atomic(&p->initialised, 1);
+    p->wanted_device = device;
     if (device == -1)
         device = Pa_GetDefaultOutputDevice();
     store_atomic(&p->device, device);
@@ -313,27 +287,143 @@ int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     return 0;
 }
 
+// Re-initialises PortAudio for `device`; under `control`.
+int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
+    if (load_atomic(&p->initialised) && !p->released) {
+        // Stopped and closed first, so that no callback of the old stream can still be
+        // running when the new one starts.
+        if (p->stream) {
+            Pa_AbortStream(p->stream);
+            Pa_CloseStream(p->stream);
+        }
+        const PaError err = Pa_Terminate();
+        // Terminating closed any stream, whatever it reported.
+        p->stream = nullptr;
+        store_atomic(&p->idle_stopped, 0);
+        store_atomic(&p->initialised, 0);
+        if (err != paNoError)
+            return -1;
+    }
+    p->released = 0;
+    store_atomic(&p->initialised, 0);
+    return init_locked(p, device);
+}
+
+// Lets PortAudio go while nothing plays; the main thread's view (the format, frames kept
+// for a stream that stopped itself) stays as it was. Under `control`.
+void release_locked(tPortaudioOutput *p) {
+    if (p->stream) {
+        Pa_AbortStream(p->stream);
+        Pa_CloseStream(p->stream);
+        p->stream = nullptr;
+    }
+    Pa_Terminate();
+    p->released = 1;
+    __atomic_add_fetch(&p->released_count, 1, __ATOMIC_ACQ_REL);
+}
+
+// Brings PortAudio back for the device that was in use; false when it is not there.
+bool bring_back_locked(tPortaudioOutput *p) {
+    if (!p->released)
+        return load_atomic(&p->initialised) != 0;
+    p->released = 0;
+    if (init_locked(p, p->wanted_device) == 0)
+        return true;
+    store_atomic(&p->initialised, 0);
+    return false;
+}
+
+// Opens and starts a stream for the current rate, closing the old one once the device has
+// played what it was given; under `control`.
+PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
+    if (p->stream) {
+        Pa_StopStream(p->stream);
+        Pa_CloseStream(p->stream);
+        p->stream = nullptr;
+    }
+    store_atomic(&p->idle_stopped, 0);
+    store_atomic(&p->silent_frames, 0);
+    PaError err = paNotInitialized;
+    if (bring_back_locked(p)) {
+        p->params->channelCount = 2;
+        p->params->sampleFormat = paInt16;
+        PaStream *stream = nullptr;
+        err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(rate),
+                            AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+        if (err == paNoError) {
+            reader_step_off_writer(p);
+            err = Pa_StartStream(stream);
+            if (err != paNoError) {
+                Pa_CloseStream(stream);
+            } else {
+                p->stream = stream;
+                p->stream_rate = rate;
+            }
+        }
+    }
+    if (err != paNoError)
+        report_open_error(err);
+    return err;
+}
+
 enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2 };
+
+bool helper_has_work(const tPortaudioOutput *p) {
+    return p->restart_wanted || p->open_rate || p->job_kind != JOB_NONE;
+}
 
 // Every call that may wait for the device runs here, never on the main thread: a device
 // that stops taking sound can hold PortAudio's stop, close and drain calls for ever.
 void *stream_helper(void *arg) {
     tPortaudioOutput *p = static_cast<tPortaudioOutput *>(arg);
+    int64_t unused_since = -1;  // since when PortAudio has had nothing to play
     for (;;) {
         pthread_mutex_lock(&p->request);
-        while (!p->restart_wanted && !p->open_rate && p->job_kind == JOB_NONE)
-            pthread_cond_wait(&p->request_cond, &p->request);
+        bool release = false;
+        while (!helper_has_work(p) && !release) {
+            // Only this thread changes `stream` and `released`: read without `control`.
+            const bool up = load_atomic(&p->initialised) && !p->released;
+            if (!up) {
+                unused_since = -1;
+                pthread_cond_wait(&p->request_cond, &p->request);
+                continue;
+            }
+            const int64_t now = monotonic_ms();
+            int64_t wait_ms = 1000;  // a stream that stops itself does not say so: look again
+            if (p->stream == nullptr || load_atomic(&p->idle_stopped)) {
+                if (unused_since < 0)
+                    unused_since = now;
+                const int64_t left = unused_since + load_atomic(&p->release_ms) - now;
+                release = left <= 0;
+                wait_ms = left < wait_ms ? left : wait_ms;
+            } else {
+                unused_since = -1;
+            }
+            if (!release) {
+                timespec t{};
+                clock_gettime(CLOCK_REALTIME, &t);
+                t.tv_nsec += static_cast<long>(wait_ms) * 1000000L;
+                t.tv_sec += t.tv_nsec / 1000000000L;
+                t.tv_nsec %= 1000000000L;
+                pthread_cond_timedwait(&p->request_cond, &p->request, &t);
+            }
+        }
         const int32_t job = p->job_kind;
         const int32_t job_device = p->job_device;
         const int32_t job_generation = p->job_generation;
         const int32_t rate = p->open_rate;
         const int32_t generation = p->open_generation;
+        const bool restart = p->restart_wanted;
         p->job_kind = JOB_NONE;
         p->open_rate = 0;
         p->restart_wanted = 0;
         pthread_mutex_unlock(&p->request);
 
         pthread_mutex_lock(&p->control);
+        if (release) {
+            release_locked(p);
+            unused_since = -1;
+        }
         if (job != JOB_NONE) {
             int32_t result = 0;
             if (job == JOB_REINIT) {
@@ -358,23 +448,33 @@ void *stream_helper(void *arg) {
                 pthread_mutex_unlock(&p->request);
             }
             store_atomic(&p->opened_generation, generation);
-        } else if (p->stream && load_atomic(&p->idle_stopped)) {
-            // Only silence can be pending in the host's buffers, so nothing audible is cut.
-            Pa_AbortStream(p->stream);
-            reader_step_off_writer(p);
-            store_atomic(&p->silent_frames, 0);
-            store_atomic(&p->idle_stopped, 0);
-            const PaError err = Pa_StartStream(p->stream);
+        } else if (load_atomic(&p->idle_stopped) && (p->stream || (restart && p->released))) {
+            PaError err = paNoError;
+            if (p->stream) {
+                // Only silence can be pending in the host's buffers, so nothing audible is cut.
+                Pa_AbortStream(p->stream);
+                reader_step_off_writer(p);
+                store_atomic(&p->silent_frames, 0);
+                store_atomic(&p->idle_stopped, 0);
+                err = Pa_StartStream(p->stream);
+                if (err != paNoError) {
+                    report_open_error(err);
+                    Pa_CloseStream(p->stream);
+                    p->stream = nullptr;
+                }
+            } else {
+                // Let go while idle: PortAudio and the stream come back for the frames.
+                err = open_stream_locked(p, p->stream_rate);
+            }
             if (err != paNoError) {
                 // Said once; the next frame opens a stream afresh instead of finding none.
-                report_open_error(err);
-                Pa_CloseStream(p->stream);
-                p->stream = nullptr;
                 store_atomic(&p->stream_live, 0);
                 store_atomic(&p->format_lost, 1);
             }
         }
         pthread_mutex_unlock(&p->control);
+        // Whatever changed here may let a sleeping decoder tick go on.
+        notify_room(p);
     }
     return nullptr;
 }
@@ -448,6 +548,7 @@ void forget_stream(tPortaudioOutput *p) {
     p->switch_state = 0;
     p->play_out_wanted = 0;
     p->tail_frames = -1;
+    notify_room(p);  // the frames are dropped now: a sleeping tick goes on
 }
 
 // Pads the buffer the tail ends in once the tail is placed; true when that is done.
@@ -505,6 +606,17 @@ bool lock_control(tPortaudioOutput *p, int ms) {
     return pthread_mutex_timedlock(&p->control, &t) == 0;
 }
 
+// The main loop's side of the wake-up pipe.
+gboolean room_ready(gint fd, GIOCondition, gpointer data) {
+    tHandleAudioOutput *a = static_cast<tHandleAudioOutput *>(data);
+    char bytes[64];
+    while (read(fd, bytes, sizeof bytes) > 0) {
+    }
+    if (a->room_callback)
+        a->room_callback(a->room_data);
+    return G_SOURCE_CONTINUE;
+}
+
 }  // namespace
 
 int portaudio_callback(const void *input, void *output, unsigned long frames,
@@ -519,9 +631,11 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     int r = p->read_index;
     int32_t pos = p->read_pos[r];
     bool played = false;
+    bool moved_on = false;
     while (len > 0) {
         if (pos >= AUDIO_BUFFER_BYTES) {
             read_release(p, r, p->fill[r] == AUDIO_BUFFER_BYTES);
+            moved_on = true;
             r = (r + 1) % AUDIO_BUFFER_COUNT;
             read_acquire(&p->lock[r]);
             pos = 0;
@@ -541,6 +655,8 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     }
     p->read_pos[r] = pos;
     p->read_index = r;
+    if (moved_on)
+        notify_room(p);
     if (played) {
         // Counts that the main thread may read: stored atomically.
         if (p->silent_run > 0 && p->played_frames > 0)
@@ -562,7 +678,9 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     // Long silence with nothing queued: stop calling back until the next frame arrives.
     if (silent >= p->idle_frames && now - p->silent_since_ms >= AUDIO_IDLE_MS &&
         !ring_has_full(p)) {
-        store_atomic(&p->idle_stopped, 1);
+        // Seen by a writer that is about to sleep, or that writer is woken here.
+        __atomic_store_n(&p->idle_stopped, 1, __ATOMIC_SEQ_CST);
+        notify_room(p);
         return paComplete;
     }
     return paContinue;
@@ -577,6 +695,18 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     p->bytes_per_frame = OUT_BYTES_PER_FRAME;
     p->volume = 100;
     p->idle_frames = AUDIO_IDLE_FRAMES;
+    p->release_ms = AUDIO_RELEASE_MS;
+    p->wanted_device = -1;
+    p->wake_fd[0] = p->wake_fd[1] = -1;
+    int fds[2];
+    if (pipe(fds) == 0) {
+        for (int fd : fds) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+        p->wake_fd[0] = fds[0];
+        p->wake_fd[1] = fds[1];
+    }
     p->params = static_cast<PaStreamParameters *>(calloc(1, sizeof(PaStreamParameters)));
     for (auto &l : p->lock)
         lock_init(&l);
@@ -729,6 +859,27 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
     return ring_room(p) >= staged + frames ? 1 : 0;
 }
 
+int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (p->wake_fd[0] < 0 || audiooutput_can_write(a, frames))
+        return 0;
+    // A tail or a change of format moves on with the ticks, not with the playing side.
+    if (p->switch_state != 0 || p->tail_frames >= 0)
+        return 0;
+    if (a->room_source == 0)
+        a->room_source = g_unix_fd_add(p->wake_fd[0], G_IO_IN, room_ready, a);
+    a->room_callback = callback;
+    a->room_data = data;
+    __atomic_store_n(&p->room_wanted, 1, __ATOMIC_SEQ_CST);
+    // What happened before the flag was up woke nobody: look again. A stream that stopped
+    // itself is started again by the ticks.
+    if (__atomic_load_n(&p->idle_stopped, __ATOMIC_SEQ_CST) || audiooutput_can_write(a, frames)) {
+        __atomic_store_n(&p->room_wanted, 0, __ATOMIC_SEQ_CST);
+        return 0;
+    }
+    return 1;
+}
+
 int32_t audiooutput_queued(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     int32_t n = p->stage_frames - p->stage_pos;
@@ -780,6 +931,7 @@ int32_t audiooutput_flush(tHandleAudioOutput *a) {
             p->fill[i] = 0;
         pthread_mutex_unlock(&l->mutex);
     }
+    notify_room(p);
     return 0;
 }
 

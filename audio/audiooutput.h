@@ -20,6 +20,9 @@ constexpr int AUDIO_STAGE_FRAMES = 8192;
 // Silence played this long (in output frames) stops an idle stream.
 constexpr int32_t AUDIO_IDLE_FRAMES = 8 * AUDIO_BUFFER_FRAMES;
 constexpr int64_t AUDIO_IDLE_MS = 250;
+// With nothing to play this long, PortAudio is let go (a sound server's client of ours
+// otherwise runs on every period); the next frame brings it back.
+constexpr int64_t AUDIO_RELEASE_MS = 3000;
 
 // A per-buffer reader/writer lock that may be released by a thread other than the one that
 // took it (the playing side hands its read lock from thread to thread).
@@ -121,7 +124,22 @@ struct tPortaudioOutput {
     // The devices PortAudio named at its last initialisation, for the preferences page
     // (guarded by `request`: the helper may be re-initialising meanwhile).
     tPortaudioDeviceList devices;
+    // The device asked for (-1: the default one), kept to bring PortAudio back after it
+    // was let go; the rate of the last stream opened; 1 while PortAudio is let go for
+    // idleness (all three under `control`).
+    int32_t wanted_device;
+    int32_t stream_rate;
+    int32_t released;
+    // Times PortAudio was let go (atomic), and after how long with nothing to play.
+    int32_t released_count;
+    int32_t release_ms;
+    // Set by the main thread when its tick sleeps until the ring has room (atomic); the
+    // playing side and the helper clear it and write a byte into `wake_fd[1]`.
+    int32_t room_wanted;
+    int32_t wake_fd[2];
 };
+
+typedef void (*tRoomCallback)(void *data);
 
 struct tHandleAudioOutput {
     tHandleConfig config;
@@ -129,6 +147,10 @@ struct tHandleAudioOutput {
     tHandleAudioOutputPage page;
     int32_t backend;
     tHandle *handle;
+    // The main loop's watch on the wake-up pipe, and whom it tells (main thread only).
+    uint32_t room_source;
+    tRoomCallback room_callback;
+    void *room_data;
 };
 
 int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h);
@@ -141,6 +163,10 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
 // side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
+// 1 when the caller may stop ticking: the ring has no room for `frames` more input frames
+// and `callback` will run on the main loop once it may have (a buffer played, the stream
+// lost, a flush); 0 when the caller must go on ticking.
+int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data);
 // Frames waiting to be played: those in full buffers, in a tail to be played out and
 // those not yet placed.
 int32_t audiooutput_queued(tHandleAudioOutput *a);

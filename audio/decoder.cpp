@@ -115,10 +115,25 @@ int32_t apply_eq(tHandleDecoder *d) {
     return result;
 }
 
-// The timer's own callback: a tick, then the tick goes on only while it has work.
+void arm_timer(tHandleDecoder *d);
+
+// The output has room again (or no longer plays): a playing decoder ticks on.
+void decoder_room(void *data) {
+    tHandleDecoder *d = static_cast<tHandleDecoder *>(data);
+    if (d->state == DECODER_PLAYING)
+        arm_timer(d);
+}
+
+// The timer's own callback: a tick, then the tick goes on only while it has work. While
+// the ring is full it sleeps, and the playing side wakes it once a buffer has been played.
 gboolean decoder_timer_tick(gpointer user_data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
     decoder_tick(d);
+    if (d->state == DECODER_PLAYING && d->handle &&
+        audiooutput_wait_room(&d->handle->audiooutput, DECODER_MAX_FRAME_SAMPLES, decoder_room, d)) {
+        d->timer = 0;
+        return G_SOURCE_REMOVE;
+    }
     bool more = d->state == DECODER_PLAYING || (d->state == DECODER_ENDED && !d->end_quiet);
     if (!more && d->handle && audiooutput_queued(&d->handle->audiooutput) > 0)
         more = ++d->drain_ticks <= DECODER_DRAIN_TICKS;

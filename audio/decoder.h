@@ -46,7 +46,7 @@ struct tHandleDecoder {
     // Ticks in a row whose decode gave no samples.
     int32_t failed_ticks;
     // The GLib source of the running tick, 0 while none runs: it runs only while there is
-    // something to decode or to hand to the output.
+    // something to decode or to hand to the output, and not while the output's ring is full.
     uint32_t timer;
     int32_t drain_ticks;
 };

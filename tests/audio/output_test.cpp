@@ -181,6 +181,12 @@ struct Quiet {
     }
 };
 
+// Tests that count streams or compare what one stream wrote into its capture file: PortAudio
+// is not let go while they look at the files (a stream that comes back starts a new one).
+void keep_output(LiveHandle &live) {
+    __atomic_store_n(&live.get()->audiooutput.portaudio.release_ms, INT32_MAX, __ATOMIC_RELEASE);
+}
+
 void add_entry(tHandle *h, const std::string &path) {
     tSongInfo s{};
     snprintf(s.path, sizeof(s.path), "%s", path.c_str());
@@ -194,6 +200,7 @@ TEST(AudioOutput, PlaysTheLibrarysSamplesBitExact) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     for (const char *name : {"stereo44.mp3", "mono22.mp3", "stereo48.mp3"}) {
         const ReferencePcm ref = decode_reference(fixture_path(name));
         ASSERT_TRUE(ref.ok) << name;
@@ -218,6 +225,7 @@ TEST(AudioOutput, VolumeAndBalanceOnRealOutput) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
     ASSERT_TRUE(ref.ok);
     struct Case {
@@ -247,6 +255,7 @@ TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     tHandle *h = live.get();
     tPortaudioOutput *p = &h->audiooutput.portaudio;
     const std::vector<int16_t> a = as_stereo(decode_reference(fixture_path("stereo44.mp3")));
@@ -288,6 +297,7 @@ TEST(AudioOutput, PauseAndStopDiscardWhatIsQueued) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     tHandle *h = live.get();
     // The chirp never repeats, so every stretch of it is found in one place only.
     const std::vector<int16_t> ref = decode_reference(fixture_path("stereo44.mp3")).samples;
@@ -471,7 +481,8 @@ TEST(AudioOutput, DeviceListingFromTheProgram) {
 }
 
 // A device paced in real time: once the track's first frame was heard, no buffer is
-// played as silence until its last one.
+// played as silence until its last one. The ring stays full, so the decoder's tick is off
+// while there is no room for a frame, and the playing side turns it on again in time.
 TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
     JackServer jack(44100, 64);
     if (!jack.ok())
@@ -480,9 +491,26 @@ TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
-    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    tHandle *h = live.get();
+    tPortaudioOutput *p = &h->audiooutput.portaudio;
     const ReferencePcm ref = decode_reference(fixture_path("stereo44.mp3"));
-    play_to_end(live, fixture_path("stereo44.mp3"));
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    int asleep = 0;
+    int woken = 0;
+    bool was_asleep = false;
+    ASSERT_TRUE(pump_until(live, [&] {
+        const bool playing = live.decoder_state() == DECODER_PLAYING;
+        const bool sleeping = playing && h->decoder.timer == 0;
+        asleep += sleeping;
+        woken += was_asleep && h->decoder.timer != 0;
+        was_asleep = sleeping;
+        return !playing;
+    }, 20000));
+    EXPECT_GT(asleep, 10) << "the tick ran on while the ring was full";
+    EXPECT_GT(woken, 10) << "the tick was not woken";
+    ASSERT_TRUE(pump_until(live, [&] { return audiooutput_queued(&h->audiooutput) == 0; }, 10000));
+    live.pump(20);
     double rate = 0;
     ASSERT_NE(portaudio_current_stream(p, &rate), nullptr) << "PortAudio did not open the JACK device";
     EXPECT_EQ(rate, 44100.0);
@@ -490,6 +518,52 @@ TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
               static_cast<int64_t>((ref.frames() + BUFFER_FRAMES - 1) / BUFFER_FRAMES * BUFFER_FRAMES))
         << "the track's last buffer, padded with silence, is played too";
     EXPECT_EQ(__atomic_load_n(&p->gap_frames, __ATOMIC_ACQUIRE), 0) << "silence between the track's frames";
+}
+
+// Nothing to play for a while: PortAudio is let go (the output holds no device and no
+// sound server client), and the next Play brings it back and goes on where it paused.
+TEST(AudioOutput, IdleOutputIsLetGoAndPlayBringsItBack) {
+    FileOutput out(AlsaConfig::FileAppend);
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    tPortaudioOutput *p = &h->audiooutput.portaudio;
+    __atomic_store_n(&p->release_ms, 300, __ATOMIC_RELEASE);
+    auto released = [p] { return __atomic_load_n(&p->released_count, __ATOMIC_ACQUIRE); };
+    double rate = 0;
+    // Started with nothing to play.
+    ASSERT_TRUE(pump_until(live, [&] { return released() == 1; }, 3000));
+    EXPECT_EQ(portaudio_current_stream(p, &rate), nullptr);
+
+    const std::vector<int16_t> ref = decode_reference(fixture_path("stereo44.mp3")).samples;
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= 1; }, 20000));
+    EXPECT_NE(portaudio_current_stream(p, &rate), nullptr);
+    EXPECT_EQ(rate, 44100.0);
+    EXPECT_EQ(released(), 1) << "let go while playing";
+    live.dispatch(EVENT_PAUSE);
+    ASSERT_TRUE(pump_until(live, [&] { return released() == 2; }, 5000));
+    EXPECT_EQ(portaudio_current_stream(p, &rate), nullptr);
+    const size_t before = strip_silence(out.samples()).size();
+    ASSERT_GT(before, 0u);
+
+    const int32_t resumed_at = h->decoder.song.position;
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= resumed_at + 1; }, 20000));
+    EXPECT_NE(portaudio_current_stream(p, &rate), nullptr);
+    live.dispatch(EVENT_STOP);
+    live.pump(300);
+    // The stream that came back writes a file of its own: a later stretch of the track, whole.
+    const std::vector<std::string> files = list_dir(out.dir.path());
+    ASSERT_EQ(files, (std::vector<std::string>{"capture.raw", "capture.raw.0001"}));
+    const std::vector<int16_t> after = strip_silence(read_samples(out.dir / files[1]));
+    ASSERT_GT(after.size(), 2 * BUFFER_FRAMES * 2);
+    const std::optional<size_t> where = find_samples(ref, std::vector<int16_t>(after.begin(), after.begin() + 2 * 256));
+    ASSERT_TRUE(where.has_value()) << "what played after coming back is not from the track";
+    EXPECT_GE(*where, before) << "sound repeated after coming back";
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), ref.begin() + static_cast<long>(*where)));
 }
 
 // The "Audio" page with two file sinks besides the default one: the default device comes
@@ -541,6 +615,7 @@ TEST(AudioOutput, EachTrackPlaysOutOnItsOwnStream) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     tHandle *h = live.get();
     const std::vector<int16_t> a = sound_only(as_stereo(decode_reference(fixture_path("stereo44.mp3"))));
     const std::vector<int16_t> b = sound_only(as_stereo(decode_reference(fixture_path("mono8.mp3"))));
@@ -572,6 +647,7 @@ TEST(AudioOutput, FormatChangeInsideOneFile) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     const std::vector<int16_t> a = sound_only(as_stereo(decode_reference(fixture_path("switch_a.mp3"))));
     const std::vector<int16_t> b = sound_only(as_stereo(decode_reference(fixture_path("switch_b.mp3"))));
     ASSERT_FALSE(a.empty());
@@ -592,6 +668,7 @@ TEST(AudioOutput, FailedRestartOfTheIdleStreamReopensIt) {
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
+    keep_output(live);
     tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
     const std::vector<int16_t> ref = as_stereo(decode_reference(fixture_path("stereo44.mp3")));
     play_to_end(live, fixture_path("stereo44.mp3"));

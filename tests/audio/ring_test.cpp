@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include <glib.h>
+#include <unistd.h>
+
 #include "audio/audiooutput.h"
 #include "audio/decoder.h"
 #include "support/harness.h"
@@ -45,6 +48,10 @@ struct Ring {
         p->idle_frames = INT32_MAX;
     }
     ~Ring() {
+        if (a->room_source)
+            g_source_remove(a->room_source);
+        close(p->wake_fd[0]);
+        close(p->wake_fd[1]);
         free(p->params);
         free(a);
     }
@@ -316,6 +323,119 @@ TEST(AudioRing, ConcurrentWriterPlayerAndFlushes) {
     // Without a flush nothing is lost: the frames before the first flush are all heard
     // except those still queued when it came (at most the stage and the ring).
     EXPECT_GT(static_cast<int64_t>(k.size()), 400 * 1152 - 5 * (4 * BUFFER_FRAMES + 2304));
+}
+
+// Runs what the main loop has ready, as the program's loop would between two ticks.
+void run_main_loop() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}
+
+void count_wake(void *data) { ++*static_cast<int *>(data); }
+
+// Fills the ring as the decoder's tick does: one frame of 1152 whenever there is room.
+void fill_ring(Ring &ring) {
+    while (audiooutput_can_write(ring.a, 1152))
+        ring.write_frames(1152);
+}
+
+// The decoder's tick may sleep while the ring is full: it is told once the playing side
+// has moved on (not before), and at once after a flush or when the stream goes away.
+TEST(AudioRing, FullRingLetsTheWriterSleepUntilABufferIsPlayed) {
+    Ring ring;
+    int wakes = 0;
+    ring.play(33, nullptr);  // on buffer 1: buffers 2, 3 and 0 take the frames
+    EXPECT_EQ(audiooutput_wait_room(ring.a, 1152, count_wake, &wakes), 0) << "slept with room in the ring";
+    fill_ring(ring);
+    ASSERT_EQ(audiooutput_wait_room(ring.a, 1152, count_wake, &wakes), 1);
+    run_main_loop();
+    EXPECT_EQ(wakes, 0);
+    // Playing inside buffer 1 frees nothing; leaving it does, and wakes the writer once.
+    int calls = 0;
+    while (ring.p->read_index == 1 && calls < 64) {
+        run_main_loop();
+        EXPECT_EQ(wakes, 0) << "woken before a buffer was played, call " << calls;
+        ring.play(1, nullptr);
+        calls++;
+    }
+    run_main_loop();
+    EXPECT_EQ(wakes, 1);
+    EXPECT_EQ(audiooutput_can_write(ring.a, 1152), 1);
+    ring.play(64, nullptr);
+    run_main_loop();
+    EXPECT_EQ(wakes, 1) << "woken without asking";
+
+    // A flush empties the ring: the sleeping writer goes on.
+    fill_ring(ring);
+    ASSERT_EQ(audiooutput_wait_room(ring.a, 1152, count_wake, &wakes), 1);
+    audiooutput_flush(ring.a);
+    run_main_loop();
+    EXPECT_EQ(wakes, 2);
+    // No stream: frames are dropped at once, nothing to wait for.
+    __atomic_store_n(&ring.p->stream_live, 0, __ATOMIC_RELEASE);
+    EXPECT_EQ(audiooutput_wait_room(ring.a, 1152, count_wake, &wakes), 0);
+    run_main_loop();
+    EXPECT_EQ(wakes, 2);
+}
+
+// Writer asleep in the main loop whenever the ring is full, callback on its own thread:
+// every wake-up arrives (none is lost between the writer's last look and its sleep), and
+// every frame is heard once, in order (the run is clean under TSan).
+TEST(AudioRing, SleepingWriterIsAlwaysWokenByThePlayingSide) {
+    Ring ring;
+    std::atomic<bool> stop{false};
+    std::vector<int16_t> out;
+    constexpr int CHUNKS = 300;
+    out.reserve(static_cast<size_t>(CHUNKS + 64) * 1152 * 2 + (1u << 20));
+    std::thread player([&] {
+        std::vector<int16_t> buf(FRAMES_PER_CALL * 2);
+        while (!stop.load()) {
+            portaudio_callback(nullptr, buf.data(), FRAMES_PER_CALL, nullptr, 0, ring.p);
+            if (out.size() + buf.size() <= out.capacity())
+                out.insert(out.end(), buf.begin(), buf.end());
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    });
+    int wakes = 0;
+    int sleeps = 0;
+    int lost = 0;
+    int chunks = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (chunks < CHUNKS && std::chrono::steady_clock::now() < deadline) {
+        if (audiooutput_can_write(ring.a, 1152)) {
+            ring.write_frames(1152);
+            chunks++;
+            continue;
+        }
+        if (!audiooutput_wait_room(ring.a, 1152, count_wake, &wakes))
+            continue;
+        sleeps++;
+        // Asleep until woken; a wake-up that never comes ends the wait after a second.
+        const int before = wakes;
+        bool timed_out = false;
+        const guint guard = g_timeout_add(1000, [](gpointer t) -> gboolean {
+            *static_cast<bool *>(t) = true;
+            return G_SOURCE_REMOVE;
+        }, &timed_out);
+        while (wakes == before && !timed_out)
+            g_main_context_iteration(nullptr, TRUE);
+        if (timed_out)
+            lost++;
+        else
+            g_source_remove(guard);
+    }
+    // Padding plays the last partial buffer too.
+    audiooutput_play_out(ring.a);
+    for (int i = 0; i < 200 && audiooutput_queued(ring.a) > 0; i++) {
+        audiooutput_can_write(ring.a, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    stop = true;
+    player.join();
+    EXPECT_EQ(chunks, CHUNKS);
+    EXPECT_GT(sleeps, 50);
+    EXPECT_EQ(lost, 0) << "a sleeping writer was not woken";
+    expect_run(indexes_of(sound_of(out)), 0, static_cast<int64_t>(CHUNKS) * 1152);
 }
 
 // Real PortAudio into three file sinks: the device changes twice while frames are being
