@@ -1,7 +1,5 @@
 #include "gui/drop.h"
 
-#include <vector>
-
 #include <gtk/gtk.h>
 
 #include "core/instance.h"
@@ -13,12 +11,17 @@ gboolean on_drop(GtkDropTarget *target, const GValue *value, double, double, gpo
     if (!G_VALUE_HOLDS(value, GDK_TYPE_FILE_LIST))
         return FALSE;
     GSList *list = gdk_file_list_get_files(static_cast<GdkFileList *>(g_value_get_boxed(value)));
-    std::vector<GFile *> files;
+    // GLib's allocator, so that nothing can throw out of the signal handler.
+    const guint count = g_slist_length(list);
+    GFile **files = g_new(GFile *, count + 1);
+    guint n = 0;
     for (GSList *l = list; l; l = l->next)
-        files.push_back(G_FILE(l->data));
+        files[n++] = G_FILE(l->data);
     g_slist_free(list);
     const int32_t mode = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(target), "mode"));
-    return instance_open_files(h, files.data(), static_cast<int32_t>(files.size()), mode) > 0;
+    const int32_t added = instance_open_files(h, files, static_cast<int32_t>(n), mode);
+    g_free(files);
+    return added > 0;
 }
 
 } // namespace
