@@ -332,22 +332,6 @@ bool stored_place(const tHandleDock *d, int32_t which, tDockRect *r) {
     return true;
 }
 
-// The claim denies the press to the gestures of the window around the title bar, but leaves
-// them holding it (a button would stay pressed); cancelled, they let go of it. The clicks go
-// first, so that a drag handler of the window finds no press left to act on.
-void cancel_window_gestures(GtkWidget *window) {
-    GListModel *controllers = gtk_widget_observe_controllers(window);
-    const guint n = g_list_model_get_n_items(controllers);
-    for (int pass = 0; pass < 2; pass++)
-        for (guint i = 0; i < n; i++) {
-            GObject *c = G_OBJECT(g_list_model_get_item(controllers, i));
-            if (GTK_IS_GESTURE(c) && (GTK_IS_GESTURE_CLICK(c) == (pass == 0)))
-                gtk_event_controller_reset(GTK_EVENT_CONTROLLER(c));
-            g_object_unref(c);
-        }
-    g_object_unref(controllers);
-}
-
 void on_drag_begin(GtkGestureDrag *gesture, double x, double y, gpointer) {
     tHandleDock *d = record_of(gesture);
     const int32_t which = which_of(gesture);
@@ -397,11 +381,11 @@ void on_drag_update(GtkGestureDrag *gesture, double, double, gpointer) {
         g_object_get(gtk_settings_get_default(), "gtk-dnd-drag-threshold", &threshold, nullptr);
         if (abs(dx) < threshold && abs(dy) < threshold)
             return;
-        // From here the press belongs to the move: the window's own click gesture is
-        // cancelled, so the press never acts and its pressed look goes.
+        // From here the press belongs to the move. The claim alone leaves the window's own
+        // gestures holding it (a button would stay pressed), so they are taken over too.
         d->moving = 1;
         gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
-        cancel_window_gestures(d->windows[d->dragged]);
+        skin_input_take_over(d->inputs[d->dragged]);
     }
     tDockRect screens[MAX_SCREENS];
     const int32_t n = screens_of(screens);
@@ -460,10 +444,12 @@ int32_t dock_init(tHandleDock *d, tHandleConfig *config) {
     return 0;
 }
 
-int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget *title) {
+int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget *title,
+                    tSkinInput *input) {
     if (which < 0 || which >= DOCK_WINDOWS || window == nullptr || title == nullptr)
         return -1;
     d->windows[which] = window;
+    d->inputs[which] = input;
     if (!d->x11)
         return 0;
     // On the title bar's picture, so that the drag sees the pointer before the window handle

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "gui/skin_window.h"
+
 struct tHandleConfig;
 typedef struct _GtkWidget GtkWidget;
 
@@ -22,6 +24,7 @@ struct tHandleDock {
     int32_t x11;           // 1 when the windows can be placed
     int32_t scale;
     GtkWidget *windows[DOCK_WINDOWS];
+    tSkinInput *inputs[DOCK_WINDOWS]; // the windows' presses, which a move takes over
     // Where each window goes when it is first shown after start-up; `planned` 0 once used.
     tDockRect plan[DOCK_WINDOWS];
     int32_t planned[DOCK_WINDOWS];
@@ -46,9 +49,10 @@ void dock_prefer_x11();
 int32_t dock_init(tHandleDock *d, tHandleConfig *config);
 // Gives a window's title bar the drag that moves it (and, for the main window, its stack).
 // `title` is the widget inside the title bar's window handle. Once the drag moves the window
-// it claims the press and cancels the window's own gestures: the press never acts and its
+// it claims the press and hands it to skin_input_take_over: the press never acts and its
 // pressed look goes.
-int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget *title);
+int32_t dock_attach(tHandleDock *d, int32_t which, GtkWidget *window, GtkWidget *title,
+                    tSkinInput *input);
 // Plans the places of the start-up windows: the stored ones that are on a screen, the others
 // stacked under the main window, a stack without a stored main window centred on the screen
 // with the pointer.

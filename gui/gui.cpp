@@ -98,9 +98,12 @@ int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandle
     result |= window_playlist_init(&g->window_playlist, h, &g->theme, application, playlist);
     result |= window_preferences_init(&g->window_preferences, h, application);
     dock_init(&g->dock, &g->config);
-    dock_attach(&g->dock, DOCK_MAIN, g->window_main.window, g->window_main.title_picture);
-    dock_attach(&g->dock, DOCK_EQUALIZER, g->window_equalizer.window, g->window_equalizer.title_picture);
-    dock_attach(&g->dock, DOCK_PLAYLIST, g->window_playlist.window, g->window_playlist.title_picture);
+    dock_attach(&g->dock, DOCK_MAIN, g->window_main.window, g->window_main.title_picture,
+                &g->window_main.input);
+    dock_attach(&g->dock, DOCK_EQUALIZER, g->window_equalizer.window, g->window_equalizer.title_picture,
+                &g->window_equalizer.input);
+    dock_attach(&g->dock, DOCK_PLAYLIST, g->window_playlist.window, g->window_playlist.title_picture,
+                &g->window_playlist.input);
     return result;
 }
 
