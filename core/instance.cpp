@@ -118,8 +118,7 @@ int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int3
     playlist_set_current(p, first);
     playlist_get_entry(p, first, &entry, nullptr);
     entry.path[sizeof entry.path - 1] = '\0';
-    const char *path = entry.path;
-    handle_dispatch(h, EVENT_OPEN_FILE, &path);
+    handle_send_path(h, entry.path);
     handle_dispatch(h, EVENT_PLAY, nullptr);
     return now - first;
 }
