@@ -866,8 +866,14 @@ int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallba
     // A tail or a change of format moves on with the ticks, not with the playing side.
     if (p->switch_state != 0 || p->tail_frames >= 0)
         return 0;
-    if (a->room_source == 0)
+    if (a->room_source == 0) {
         a->room_source = g_unix_fd_add(p->wake_fd[0], G_IO_IN, room_ready, a);
+        // A source that may not recurse has its descriptor taken out of the poll and put back
+        // around every dispatch, and each change wakes the loop for one more empty round.
+        GSource *source = g_main_context_find_source_by_id(nullptr, a->room_source);
+        if (source != nullptr)
+            g_source_set_can_recurse(source, TRUE);
+    }
     a->room_callback = callback;
     a->room_data = data;
     __atomic_store_n(&p->room_wanted, 1, __ATOMIC_SEQ_CST);

@@ -117,10 +117,14 @@ int32_t apply_eq(tHandleDecoder *d) {
 
 void arm_timer(tHandleDecoder *d);
 
-// The output has room again (or no longer plays): a playing decoder ticks on.
+gboolean decoder_timer_tick(gpointer user_data);
+
+// The output has room again (or no longer plays): a playing decoder ticks on. The tick that
+// the full ring held back runs at once; waking again 7 ms later for it would cost the main
+// loop more than decoding the frame.
 void decoder_room(void *data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(data);
-    if (d->state == DECODER_PLAYING)
+    if (d->state == DECODER_PLAYING && d->timer == 0 && decoder_timer_tick(d) == G_SOURCE_CONTINUE)
         arm_timer(d);
 }
 

@@ -225,7 +225,8 @@ void frame_inputs(tHandleWindowMain *w, tMainFrameInputs *k) {
     pthread_mutex_unlock(&v->mutex);
 }
 
-// Whether the window can be seen: mapped, and not minimised.
+// Whether the window can be seen: mapped, and not minimised. Asked only when GTK reports a
+// change; reading the surface's state is a property lookup, too dear for every frame.
 bool window_visible(tHandleWindowMain *w) {
     if (w->window == nullptr)
         return true;
@@ -237,6 +238,8 @@ bool window_visible(tHandleWindowMain *w) {
     return !GDK_IS_TOPLEVEL(surface) ||
            (gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED) == 0;
 }
+
+bool seen(const tHandleWindowMain *w) { return w->window == nullptr || w->visible != 0; }
 
 void show_title_and_body(tHandleWindowMain *w) {
     skin_paintable_update(w->title_paintable, w->title_pixbuf);
@@ -261,7 +264,7 @@ int32_t compose_unseen(void *record) {
 // Composes and shows the frame unless it would be the one already shown; true when it was
 // composed. A window that cannot be seen is not drawn, and is composed afresh when it shows.
 bool draw_frame(tHandleWindowMain *w) {
-    if (!window_visible(w)) {
+    if (!seen(w)) {
         w->composed = 0;
         return false;
     }
@@ -293,11 +296,16 @@ void place_parts(tHandleWindowMain *w) {
     }
 }
 
-void on_shown_or_hidden(GObject *, GParamSpec *, gpointer data) {
-    window_main_wake(static_cast<tHandleWindowMain *>(data));
+void shown_or_hidden(tHandleWindowMain *w) {
+    w->visible = window_visible(w) ? 1 : 0;
+    window_main_wake(w);
 }
 
-void on_map(GtkWidget *, gpointer data) { window_main_wake(static_cast<tHandleWindowMain *>(data)); }
+void on_shown_or_hidden(GObject *, GParamSpec *, gpointer data) {
+    shown_or_hidden(static_cast<tHandleWindowMain *>(data));
+}
+
+void on_map(GtkWidget *, gpointer data) { shown_or_hidden(static_cast<tHandleWindowMain *>(data)); }
 
 void on_realize(GtkWidget *widget, gpointer data) {
     GdkSurface *surface = gtk_native_get_surface(GTK_NATIVE(widget));
@@ -440,6 +448,7 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     g_signal_connect(w->window, "close-request", G_CALLBACK(on_close_request), w);
     g_signal_connect(w->window, "realize", G_CALLBACK(on_realize), w);
     g_signal_connect(w->window, "map", G_CALLBACK(on_map), w);
+    g_signal_connect(w->window, "unmap", G_CALLBACK(on_map), w);
     window_main_build_menu(w);
     return result;
 }
@@ -523,13 +532,13 @@ int32_t window_main_redraw(tHandleWindowMain *w) {
 
 void window_main_wake(tHandleWindowMain *w) {
     w->still_ticks = 0;
-    if (w->tick_source == 0 && w->window != nullptr && window_visible(w))
+    if (w->tick_source == 0 && w->window != nullptr && w->visible)
         w->tick_source = g_timeout_add(WINDOW_MAIN_TICK_MS, window_main_tick, w);
 }
 
 int window_main_tick(void *record) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
-    if (!window_visible(w)) {
+    if (!seen(w)) {
         w->composed = 0;
         w->tick_source = 0;
         return G_SOURCE_REMOVE;

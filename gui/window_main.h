@@ -134,6 +134,7 @@ struct tHandleWindowMain {
     // none runs) and how many ticks in a row changed nothing.
     uint32_t tick_source;
     int32_t still_ticks;
+    int32_t visible; // 1 while the window is mapped and not minimised
     // The inputs of the frame last composed (valid while `composed` is 1), and a count
     // raised whenever a text strip or the background is drawn anew.
     tMainFrameInputs shown;
