@@ -655,7 +655,7 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     }
     p->read_pos[r] = pos;
     p->read_index = r;
-    if (moved_on)
+    if (moved_on && !__atomic_load_n(&p->room_polled, __ATOMIC_SEQ_CST))
         notify_room(p);
     if (played) {
         // Counts that the main thread may read: stored atomically.
@@ -876,6 +876,7 @@ int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallba
     }
     a->room_callback = callback;
     a->room_data = data;
+    a->room_frames = frames;
     __atomic_store_n(&p->room_wanted, 1, __ATOMIC_SEQ_CST);
     // What happened before the flag was up woke nobody: look again. A stream that stopped
     // itself is started again by the ticks.
@@ -884,6 +885,17 @@ int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallba
         return 0;
     }
     return 1;
+}
+
+void audiooutput_poll_room(tHandleAudioOutput *a, int32_t polling) {
+    tPortaudioOutput *p = &a->portaudio;
+    // Stored before the ring is looked at: a buffer played after this look sees the flag
+    // down and writes the pipe, one played before it is seen here.
+    __atomic_store_n(&p->room_polled, polling != 0 ? 1 : 0, __ATOMIC_SEQ_CST);
+    if (!__atomic_load_n(&p->room_wanted, __ATOMIC_SEQ_CST) || !audiooutput_can_write(a, a->room_frames))
+        return;
+    if (__atomic_exchange_n(&p->room_wanted, 0, __ATOMIC_SEQ_CST) && a->room_callback)
+        a->room_callback(a->room_data);
 }
 
 int32_t audiooutput_queued(tHandleAudioOutput *a) {

@@ -137,6 +137,9 @@ struct tPortaudioOutput {
     // playing side and the helper clear it and write a byte into `wake_fd[1]`.
     int32_t room_wanted;
     int32_t wake_fd[2];
+    // 1 while a main-thread tick looks for room itself (atomic): a played buffer then
+    // wakes nobody through the pipe, and the tick's own round finds the room.
+    int32_t room_polled;
 };
 
 typedef void (*tRoomCallback)(void *data);
@@ -151,6 +154,7 @@ struct tHandleAudioOutput {
     uint32_t room_source;
     tRoomCallback room_callback;
     void *room_data;
+    int32_t room_frames;
 };
 
 int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h);
@@ -167,6 +171,11 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
 // and `callback` will run on the main loop once it may have (a buffer played, the stream
 // lost, a flush); 0 when the caller must go on ticking.
 int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data);
+// For a tick that runs anyway (the main window's redraw): `polling` 1 says that it will
+// call again within its period, so the waiting tick is woken from here instead of through
+// a wake-up of its own; 0 hands the waking back to the playing side. Either call wakes
+// the waiting tick when there is room now.
+void audiooutput_poll_room(tHandleAudioOutput *a, int32_t polling);
 // Frames waiting to be played: those in full buffers, in a tail to be played out and
 // those not yet placed.
 int32_t audiooutput_queued(tHandleAudioOutput *a);

@@ -252,6 +252,18 @@ void show_parts(tHandleWindowMain *w) {
         skin_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
 }
 
+// Between two frames that differ in their parts only: whether part `i` shows anything new.
+bool part_differs(int i, const tMainFrameInputs &a, const tMainFrameInputs &b) {
+    switch (i) {
+    case MAIN_PART_VISUALIZER:
+        return a.visualizer_mode != b.visualizer_mode || memcmp(a.visualizer, b.visualizer, sizeof a.visualizer) != 0;
+    case MAIN_PART_TICKER: return a.ticker_x != b.ticker_x;
+    case MAIN_PART_TIME: return a.time != b.time;
+    case MAIN_PART_POSITION: return a.position_thumb_x != b.position_thumb_x;
+    default: return true;
+    }
+}
+
 // Composes the window before it is first shown, where draw_frame would not.
 int32_t compose_unseen(void *record) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(record);
@@ -278,11 +290,16 @@ bool draw_frame(tHandleWindowMain *w) {
     const bool parts_only =
         w->composed == 1 && memcmp(&now, &w->shown, offsetof(tMainFrameInputs, time)) == 0;
     window_main_compose(w);
+    if (parts_only) {
+        for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
+            if (part_differs(i, now, w->shown))
+                skin_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+    } else {
+        show_title_and_body(w);
+        show_parts(w);
+    }
     memcpy(&w->shown, &now, sizeof now);
     w->composed = 1;
-    if (!parts_only)
-        show_title_and_body(w);
-    show_parts(w);
     return true;
 }
 
@@ -541,6 +558,7 @@ int window_main_tick(void *record) {
     if (!seen(w)) {
         w->composed = 0;
         w->tick_source = 0;
+        audiooutput_poll_room(&w->handle->audiooutput, 0);
         return G_SOURCE_REMOVE;
     }
     tSongInfo fresh;
@@ -560,7 +578,10 @@ int window_main_tick(void *record) {
         w->still_ticks = 0;
     else if (++w->still_ticks >= WINDOW_MAIN_STILL_TICKS) {
         w->tick_source = 0;
+        audiooutput_poll_room(&w->handle->audiooutput, 0);
         return G_SOURCE_REMOVE;
     }
+    // Last: a woken decoder may end the track, and what that changes is drawn next tick.
+    audiooutput_poll_room(&w->handle->audiooutput, 1);
     return G_SOURCE_CONTINUE;
 }

@@ -27,6 +27,9 @@ using tMainPart = tSkinRect;
 constexpr tMainPart WINDOW_MAIN_PARTS[] = {
     {24, 44, 76, 15}, {111, 27, 154, 6}, {48, 26, 51, 13}, {16, 72, 248, 10}};
 constexpr int WINDOW_MAIN_PART_COUNT = 4;
+enum : int32_t { MAIN_PART_VISUALIZER, MAIN_PART_TICKER, MAIN_PART_TIME, MAIN_PART_POSITION };
+static_assert(WINDOW_MAIN_PARTS[MAIN_PART_VISUALIZER].width == 76 && WINDOW_MAIN_PARTS[MAIN_PART_TICKER].width == 154 &&
+              WINDOW_MAIN_PARTS[MAIN_PART_TIME].width == 51 && WINDOW_MAIN_PARTS[MAIN_PART_POSITION].width == 248);
 static_assert(sizeof WINDOW_MAIN_PARTS / sizeof WINDOW_MAIN_PARTS[0] == WINDOW_MAIN_PART_COUNT);
 
 // Ids of the hit boxes and keys; the release of an id performs its action.
