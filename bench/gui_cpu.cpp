@@ -239,14 +239,24 @@ struct Session {
         stop(player);
         player = -1;
     }
-    // The player still runs and its display still answers.
+    // The player still runs and its display still answers. A player that ended says why:
+    // the next attempt writes over its log.
     bool alive() {
-        return player > 0 && waitpid(player, nullptr, WNOHANG) == 0 && !xdotool("getdisplaygeometry").empty();
+        int status = 0;
+        if (player <= 0)
+            return false;
+        if (waitpid(player, &status, WNOHANG) != 0) {
+            fprintf(stderr, "the measured program ended (%s %d):\n%s\n", WIFSIGNALED(status) ? "signal" : "status",
+                    WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status),
+                    read_file(dir + "/player.log").c_str());
+            return false;
+        }
+        return !xdotool("getdisplaygeometry").empty();
     }
 
     // The sound path alone on the same sound server, no window: the device-bound baseline.
     void start_headless(const std::string &mp3) {
-        player = spawn({RAVLOX_HEADLESS_PLAYER, mp3}, env, -1, dir + "/headless.log");
+        player = spawn({RAVLOX_HEADLESS_PLAYER, mp3}, env, -1, dir + "/player.log");
     }
 
     void stop_servers() {
