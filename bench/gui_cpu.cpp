@@ -1,8 +1,16 @@
-// The whole player under Xvfb, with a real-time paced JACK server (dummy backend): its CPU
-// use and wake-ups while idle (empty playlist, stopped, paused), while playing at scale 1
-// without the visualizer and at scale 2 with the spectrum and a scrolling title (the X
-// server's CPU beside it), and while playing with its window unmapped against the bare
-// decode-and-output path; and the time from a key press (Up) to the rewritten volume setting.
+// The whole player under Xvfb with a window manager (openbox, as users have one: without
+// it GTK asks the X server about the root window on every frame), and a real-time paced
+// JACK server (dummy backend) with periods of 1024 frames, as desktop sound servers run
+// (a 64-frame studio period would wake the player's sound thread 690 times a second).
+// Its CPU use and wake-ups while idle (empty playlist, stopped, paused), while playing at
+// scale 1 without the visualizer and at scale 2 with the spectrum and a scrolling title
+// (the X server's CPU beside it), and while playing with its window unmapped against two
+// baselines: the same sound path playing on the same server without any window
+// (headless_player), and the decode-and-output path with no device at all (run_path); and
+// the time from a key press (Up) to the rewritten volume setting.
+// CPU time is the scheduler's exact run time of every thread (/proc/.../schedstat), not
+// clock ticks, summed over the threads alive at the end of a measurement: a thread that
+// ended meanwhile takes its time and its wake-ups with it.
 // RAVLOX_BENCH_PLAYER names another player binary to measure (an older build, say).
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,7 +26,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,32 +67,6 @@ void stop(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
-// utime + stime of a process (or of one of its threads, given "PID/task/TID"), in seconds.
-double cpu_seconds(const std::string &proc) {
-    std::ifstream in("/proc/" + proc + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(close + 2));
-    std::string f;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> f; i++) {
-        if (i == 14)
-            utime = std::stol(f);
-        if (i == 15)
-            stime = std::stol(f);
-    }
-    return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
-}
-
-double cpu_seconds(pid_t pid) { return cpu_seconds(std::to_string(pid)); }
-
-// The main thread alone: the player's own work, without the sound server's callbacks.
-double main_thread_cpu_seconds(pid_t pid) {
-    return cpu_seconds(std::to_string(pid) + "/task/" + std::to_string(pid));
-}
-
 long status_field(const std::string &path, const char *key) {
     std::ifstream in(path);
     std::string line;
@@ -96,37 +77,48 @@ long status_field(const std::string &path, const char *key) {
     return 0;
 }
 
-// Context switches (voluntary and not) of the main thread, and of every thread by its id.
-struct tSwitches {
-    long main = 0;
-    std::map<std::string, long> threads;
+// Run time in seconds and context switches (voluntary and not) of a thread, or of several.
+struct tCounts {
+    double cpu = 0;
+    long switches = 0;
 };
 
-tSwitches switches(pid_t pid) {
-    tSwitches t;
-    const std::string proc = "/proc/" + std::to_string(pid);
-    auto of = [](const std::string &status) {
-        return status_field(status, "voluntary_ctxt_switches:") +
-               status_field(status, "nonvoluntary_ctxt_switches:");
-    };
-    t.main = of(proc + "/task/" + std::to_string(pid) + "/status");
-    DIR *d = opendir((proc + "/task").c_str());
+// The counts of every thread of a process, by thread id.
+using tSample = std::map<std::string, tCounts>;
+
+tSample sample(pid_t pid) {
+    tSample threads;
+    const std::string task = "/proc/" + std::to_string(pid) + "/task/";
+    DIR *d = opendir(task.c_str());
     if (d == nullptr)
-        return t;
-    while (dirent *e = readdir(d))
-        if (e->d_name[0] != '.')
-            t.threads[e->d_name] = of(proc + "/task/" + e->d_name + "/status");
+        return threads;
+    while (dirent *e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const std::string dir = task + e->d_name;
+        tCounts &c = threads[e->d_name];
+        long long ns = 0;
+        std::ifstream(dir + "/schedstat") >> ns;
+        c.cpu = static_cast<double>(ns) / 1e9;
+        c.switches = status_field(dir + "/status", "voluntary_ctxt_switches:") +
+                     status_field(dir + "/status", "nonvoluntary_ctxt_switches:");
+    }
     closedir(d);
-    return t;
+    return threads;
 }
 
-// Switches between two counts of the threads alive at the end (those started meanwhile
-// from zero). A thread that ended in between takes its count with it: it is not counted.
-long switches_between(const tSwitches &a, const tSwitches &b) {
-    long n = 0;
-    for (const auto &[tid, count] : b.threads) {
-        const auto before = a.threads.find(tid);
-        n += count - (before == a.threads.end() ? 0 : before->second);
+// What the threads alive at `b` did since `a` (one thread only, given its id); a thread
+// started in between counts from zero.
+tCounts between(const tSample &a, const tSample &b, const std::string &only = "") {
+    tCounts n;
+    for (const auto &[tid, count] : b) {
+        if (!only.empty() && tid != only)
+            continue;
+        const auto before = a.find(tid);
+        const tCounts zero;
+        const tCounts &from = before == a.end() ? zero : before->second;
+        n.cpu += count.cpu - from.cpu;
+        n.switches += count.switches - from.switches;
     }
     return n;
 }
@@ -152,7 +144,7 @@ struct Session {
     std::string dir;
     std::string display;
     std::string jack;
-    pid_t xvfb = -1, jackd = -1, player = -1;
+    pid_t xvfb = -1, wm = -1, jackd = -1, player = -1;
     std::vector<std::string> env;
 
     bool start_servers() {
@@ -174,6 +166,11 @@ struct Session {
                 if (!answered)
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
+            if (answered && !start_wm()) {
+                stop(wm);
+                wm = -1;
+                answered = false;
+            }
             if (!answered) {
                 stop(xvfb);
                 xvfb = -1;
@@ -182,7 +179,7 @@ struct Session {
         if (!answered)
             return false;
         jack = "ravlox-bench-cpu" + std::to_string(getpid());
-        jackd = spawn({"jackd", "-n", jack, "-r", "-d", "dummy", "-r", "44100", "-p", "64"},
+        jackd = spawn({"jackd", "-n", jack, "-r", "-d", "dummy", "-r", "44100", "-p", "1024"},
                       {"JACK_NO_ALLOCA=1"});
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         env = {"DISPLAY=" + display, "HOME=" + dir, "GDK_BACKEND=x11", "GSK_RENDERER=cairo",
@@ -190,6 +187,20 @@ struct Session {
                "JACK_DEFAULT_SERVER=" + jack, "JACK_NO_START_SERVER=1",
                "ALSA_CONFIG_PATH=" RAVLOX_SOURCE_DIR "/tests/support/alsa/nodevice.conf"};
         return true;
+    }
+
+    // Ready once it has set the root window's _NET_SUPPORTING_WM_CHECK.
+    bool start_wm() {
+        wm = spawn({"openbox", "--sm-disable"},
+                   {"DISPLAY=" + display, "HOME=" + dir, "XDG_CONFIG_HOME=" + dir + "/.config"}, -1,
+                   dir + "/openbox.log");
+        for (int i = 0; i < 50; i++) {
+            if (run("DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id #") !=
+                std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
     }
 
     std::string xdotool(const std::string &args) {
@@ -228,15 +239,31 @@ struct Session {
         stop(player);
         player = -1;
     }
-    // The player still runs and its display still answers.
+    // The player still runs and its display still answers. A player that ended says why:
+    // the next attempt writes over its log.
     bool alive() {
-        return player > 0 && waitpid(player, nullptr, WNOHANG) == 0 && !xdotool("getdisplaygeometry").empty();
+        int status = 0;
+        if (player <= 0)
+            return false;
+        if (waitpid(player, &status, WNOHANG) != 0) {
+            fprintf(stderr, "the measured program ended (%s %d):\n%s\n", WIFSIGNALED(status) ? "signal" : "status",
+                    WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status),
+                    read_file(dir + "/player.log").c_str());
+            return false;
+        }
+        return !xdotool("getdisplaygeometry").empty();
+    }
+
+    // The sound path alone on the same sound server, no window: the device-bound baseline.
+    void start_headless(const std::string &mp3) {
+        player = spawn({RAVLOX_HEADLESS_PLAYER, mp3}, env, -1, dir + "/player.log");
     }
 
     void stop_servers() {
+        stop(wm);
         stop(jackd);
         stop(xvfb);
-        jackd = xvfb = -1;
+        wm = jackd = xvfb = -1;
     }
     ~Session() {
         stop(player);
@@ -254,19 +281,18 @@ struct tFigure {
 };
 
 tFigure measure(Session &s, int seconds) {
-    const double c0 = cpu_seconds(s.player), x0 = cpu_seconds(s.xvfb);
-    const double m0 = main_thread_cpu_seconds(s.player);
-    const tSwitches w0 = switches(s.player);
+    const tSample p0 = sample(s.player), x0 = sample(s.xvfb);
     const auto t0 = clock_type::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double wall = std::chrono::duration<double>(clock_type::now() - t0).count();
-    const tSwitches w1 = switches(s.player);
+    const tSample p1 = sample(s.player), x1 = sample(s.xvfb);
+    const tCounts all = between(p0, p1), main = between(p0, p1, std::to_string(s.player));
     tFigure f;
-    f.cpu = 100 * (cpu_seconds(s.player) - c0) / wall;
-    f.x_cpu = 100 * (cpu_seconds(s.xvfb) - x0) / wall;
-    f.main_cpu = 100 * (main_thread_cpu_seconds(s.player) - m0) / wall;
-    f.wakeups = static_cast<double>(w1.main - w0.main) / wall;
-    f.wakeups_all = static_cast<double>(switches_between(w0, w1)) / wall;
+    f.cpu = 100 * all.cpu / wall;
+    f.x_cpu = 100 * between(x0, x1).cpu / wall;
+    f.main_cpu = 100 * main.cpu / wall;
+    f.wakeups = static_cast<double>(main.switches) / wall;
+    f.wakeups_all = static_cast<double>(all.switches) / wall;
     return f;
 }
 
@@ -285,6 +311,12 @@ void report_idle(const char *what, const tFigure &f) {
 } // namespace
 
 int main() {
+    for (const char *tool : {"openbox", "xprop"})
+        if (run(std::string("command -v ") + tool).empty()) {
+            fprintf(stderr, "%s not found: the player is measured under a window manager, as users run it "
+                            "(install the packages openbox and x11-utils)\n", tool);
+            return 1;
+        }
     char tmpl[] = "/tmp/ravlox-bench-cpu-XXXXXX";
     if (mkdtemp(tmpl) == nullptr)
         return 1;
@@ -295,7 +327,7 @@ int main() {
     Session s;
     s.dir = tmpl;
     if (!s.start_servers()) {
-        fprintf(stderr, "no Xvfb\n");
+        fprintf(stderr, "no Xvfb with a window manager:\n%s\n", read_file(s.dir + "/openbox.log").c_str());
         return 1;
     }
     // A 40 s tone of our own, repeated; the same file under a long and a short name.
@@ -336,7 +368,7 @@ int main() {
     };
 
     // Idle: nothing to play; then a title that fits, stopped and paused after playing.
-    tFigure empty, stopped, paused, plain, full, hidden;
+    tFigure empty, stopped, paused, plain, full, hidden, headless;
     double key_mean = 0, key_worst = 0;
     bool ok = phase([&] {
         if (!start("empty", 1, 1, empty_m3u))
@@ -400,6 +432,12 @@ int main() {
         hidden = measure(s, seconds);
         return true;
     });
+    ok = ok && phase([&] {
+        s.start_headless(mp3);
+        settle();
+        headless = measure(s, seconds);
+        return true;
+    });
     if (!ok) {
         fprintf(stderr, "no stable display for the measurements\n");
         return 1;
@@ -431,6 +469,17 @@ int main() {
     bench_report("playing, window unmapped: other threads CPU", hidden.cpu - hidden.main_cpu, "% of a core", "-",
                  true);
     bench_report("playing, window unmapped: wake-ups, all threads", hidden.wakeups_all, "per s", "-", true);
+
+    bench_report("bare path on the device (no windows): CPU", headless.cpu, "% of a core", "-", true);
+    bench_report("bare path on the device (no windows): main thread CPU", headless.main_cpu, "% of a core", "-",
+                 true);
+    bench_report("bare path on the device (no windows): wake-ups, main thread", headless.wakeups, "per s", "-",
+                 true);
+    bench_report("bare path on the device (no windows): wake-ups, all threads", headless.wakeups_all, "per s", "-",
+                 true);
+    const double device_ratio = headless.cpu > 0 ? hidden.cpu / headless.cpu : 0;
+    bench_report("playing, window unmapped / bare path on the device", device_ratio, "x", "<= 2",
+                 device_ratio <= 2);
 
     // The bare decode-and-output path on the same file, best of three.
     double bare = 1e30;
