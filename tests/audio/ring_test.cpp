@@ -378,11 +378,22 @@ TEST(AudioRing, FullRingLetsTheWriterSleepUntilABufferIsPlayed) {
     EXPECT_EQ(wakes, 2);
 }
 
+// A tick of the main loop that looks for room itself for ten rounds, then hands the waking
+// back to the playing side for ten.
+static gboolean poll_by_turns(gpointer data) {
+    auto *ring = static_cast<Ring *>(data);
+    static int rounds = 0;
+    audiooutput_poll_room(ring->a, (++rounds / 10) % 2 == 0);
+    return G_SOURCE_CONTINUE;
+}
+
 // Writer asleep in the main loop whenever the ring is full, callback on its own thread:
-// every wake-up arrives (none is lost between the writer's last look and its sleep), and
-// every frame is heard once, in order (the run is clean under TSan).
-TEST(AudioRing, SleepingWriterIsAlwaysWokenByThePlayingSide) {
+// every wake-up arrives (none is lost between the writer's last look and its sleep, nor
+// when a polling tick takes the waking over or gives it back), and every frame is heard
+// once, in order (the run is clean under TSan).
+static void sleeping_writer_is_always_woken(bool polled) {
     Ring ring;
+    const guint poller = polled ? g_timeout_add(3, poll_by_turns, &ring) : 0;
     std::atomic<bool> stop{false};
     std::vector<int16_t> out;
     constexpr int CHUNKS = 300;
@@ -432,11 +443,17 @@ TEST(AudioRing, SleepingWriterIsAlwaysWokenByThePlayingSide) {
     }
     stop = true;
     player.join();
+    if (poller != 0)
+        g_source_remove(poller);
     EXPECT_EQ(chunks, CHUNKS);
     EXPECT_GT(sleeps, 50);
     EXPECT_EQ(lost, 0) << "a sleeping writer was not woken";
     expect_run(indexes_of(sound_of(out)), 0, static_cast<int64_t>(CHUNKS) * 1152);
 }
+
+TEST(AudioRing, SleepingWriterIsAlwaysWokenByThePlayingSide) { sleeping_writer_is_always_woken(false); }
+
+TEST(AudioRing, SleepingWriterIsAlwaysWokenWhenATickPollsForRoom) { sleeping_writer_is_always_woken(true); }
 
 // Real PortAudio into three file sinks: the device changes twice while frames are being
 // written and the preferences page scans the devices from another thread. Each device
