@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -322,12 +323,38 @@ void release_locked(tPortaudioOutput *p) {
     __atomic_add_fetch(&p->released_count, 1, __ATOMIC_ACQ_REL);
 }
 
+// The sound server's client library, loaded with PortAudio, reports on every start that no
+// server runs. Said once at start-up that is news; each time PortAudio comes back after a
+// pause it is noise. Its messages go through this, silent only while PortAudio comes back.
+int32_t sound_server_quiet = 0;
+
+void sound_server_message(const char *text) {
+    if (!__atomic_load_n(&sound_server_quiet, __ATOMIC_ACQUIRE))
+        fprintf(stderr, "%s\n", text);
+}
+
+// Looked up rather than linked: the library is PortAudio's, and may be missing.
+void quiet_sound_server(bool quiet) {
+    static bool routed = false; // under `control`
+    if (!routed) {
+        using tSetter = void (*)(void (*)(const char *));
+        for (const char *name : {"jack_set_error_function", "jack_set_info_function"})
+            if (void *symbol = dlsym(RTLD_DEFAULT, name))
+                reinterpret_cast<tSetter>(symbol)(sound_server_message);
+        routed = true;
+    }
+    __atomic_store_n(&sound_server_quiet, quiet ? 1 : 0, __ATOMIC_RELEASE);
+}
+
 // Brings PortAudio back for the device that was in use; false when it is not there.
 bool bring_back_locked(tPortaudioOutput *p) {
     if (!p->released)
         return load_atomic(&p->initialised) != 0;
     p->released = 0;
-    if (init_locked(p, p->wanted_device) == 0)
+    quiet_sound_server(true);
+    const bool back = init_locked(p, p->wanted_device) == 0;
+    quiet_sound_server(false);
+    if (back)
         return true;
     store_atomic(&p->initialised, 0);
     return false;
