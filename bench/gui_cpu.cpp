@@ -258,6 +258,13 @@ struct Session {
     void start_headless(const std::string &mp3) {
         player = spawn({RAVLOX_HEADLESS_PLAYER, mp3}, env, -1, dir + "/player.log");
     }
+    // Its resume figures: "resume KEPT_MS RELEASED_MS".
+    std::string run_headless_resume(const std::string &mp3) {
+        std::string command;
+        for (const std::string &e : env)
+            command += "'" + e + "' ";
+        return run("env " + command + RAVLOX_HEADLESS_PLAYER " --resume '" + mp3 + "' 2>/dev/null");
+    }
 
     void stop_servers() {
         stop(wm);
@@ -443,6 +450,10 @@ int main() {
         fprintf(stderr, "no stable display for the measurements\n");
         return 1;
     }
+    // Play after a short pause, and after one long enough for the output to be let go.
+    double resume_kept = 0, resume_released = 0;
+    const bool resumed = sscanf(s.run_headless_resume(mp3).c_str(), "resume %lf %lf", &resume_kept,
+                                &resume_released) == 2;
 
     report_idle("empty playlist", empty);
     report_idle("stopped", stopped);
@@ -494,6 +505,11 @@ int main() {
     bench_report("playing, window minimised / bare path", hidden_ratio, "x", "<= 2", hidden_ratio <= 2);
     const double main_ratio = bare > 0 ? hidden.main_cpu / bare : 0;
     bench_report("playing, window minimised, main thread / bare path", main_ratio, "x", "-", true);
+
+    bench_report("Play after a 1 s pause (output kept): delay to first sound", resume_kept, "ms", "-", resumed);
+    bench_report("Play after the output was let go: delay to first sound", resume_released, "ms", "-", resumed);
+    const double resume_ratio = resume_kept > 0 ? resume_released / resume_kept : 0;
+    bench_report("Play after let go / after output kept", resume_ratio, "x", "-", resumed);
 
     if (getenv("RAVLOX_BENCH_KEEP") == nullptr)
         run("rm -rf '" + s.dir + "' '" + short_tmpl + "'");
