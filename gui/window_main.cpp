@@ -273,6 +273,33 @@ int32_t compose_unseen(void *record) {
     return 0;
 }
 
+// Composes and shows the parts whose inputs changed, on the frame composed last: nothing else
+// of the window draws into a part's rectangle.
+void compose_parts(tHandleWindowMain *w, const tMainFrameInputs &now) {
+    for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++) {
+        if (!part_differs(i, now, w->shown)) {
+            if (i == MAIN_PART_TICKER)
+                ticker_wrap(w);
+            continue;
+        }
+        const tMainPart &r = WINDOW_MAIN_PARTS[i];
+        copy_rect(w->background, r.x, r.y, r.width, r.height, w->frame, r.x, r.y);
+        switch (i) {
+        case MAIN_PART_VISUALIZER: visualizer_draw(&w->visualizer, w->frame, r.x, r.y); break;
+        case MAIN_PART_TICKER: draw_ticker(w); break;
+        case MAIN_PART_TIME: draw_time(w); break;
+        case MAIN_PART_POSITION:
+            w->position_thumb_x = position_thumb_x(w);
+            draw_at(w, ELEM_POSBAR_THUMB, w->position_thumb_x, 72);
+            if (w->pressed == MAIN_ID_POSITION)
+                draw_at(w, ELEM_POSBAR_THUMB_PRESSED, w->position_thumb_x, 72);
+            break;
+        default: break;
+        }
+        skin_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+    }
+}
+
 // Composes and shows the frame unless it would be the one already shown; true when it was
 // composed. A window that cannot be seen is not drawn, and is composed afresh when it shows.
 bool draw_frame(tHandleWindowMain *w) {
@@ -289,12 +316,10 @@ bool draw_frame(tHandleWindowMain *w) {
     // Only the parts changed: what the title and body show stays as it is.
     const bool parts_only =
         w->composed == 1 && memcmp(&now, &w->shown, offsetof(tMainFrameInputs, time)) == 0;
-    window_main_compose(w);
     if (parts_only) {
-        for (int i = 0; i < WINDOW_MAIN_PART_COUNT; i++)
-            if (part_differs(i, now, w->shown))
-                skin_paintable_update(w->part_paintables[i], w->part_pixbufs[i]);
+        compose_parts(w, now);
     } else {
+        window_main_compose(w);
         show_title_and_body(w);
         show_parts(w);
     }

@@ -4,9 +4,11 @@
 // reaches GTK.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <gtk/gtk.h>
 #include <string>
+#include <vector>
 
 #include "core/handle.h"
 #include "support/live_handle.h"
@@ -91,6 +93,45 @@ TEST(MainWindowIdle, TicksRunOnlyWhileSomethingMovesAndUnchangedFramesStayAway) 
     gtk_window_present(GTK_WINDOW(w->window));
     EXPECT_TRUE(pump_until(live, [&] { return w->song.position > shown_position && w->snapshots > hidden_snapshots; }));
     EXPECT_NE(w->tick_source, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// While a title scrolls, the spectrum moves and the time runs, each tick composes only the
+// parts that changed on the frame shown before: the frame it keeps is, at every moment,
+// the one a whole composition gives.
+TEST(MainWindowIdle, FramesComposedByPartsEqualWholeFrames) {
+    LiveHandle live;
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    tHandleWindowMain *w = &h->gui.window_main;
+    w->visualizer.mode = VISUALIZER_SPECTRUM;
+    const std::string song = fixture_path("len10_9.mp3");
+    const char *path = song.c_str();
+    live.dispatch(EVENT_OPEN_FILE, &path);
+    live.dispatch(EVENT_PLAY);
+    live.pump(300);
+    ASSERT_GE(gdk_pixbuf_get_width(w->text_title), 155) << "the title must scroll";
+    const int stride = gdk_pixbuf_get_rowstride(w->frame);
+    const size_t bytes = static_cast<size_t>(stride) * WINDOW_MAIN_HEIGHT;
+    std::vector<guchar> kept(bytes);
+    int compared = 0, differing = 0;
+    for (int i = 0; i < 40; i++) {
+        live.pump(57); // three ticks between looks, composed by parts
+        if (w->composed != 1)
+            continue;
+        memcpy(kept.data(), gdk_pixbuf_read_pixels(w->frame), bytes);
+        const int32_t offset = w->ticker_offset;
+        window_main_compose(w);
+        w->ticker_offset = offset;
+        compared++;
+        differing += memcmp(kept.data(), gdk_pixbuf_read_pixels(w->frame), bytes) != 0;
+    }
+    EXPECT_GT(compared, 20);
+    EXPECT_EQ(differing, 0);
+    EXPECT_GE(h->decoder.song.position, 1) << "the time did not run";
 }
 
 } // namespace
