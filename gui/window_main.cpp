@@ -256,7 +256,8 @@ void show_parts(tHandleWindowMain *w) {
 bool part_differs(int i, const tMainFrameInputs &a, const tMainFrameInputs &b) {
     switch (i) {
     case MAIN_PART_VISUALIZER:
-        return a.visualizer_mode != b.visualizer_mode || memcmp(a.visualizer, b.visualizer, sizeof a.visualizer) != 0;
+        return a.visualizer_mode != b.visualizer_mode ||
+               memcmp(a.visualizer, b.visualizer, sizeof a.visualizer) != 0;
     case MAIN_PART_TICKER: return a.ticker_x != b.ticker_x;
     case MAIN_PART_TIME: return a.time != b.time;
     case MAIN_PART_POSITION: return a.position_thumb_x != b.position_thumb_x;
@@ -347,7 +348,7 @@ void on_shown_or_hidden(GObject *, GParamSpec *, gpointer data) {
     shown_or_hidden(static_cast<tHandleWindowMain *>(data));
 }
 
-void on_map(GtkWidget *, gpointer data) { shown_or_hidden(static_cast<tHandleWindowMain *>(data)); }
+void on_map_change(GtkWidget *, gpointer data) { shown_or_hidden(static_cast<tHandleWindowMain *>(data)); }
 
 void on_realize(GtkWidget *widget, gpointer data) {
     GdkSurface *surface = gtk_native_get_surface(GTK_NATIVE(widget));
@@ -489,8 +490,8 @@ int32_t window_main_init(tHandleWindowMain *w, tHandle *h, tHandleTheme *theme,
     const int32_t result = window_licence_init(&w->licence, application);
     g_signal_connect(w->window, "close-request", G_CALLBACK(on_close_request), w);
     g_signal_connect(w->window, "realize", G_CALLBACK(on_realize), w);
-    g_signal_connect(w->window, "map", G_CALLBACK(on_map), w);
-    g_signal_connect(w->window, "unmap", G_CALLBACK(on_map), w);
+    g_signal_connect(w->window, "map", G_CALLBACK(on_map_change), w);
+    g_signal_connect(w->window, "unmap", G_CALLBACK(on_map_change), w);
     window_main_build_menu(w);
     return result;
 }
