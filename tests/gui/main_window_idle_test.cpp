@@ -95,10 +95,6 @@ TEST(MainWindowIdle, TicksRunOnlyWhileSomethingMovesAndUnchangedFramesStayAway) 
     EXPECT_NE(w->tick_source, 0u);
 }
 
-} // namespace
-
-namespace {
-
 // While a title scrolls, the spectrum moves and the time runs, each tick composes only the
 // parts that changed on the frame shown before: the frame it keeps is, at every moment,
 // the one a whole composition gives.
