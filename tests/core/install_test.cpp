@@ -20,9 +20,8 @@ constexpr int ICON_SIZES[] = {16, 22, 24, 32, 48, 64, 128, 256};
 class Install : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char *t : {"cmake", "desktop-file-validate", "appstreamcli", "man"})
-            if (program_path(t).empty())
-                GTEST_SKIP() << t << " is not installed";
+        if (const std::string t = missing_program({"cmake", "desktop-file-validate", "appstreamcli", "man"}); !t.empty())
+            GTEST_SKIP() << t << " is not installed";
         const ProgramResult r = run_command({"cmake", "--install", RAVLOX_BUILD_DIR, "--prefix", prefix}, {},
                                             milliseconds(60000));
         ASSERT_TRUE(r.exited_with(0)) << r;
@@ -120,9 +119,8 @@ TEST_F(Install, DestdirStagesUnderTheFinalPrefix) {
 // The windows carry the installed icon, and on a session bus the application id, so a taskbar
 // groups them under the desktop entry.
 TEST_F(Install, InstalledWindowsCarryTheIconAndTheId) {
-    for (const char *t : {"xprop", "gdbus", "dbus-daemon"})
-        if (program_path(t).empty())
-            GTEST_SKIP() << t << " is not installed";
+    if (const std::string t = missing_program({"xprop", "gdbus", "dbus-daemon"}); !t.empty())
+        GTEST_SKIP() << t << " is not installed";
     Xvfb x;
     SessionBus bus;
     ASSERT_TRUE(x.ok() && bus.ok());

@@ -24,9 +24,8 @@ std::string trimmed(std::string text) {
 class Instance : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char *t : {"playerctl", "gdbus", "dbus-daemon"})
-            if (program_path(t).empty())
-                GTEST_SKIP() << t << " is not installed";
+        if (const std::string t = missing_program({"playerctl", "gdbus", "dbus-daemon"}); !t.empty())
+            GTEST_SKIP() << t << " is not installed";
         ASSERT_TRUE(x_.ok());
         ASSERT_TRUE(bus_.ok()) << "no private session bus";
         music_ = dir_ / "music";

@@ -25,9 +25,8 @@ bool has_line(const std::string &text, const std::string &line) {
 class Mpris : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char *t : {"playerctl", "gdbus", "dbus-daemon"})
-            if (program_path(t).empty())
-                GTEST_SKIP() << t << " is not installed";
+        if (const std::string t = missing_program({"playerctl", "gdbus", "dbus-daemon"}); !t.empty())
+            GTEST_SKIP() << t << " is not installed";
         ASSERT_TRUE(x_.ok());
         ASSERT_TRUE(bus_.ok()) << "no private session bus";
     }

@@ -995,6 +995,12 @@ std::string program_path(const std::string &name) {
   return found.find('/') != std::string::npos && access(found.c_str(), X_OK) == 0 ? found : "";
 }
 
+std::string missing_program(std::initializer_list<const char *> names) {
+  for (const char *name : names)
+    if (program_path(name).empty()) return name;
+  return "";
+}
+
 std::map<std::string, std::string> read_settings(const std::string &path) {
   std::map<std::string, std::string> out;
   std::istringstream in(read_file(path));

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -66,6 +67,8 @@ std::string read_file(const std::string &path);
 std::map<std::string, std::string> read_settings(const std::string &path);
 // The program's full path on $PATH, empty when it is not installed.
 std::string program_path(const std::string &name);
+// The first of `names` that is not installed, empty when all are (for a GTEST_SKIP).
+std::string missing_program(std::initializer_list<const char *> names);
 bool write_file(const std::string &path, std::string_view contents);
 // Names in a directory without "." and "..", sorted; empty if unreadable.
 std::vector<std::string> list_dir(const std::string &path);
