@@ -6,8 +6,10 @@
 // scale 1 without the visualizer and at scale 2 with the spectrum and a scrolling title
 // (the X server's CPU beside it), and while playing with its window minimised against two
 // baselines: the same sound path playing on the same server without any window
-// (headless_player), and the decode-and-output path with no device at all (run_path); and
-// the time from a key press (Up) to the rewritten volume setting.
+// (headless_player), and the decode-and-output path with no device at all (run_path); what
+// GTK alone costs to repaint one small picture every 19 ms in a window of the same size
+// (gtk_floor), beside the scale-2 figure; and the time from a key press (Up) to the
+// rewritten volume setting.
 // CPU time is the scheduler's exact run time of every thread (/proc/.../schedstat), not
 // clock ticks, summed over the threads alive at the end of a measurement: a thread that
 // ended meanwhile takes its time and its wake-ups with it.
@@ -258,6 +260,16 @@ struct Session {
     void start_headless(const std::string &mp3) {
         player = spawn({RAVLOX_HEADLESS_PLAYER, mp3}, env, -1, dir + "/player.log");
     }
+    // The toolkit baseline: a bare GTK window repainting one area on the redraw tick's period.
+    bool start_floor() {
+        player = spawn({RAVLOX_GTK_FLOOR}, env, -1, dir + "/player.log");
+        for (int i = 0; i < 100; i++) {
+            if (!xdotool("search --name '^gtk floor$'").empty())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
     // Its resume figures: "resume KEPT_MS RELEASED_MS".
     std::string run_headless_resume(const std::string &mp3) {
         std::string command;
@@ -375,7 +387,7 @@ int main() {
     };
 
     // Idle: nothing to play; then a title that fits, stopped and paused after playing.
-    tFigure empty, stopped, paused, plain, full, hidden, headless;
+    tFigure empty, stopped, paused, plain, full, hidden, headless, floor;
     double key_mean = 0, key_worst = 0;
     bool ok = phase([&] {
         if (!start("empty", 1, 1, empty_m3u))
@@ -446,6 +458,13 @@ int main() {
         headless = measure(s, seconds);
         return true;
     });
+    ok = ok && phase([&] {
+        if (!s.start_floor())
+            return false;
+        settle();
+        floor = measure(s, seconds);
+        return true;
+    });
     if (!ok) {
         fprintf(stderr, "no stable display for the measurements\n");
         return 1;
@@ -471,6 +490,16 @@ int main() {
     bench_report("playing, scale 2, spectrum, ticker: wake-ups, main thread", full.wakeups, "per s", ">= 20",
                  full.wakeups >= 20);
     bench_report("playing, scale 2, spectrum, ticker: X server CPU", full.x_cpu, "% of a core", "-", true);
+    bench_report("bare GTK window, one area repainted every 19 ms: CPU", floor.cpu, "% of a core", "-", true);
+    bench_report("bare GTK window, one area repainted every 19 ms: wake-ups, main thread", floor.wakeups, "per s",
+                 "-", true);
+    const double floor_ratio = floor.cpu > 0 ? full.cpu / floor.cpu : 0;
+    bench_report("playing, scale 2 spectrum / bare GTK window", floor_ratio, "x", "-", true);
+    // The two parts the player cannot do without, each measured on its own.
+    const double parts = floor.cpu + headless.cpu;
+    const double parts_ratio = parts > 0 ? full.cpu / parts : 0;
+    bench_report("playing, scale 2 spectrum / (bare GTK window + bare path on the device)", parts_ratio, "x", "-",
+                 true);
     const double ratio = plain.cpu > 0 ? full.cpu / plain.cpu : 0;
     bench_report("playing, scale 2 spectrum / scale 1 visualizer off", ratio, "x", "<= 3", ratio <= 3);
     bench_report("playing, window minimised: player CPU", hidden.cpu, "% of a core", "-", true);
