@@ -218,8 +218,13 @@ struct Session {
         const char *binary = getenv("RAVLOX_BENCH_PLAYER") ? getenv("RAVLOX_BENCH_PLAYER") : RAVLOX_BINARY;
         player = spawn({binary, "--dir=" + data, "--playlist.m3u=" + m3u}, env, -1,
                        dir + "/player.log");
+        return shows("ravlox main");
+    }
+
+    // A window of that title appears within 10 s.
+    bool shows(const std::string &title) {
         for (int i = 0; i < 100; i++) {
-            if (!xdotool("search --name '^ravlox main$'").empty())
+            if (!xdotool("search --name '^" + title + "$'").empty())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -263,12 +268,7 @@ struct Session {
     // The toolkit baseline: a bare GTK window repainting one area on the redraw tick's period.
     bool start_floor() {
         player = spawn({RAVLOX_GTK_FLOOR}, env, -1, dir + "/player.log");
-        for (int i = 0; i < 100; i++) {
-            if (!xdotool("search --name '^gtk floor$'").empty())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return shows("gtk floor");
     }
     // Its resume figures: "resume KEPT_MS RELEASED_MS".
     std::string run_headless_resume(const std::string &mp3) {
