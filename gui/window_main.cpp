@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr unsigned WINDOW_MAIN_TICK_MS = 19;
 // Unchanged ticks before the tick stops: longer than a spectrum peak stays up, so a
 // settling visualizer is seen to its end.
 constexpr int32_t WINDOW_MAIN_STILL_TICKS = 2 * VISUALIZER_PEAK_FRAMES;

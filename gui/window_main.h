@@ -17,6 +17,8 @@ typedef struct _GtkEventController GtkEventController;
 
 constexpr int WINDOW_MAIN_WIDTH = 275;
 constexpr int WINDOW_MAIN_HEIGHT = 116;
+// The redraw tick's period.
+constexpr unsigned WINDOW_MAIN_TICK_MS = 19;
 constexpr int WINDOW_MAIN_TITLE_HEIGHT = 14;
 constexpr int WINDOW_MAIN_HITBOXES = 25;
 constexpr int WINDOW_MAIN_MENU_SLOTS = 16;

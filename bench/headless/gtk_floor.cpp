@@ -1,7 +1,7 @@
-// What GTK itself costs to show a picture that changes every 19 ms, for bench_gui_cpu's
-// toolkit baseline: an undecorated window of the main window's size at scale 2, and over a
-// still background one area of the visualizer's size, repainted by a 19 ms GLib timer.
-// The redraw tick's period, drawn as cheaply as GTK lets a program draw: a moving bar.
+// What GTK itself costs to show a picture that changes on every redraw tick, for
+// bench_gui_cpu's toolkit baseline: an undecorated window of the main window's size at
+// scale 2 and, over a still background, one area of the visualizer's size that a GLib timer
+// of the tick's period repaints with a moving bar (as cheap a drawing as cairo has).
 //   gtk_floor
 #include <gtk/gtk.h>
 
@@ -47,7 +47,7 @@ void activate(GtkApplication *application, gpointer) {
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), area);
     gtk_window_set_child(GTK_WINDOW(window), overlay);
     gtk_window_present(GTK_WINDOW(window));
-    g_timeout_add(19, tick, nullptr);
+    g_timeout_add(WINDOW_MAIN_TICK_MS, tick, nullptr);
 }
 
 } // namespace
