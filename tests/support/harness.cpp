@@ -52,6 +52,7 @@ struct ProcessGuard {
       setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     }
     setenv("ALSA_CONFIG_PATH", RAVLOX_SOURCE_DIR "/tests/support/alsa/nodevice.conf", 0);
+    setenv("ALSA_PLUGIN_DIR", RAVLOX_ALSA_PLUGIN_DIR, 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("GDK_BACKEND", "x11", 1);
     setenv("GSK_RENDERER", "cairo", 1);

@@ -15,3 +15,16 @@ add_executable(harness_probe ${CMAKE_CURRENT_LIST_DIR}/probe/harness_probe.cpp)
 target_link_libraries(harness_probe PRIVATE PkgConfig::DEPS)
 target_compile_definitions(ravlox_test_support PUBLIC
   RAVLOX_PROBE_BINARY="$<TARGET_FILE:harness_probe>")
+
+# The sound card of the test configurations: takes frames at their rate and
+# drops them (ALSA's file plugin above it keeps what was played).
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+add_library(ravlox_paced_pcm MODULE ${CMAKE_CURRENT_LIST_DIR}/alsa/paced_pcm.c)
+target_link_libraries(ravlox_paced_pcm PRIVATE PkgConfig::ALSA)
+# Without PIC the plugin macros expect to be linked into libasound itself.
+target_compile_definitions(ravlox_paced_pcm PRIVATE PIC)
+set_target_properties(ravlox_paced_pcm PROPERTIES
+  PREFIX "" OUTPUT_NAME libasound_module_pcm_ravlox_paced
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/alsa-plugins)
+target_compile_definitions(ravlox_test_support PUBLIC
+  RAVLOX_ALSA_PLUGIN_DIR="${CMAKE_BINARY_DIR}/tests/alsa-plugins")
