@@ -15,3 +15,7 @@ add_executable(harness_probe ${CMAKE_CURRENT_LIST_DIR}/probe/harness_probe.cpp)
 target_link_libraries(harness_probe PRIVATE PkgConfig::DEPS)
 target_compile_definitions(ravlox_test_support PUBLIC
   RAVLOX_PROBE_BINARY="$<TARGET_FILE:harness_probe>")
+
+# Files dragged out of a window of their own, as from a file manager.
+add_executable(drag_source ${CMAKE_CURRENT_LIST_DIR}/probe/drag_source.cpp)
+target_link_libraries(drag_source PRIVATE PkgConfig::DEPS)
