@@ -4,7 +4,7 @@
 // Every few hundred actions it checks that the player still answers on the bus and draws; at
 // the end, that no sanitizer spoke and every settings file parses.
 //
-//   ravlox_monkey [--seconds=60] [--seed=N] [--check-every=200] [--trace=FILE]
+//   ravlox_monkey [--seconds=60] [--seed=N] [--check-every=100] [--trace=FILE]
 //
 // The seed fixes which actions come in which order (what the player does in between depends
 // on timing). Exit status 0 when nothing went wrong, 1 on a fault, 77 when a tool is missing.
@@ -55,7 +55,7 @@ constexpr const char *TOOLKIT_MARKS[] = {"-CRITICAL **", "-WARNING **"};
 struct Options {
     int seconds = 60;
     uint64_t seed = 0;
-    int check_every = 200;
+    int check_every = 100;
     std::string trace;
 };
 
@@ -590,6 +590,11 @@ void Monkey::answer_chooser(const std::string &id, const std::string &title) {
     x_->type(id, path);
     sleep_ms(100);
     x_->key(id, "Return");
+    // A folder's Return opens it; the next takes it.
+    if (is_directory(path)) {
+        sleep_ms(300);
+        x_->key(id, "Return");
+    }
 }
 
 // Closes what the last action opened: menus, choosers, dialogs.
@@ -660,6 +665,8 @@ bool Monkey::draws() {
     const std::string id = skin_window(MAIN);
     if (id.empty())
         return false;
+    // On top, so that no other window hides the slider.
+    x_->xdotool({"windowactivate", "--sync", id}, milliseconds(5000));
     ctl({"volume", "0.1"});
     sleep_ms(400);
     const Image before = x_->screenshot(id);
@@ -684,7 +691,7 @@ void Monkey::bring_windows_back() {
         }
         if (g->x < -g->width / 2 || g->y < 0 || g->x > 1280 - 40 || g->y > 1024 - 20) {
             note("  move a window back onto the screen");
-            x_->xdotool({"windowmove", id, std::to_string(between(0, 600)), std::to_string(between(0, 500))});
+            x_->xdotool({"windowmove", id, std::to_string(side_() % 600), std::to_string(side_() % 500)});
         }
     }
 }
@@ -720,8 +727,9 @@ bool Monkey::check() {
         return false;
     }
     if (!draws()) {
-        x_->screenshot().save_png(*dir_ / "stuck.png");
-        fault("the main window no longer draws");
+        const std::string shot = "/tmp/ravlox-monkey-" + std::to_string(o_.seed) + "-stuck.png";
+        x_->screenshot().save_png(shot);
+        fault("the main window no longer draws (the screen is in " + shot + ")");
         return false;
     }
     // The device file keeps growing while songs play: its start is never read again.
@@ -831,7 +839,7 @@ bool parse(int argc, char **argv, Options *o) {
         else if (starts_with(a, "--trace="))
             o->trace = value("--trace=");
         else {
-            std::cerr << "usage: ravlox_monkey [--seconds=60] [--seed=N] [--check-every=200] [--trace=FILE]\n";
+            std::cerr << "usage: ravlox_monkey [--seconds=60] [--seed=N] [--check-every=100] [--trace=FILE]\n";
             return false;
         }
     }
