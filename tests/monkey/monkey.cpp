@@ -801,13 +801,20 @@ int Monkey::run() {
             break;
         }
     settings_parse();
+    // What the player said, most frequent first, for a reader of the log.
+    std::map<std::string, int> said;
     int toolkit = 0;
-    for (const std::string &line : lines_of(errors_))
+    for (const std::string &line : lines_of(errors_)) {
+        ++said[line];
         for (const char *mark : TOOLKIT_MARKS)
-            if (line.find(mark) != std::string::npos) {
-                if (toolkit++ < 10)
-                    std::cout << "toolkit: " << line << '\n';
-            }
+            toolkit += line.find(mark) != std::string::npos;
+    }
+    std::vector<std::pair<int, std::string>> lines;
+    for (const auto &[line, n] : said)
+        lines.push_back({n, line});
+    std::sort(lines.begin(), lines.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (size_t k = 0; k < lines.size() && k < 12; ++k)
+        std::cout << "  said " << lines[k].first << "x: " << lines[k].second.substr(0, 160) << '\n';
 
     const double t = std::chrono::duration<double>(Clock::now() - t0_).count();
     std::cout << "monkey: seed " << o_.seed << ": " << actions_ << " actions in " << static_cast<int>(t)
