@@ -187,6 +187,8 @@ int32_t window_main_release(tHandleWindowMain *w, int32_t id);
 int32_t window_main_pressed_look(int32_t id);
 // The main window's keys, for its own key machine and those of the other windows.
 tKeyTarget window_main_key_target(tHandleWindowMain *w);
+// Its key rows alone, for tools that type them.
+const tKeyRow *window_main_key_rows(int32_t *count);
 void window_main_build_hitboxes(tHandleWindowMain *w);
 int32_t window_main_connect_input(tHandleWindowMain *w);
 int32_t window_main_build_menu(tHandleWindowMain *w);

@@ -171,6 +171,11 @@ int32_t release_of(void *record, int32_t id) {
 
 } // namespace
 
+const tKeyRow *window_main_key_rows(int32_t *count) {
+    *count = static_cast<int32_t>(KEY_TABLE.size());
+    return KEY_TABLE.data();
+}
+
 tKeyTarget window_main_key_target(tHandleWindowMain *w) {
     return {w, &w->pressed, release_of, redraw_record, KEY_TABLE.data(),
             static_cast<int32_t>(KEY_TABLE.size())};

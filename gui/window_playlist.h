@@ -149,6 +149,8 @@ int32_t window_playlist_draw_frame(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_place_menu_hitboxes(tHandleWindowPlaylist *w);
 int32_t window_playlist_attach_input(tHandleWindowPlaylist *w);
+// The playlist's own key rows, searched before the main window's.
+const tKeyRow *window_playlist_key_rows(int32_t *count);
 // The drawn line under window y for a window widget_height pixels high, -1 when y is above
 // the list or below its last whole line.
 int32_t window_playlist_line_at(const tHandleWindowPlaylist *w, double y, int32_t widget_height);

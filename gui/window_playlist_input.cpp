@@ -467,6 +467,11 @@ gboolean on_close_request(GtkWindow *, gpointer data) {
 
 } // namespace
 
+const tKeyRow *window_playlist_key_rows(int32_t *count) {
+    *count = static_cast<int32_t>(KEY_ROWS.size());
+    return KEY_ROWS.data();
+}
+
 int32_t window_playlist_line_at(const tHandleWindowPlaylist *w, double y, int32_t widget_height) {
     if (widget_height < 1 || w->height < 1 || w->line_height < 1)
         return -1;

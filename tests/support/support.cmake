@@ -28,3 +28,7 @@ set_target_properties(ravlox_paced_pcm PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/alsa-plugins)
 target_compile_definitions(ravlox_test_support PUBLIC
   RAVLOX_ALSA_PLUGIN_DIR="${CMAKE_BINARY_DIR}/tests/alsa-plugins")
+
+# Files dragged out of a window of their own, as from a file manager.
+add_executable(drag_source ${CMAKE_CURRENT_LIST_DIR}/probe/drag_source.cpp)
+target_link_libraries(drag_source PRIVATE PkgConfig::DEPS)
