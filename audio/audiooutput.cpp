@@ -871,19 +871,23 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     return 0;
 }
 
-int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
+int32_t audiooutput_room(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     if (!load_atomic(&p->stream_live)) {
         p->stage_pos = p->stage_frames = 0;
-        return 1;
+        return INT32_MAX;
     }
     wake_stream(p);
     advance(p);
     if (p->switch_state != 0 || p->tail_frames >= 0)
         return 0;
     place_stage(p);
-    const int32_t staged = p->stage_frames - p->stage_pos;
-    return ring_room(p) >= staged + frames ? 1 : 0;
+    const int32_t room = ring_room(p) - (p->stage_frames - p->stage_pos);
+    return room > 0 ? room : 0;
+}
+
+int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
+    return audiooutput_room(a) >= frames ? 1 : 0;
 }
 
 int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data) {

@@ -167,6 +167,9 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
 // side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
+// How many input frames can go in now without waiting (as audiooutput_can_write counts them;
+// INT32_MAX while no stream runs).
+int32_t audiooutput_room(tHandleAudioOutput *a);
 // 1 when the caller may stop ticking: the ring has no room for `frames` more input frames
 // and `callback` will run on the main loop once it may have (a buffer played, the stream
 // lost, a flush); 0 when the caller must go on ticking.

@@ -1,4 +1,4 @@
-// MPEG decoding, one frame per timer tick, and the playback state machine.
+// Decoding, one frame or packet per timer tick, and the playback state machine.
 #include "audio/decoder.h"
 
 #include <cmath>
@@ -53,16 +53,16 @@ void print_unknown_encoding(int encoding) {
     fflush(stdout);
 }
 
-// One frame into chunk and song; 1 at the end of the stream, -1 on an encoding we cannot
+// One frame into the piece and song; 1 at the end of the stream, -1 on an encoding we cannot
 // hand on, -2 when the library delivered no format (nothing may be handed on then).
-int32_t decode_one_frame(tHandleDecoder *d) {
+int32_t mpg_decode(tHandleDecoder *d) {
     tMpgStream *s = &d->stream;
     off_t frame_number = 0;
     size_t bytes = 0;
     unsigned char *audio = nullptr;
     const int rc = mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes);
-    d->chunk.samples = audio;
-    d->chunk.bytes = static_cast<int32_t>(bytes);
+    d->piece.samples = audio;
+    d->piece.bytes = static_cast<int32_t>(bytes);
     const bool done = rc == MPG123_DONE;
 
     long rate = 0;
@@ -79,9 +79,9 @@ int32_t decode_one_frame(tHandleDecoder *d) {
         return -1;
     }
     s->format = SAMPLE_FORMAT_S16;
-    d->chunk.rate = s->rate;
-    d->chunk.channels = s->channels;
-    d->chunk.format = s->format;
+    d->piece.rate = s->rate;
+    d->piece.channels = s->channels;
+    d->piece.format = s->format;
 
     const off_t tell = mpg123_tell(s->mh);
     if (tell >= 0)
@@ -92,6 +92,136 @@ int32_t decode_one_frame(tHandleDecoder *d) {
     if (mpg123_info2(s->mh, &info) == MPG123_OK)
         d->song.bitrate = info.bitrate;
     return done ? 1 : 0;
+}
+
+// Copies the path with a bound; a path of 1024 or more characters fills the field without
+// terminator. The title is cleared: the new file's tags set it.
+void take_path(tHandleDecoder *d, const char *path) {
+    const size_t len = strnlen(path, sizeof(d->song.path));
+    memcpy(d->song.path, path, len);
+    if (len < sizeof(d->song.path))
+        d->song.path[len] = '\0';
+    memset(d->song.title, 0, sizeof d->song.title);
+}
+
+int32_t mpg_open(tHandleDecoder *d, const char *path) {
+    tMpgStream *s = &d->stream;
+    if (mpg123_open_fd(s->mh, s->fd) != MPG123_OK)
+        return -1;
+    take_path(d, path);
+    off_t frame_number = 0;
+    size_t bytes = 0;
+    unsigned char *audio = nullptr;
+    if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
+        return -1;
+    tags_read_title(s->mh, d->song.title, sizeof d->song.title);
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(s->mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 || channels <= 0)
+        return -1;  // no format delivered: nothing that could be played
+    s->channels = channels;
+    s->rate = static_cast<int32_t>(rate);
+    d->song.channels = s->channels;
+    d->song.rate = s->rate;
+    if (encoding != ENCODING_S16) {
+        print_unknown_encoding(encoding);
+        return -1;
+    }
+    s->format = SAMPLE_FORMAT_S16;
+    mpg123_frameinfo2 info{};
+    if (mpg123_info2(s->mh, &info) == MPG123_OK)
+        d->song.bitrate = info.bitrate;
+    mpg123_seek(s->mh, 0, SEEK_END);
+    const off_t end = mpg123_tell(s->mh);
+    s->length = whole_seconds(end, s->rate);
+    d->song.length = s->length;
+    // Back to the start on a fresh decoder: a seek to 0 leaves state behind that makes
+    // some streams decode differently from a plain pass through the file.
+    mpg123_close(s->mh);
+    if (lseek(s->fd, 0, SEEK_SET) != 0 || mpg123_open_fd(s->mh, s->fd) != MPG123_OK)
+        return -1;
+    const off_t start = mpg123_tell(s->mh);
+    d->song.position = whole_seconds(start, s->rate);
+    return 0;
+}
+
+int32_t mpg_seek(tHandleDecoder *d, int64_t sample) {
+    const off_t offset = static_cast<off_t>(sample);
+    // Already there (the rewind after every open): the library's seek would leave
+    // state behind that changes how some streams decode.
+    if (mpg123_tell(d->stream.mh) != offset && mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
+        return -1;
+    return 0;
+}
+
+void mpg_close(tHandleDecoder *d) { mpg123_close(d->stream.mh); }
+
+int32_t ffmpeg_backend_open(tHandleDecoder *d, const char *path) {
+    tMpgStream *s = &d->stream;
+    tFfmpegStream *f = &d->ffmpeg;
+    take_path(d, path);
+    if (ffmpeg_open(f, s->fd) != 0)
+        return -1;
+    tSongTags tags;
+    ffmpeg_tags(f, &tags);
+    tags_display_title(&tags, d->song.title, sizeof d->song.title);
+    s->channels = f->channels;
+    s->rate = f->rate;
+    s->format = SAMPLE_FORMAT_S16;
+    s->length = whole_seconds(static_cast<off_t>(f->length), s->rate);
+    d->song.channels = s->channels;
+    d->song.rate = s->rate;
+    d->song.bitrate = f->bitrate;
+    d->song.length = s->length;
+    d->song.position = 0;
+    return 0;
+}
+
+int32_t ffmpeg_backend_decode(tHandleDecoder *d) {
+    tFfmpegStream *f = &d->ffmpeg;
+    const int32_t r = ffmpeg_decode(f);
+    d->piece.samples = reinterpret_cast<unsigned char *>(f->pcm);
+    d->piece.bytes = f->pcm_frames * f->channels * 2;
+    d->piece.channels = f->channels;
+    d->piece.rate = f->rate;
+    d->piece.format = SAMPLE_FORMAT_S16;
+    d->song.position = whole_seconds(static_cast<off_t>(f->position), f->rate);
+    return r;
+}
+
+int32_t ffmpeg_backend_seek(tHandleDecoder *d, int64_t sample) {
+    // Nothing decoded yet and asked for the start (the rewind after every open): stay.
+    if (sample == 0 && d->ffmpeg.position == 0 && !d->ffmpeg.ended)
+        return 0;
+    return ffmpeg_seek(&d->ffmpeg, sample);
+}
+
+void ffmpeg_backend_close(tHandleDecoder *d) { ffmpeg_close(&d->ffmpeg); }
+
+constexpr tDecoderBackend MPG_BACKEND = {mpg_open, mpg_decode, mpg_seek, mpg_close};
+constexpr tDecoderBackend FFMPEG_BACKEND = {ffmpeg_backend_open, ffmpeg_backend_decode, ffmpeg_backend_seek,
+                                            ffmpeg_backend_close};
+
+// Hands on as much of the held piece as the output has room for (all of it with no output).
+// A piece without samples is handed on too: it still carries its format.
+void hand_on(tHandleDecoder *d, tHandleAudioOutput *a) {
+    const int32_t bpf = d->piece.channels == 1 ? 2 : 4;
+    const int32_t remaining = d->piece.bytes - d->piece_sent;
+    int32_t n = remaining;
+    if (a != nullptr) {
+        const int32_t room = audiooutput_room(a);
+        if (room < remaining / bpf)
+            n = room * bpf;
+    }
+    d->chunk = d->piece;
+    d->chunk.samples = d->piece.samples ? d->piece.samples + d->piece_sent : nullptr;
+    d->chunk.bytes = n;
+    if (d->handle && (n > 0 || d->piece.bytes == 0))
+        handle_push_pcm(d->handle, &d->chunk);
+    d->piece_sent += n;
+    if (d->piece_sent >= d->piece.bytes)
+        d->piece_held = 0;
 }
 
 int32_t apply_eq(tHandleDecoder *d) {
@@ -133,8 +263,14 @@ void decoder_room(void *data) {
 gboolean decoder_timer_tick(gpointer user_data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
     decoder_tick(d);
+    // A held piece waits for room for the next buffer's worth of it, a new frame for one frame.
+    int32_t wanted = DECODER_MAX_FRAME_SAMPLES;
+    if (d->piece_held) {
+        const int32_t held = (d->piece.bytes - d->piece_sent) / (d->piece.channels == 1 ? 2 : 4);
+        wanted = held < AUDIO_BUFFER_FRAMES ? (held > 0 ? held : 1) : AUDIO_BUFFER_FRAMES;
+    }
     if (d->state == DECODER_PLAYING && d->handle &&
-        audiooutput_wait_room(&d->handle->audiooutput, DECODER_MAX_FRAME_SAMPLES, decoder_room, d)) {
+        audiooutput_wait_room(&d->handle->audiooutput, wanted, decoder_room, d)) {
         d->timer = 0;
         return G_SOURCE_REMOVE;
     }
@@ -166,6 +302,8 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
     d->stream.mh = mpg123_new(nullptr, &err);
     d->stream.is_open = 0;
     d->stream.fd = -1;
+    d->backend = &MPG_BACKEND;
+    d->ffmpeg.fd = -1;
     // A file that does not open fails without a message of the library's own.
     if (d->stream.mh)
         mpg123_param(d->stream.mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
@@ -177,18 +315,26 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
 int decoder_tick(void *user_data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
     pthread_mutex_lock(&d->mutex);
-    if (d->state == DECODER_PLAYING && d->open_attempted == 1) {
-        // Nothing is decoded while no file is open (a failed open while playing), and the
-        // frame waits for a later tick while the output ring has no room for all of it.
+    if (d->state == DECODER_PLAYING && d->open_attempted == 1 && d->stream.is_open) {
+        // Nothing is decoded while no file is open (a failed open while playing), nor while
+        // some of the last piece waits for room. An MPEG frame waits for a later tick until
+        // the ring has room for all of it; a bigger piece is handed on in parts.
         tHandleAudioOutput *a = d->handle ? &d->handle->audiooutput : nullptr;
-        if (d->stream.is_open && (a == nullptr || audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
-            const int32_t r = decode_one_frame(d);
-            if (r != -2 && d->handle)
-                handle_push_pcm(d->handle, &d->chunk);
-            d->failed_ticks = d->chunk.bytes > 0 || r == 1 ? 0 : d->failed_ticks + 1;
-            if (r == 1 || d->failed_ticks >= DECODER_MAX_FAILED_TICKS)
-                d->state = DECODER_ENDED;
+        if (!d->piece_held && (a == nullptr || d->backend != &MPG_BACKEND ||
+                               audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
+            const int64_t before = d->ffmpeg.position;
+            const int32_t r = d->backend->decode(d);
+            d->piece_held = r != -2;
+            d->piece_sent = 0;
+            d->piece_last = r == 1;
+            // Samples passed over after a seek are progress too.
+            const bool progress = d->piece.bytes > 0 || r == 1 || d->ffmpeg.position != before;
+            d->failed_ticks = progress ? 0 : d->failed_ticks + 1;
         }
+        if (d->piece_held)
+            hand_on(d, a);
+        if ((d->piece_last && !d->piece_held) || d->failed_ticks >= DECODER_MAX_FAILED_TICKS)
+            d->state = DECODER_ENDED;
     }
     if (d->handle)
         audiooutput_poll(&d->handle->audiooutput);
@@ -208,16 +354,19 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     int32_t result = -1;
     do {
         if (s->is_open || s->fd >= 0)
-            mpg123_close(s->mh);
+            d->backend->close(d);
         s->is_open = 0;
+        d->piece_held = 0;
+        d->piece_last = 0;
         if (s->fd >= 0) {
             close(s->fd);
             s->fd = -1;
         }
+        d->backend = &MPG_BACKEND;
         if (path == nullptr || s->mh == nullptr)
             break;
         // The file is opened here so that it can be handed to the library a second time
-        // after its length is known (below), even if its name is gone by then.
+        // after its length is known, even if its name is gone by then.
         // Not blocking: a FIFO or a device named in a playlist must not hold the main
         // thread in open(); only regular files are played.
         const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -226,53 +375,17 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
         struct stat st {};
         const int flags = fcntl(fd, F_GETFL);
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || mpg123_open_fd(s->mh, fd) != MPG123_OK) {
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
             close(fd);
             break;
         }
         s->fd = fd;
-        // Bounded copy; a path of 1024 or more characters fills the field without terminator.
-        const size_t len = strnlen(path, sizeof(d->song.path));
-        memcpy(d->song.path, path, len);
-        if (len < sizeof(d->song.path))
-            d->song.path[len] = '\0';
-        memset(d->song.title, 0, sizeof d->song.title);
-
-        off_t frame_number = 0;
-        size_t bytes = 0;
-        unsigned char *audio = nullptr;
-        if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
+        // The content decides, not the name: what FFmpeg's probe names as one of its formats
+        // goes there, everything else to libmpg123 as before.
+        if (ffmpeg_claims(fd))
+            d->backend = &FFMPEG_BACKEND;
+        if (d->backend->open(d, path) != 0)
             break;
-        tags_read_title(s->mh, d->song.title, sizeof d->song.title);
-        long rate = 0;
-        int channels = 0;
-        int encoding = 0;
-        if (mpg123_getformat(s->mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-            channels <= 0)
-            break;  // no format delivered: nothing that could be played
-        s->channels = channels;
-        s->rate = static_cast<int32_t>(rate);
-        d->song.channels = s->channels;
-        d->song.rate = s->rate;
-        if (encoding != ENCODING_S16) {
-            print_unknown_encoding(encoding);
-            break;
-        }
-        s->format = SAMPLE_FORMAT_S16;
-        mpg123_frameinfo2 info{};
-        if (mpg123_info2(s->mh, &info) == MPG123_OK)
-            d->song.bitrate = info.bitrate;
-        mpg123_seek(s->mh, 0, SEEK_END);
-        const off_t end = mpg123_tell(s->mh);
-        s->length = whole_seconds(end, s->rate);
-        d->song.length = s->length;
-        // Back to the start on a fresh decoder: a seek to 0 leaves state behind that makes
-        // some streams decode differently from a plain pass through the file.
-        mpg123_close(s->mh);
-        if (lseek(s->fd, 0, SEEK_SET) != 0 || mpg123_open_fd(s->mh, s->fd) != MPG123_OK)
-            break;
-        const off_t start = mpg123_tell(s->mh);
-        d->song.position = whole_seconds(start, s->rate);
         s->is_open = 1;
         result = 0;
     } while (false);
@@ -316,13 +429,13 @@ int32_t decoder_seek(tHandleDecoder *d, int32_t second) {
         if (s < 1)
             s = 0;
         if (d->stream.is_open) {
-            const off_t offset = static_cast<off_t>(static_cast<int64_t>(d->stream.rate) * s);
-            // Already there (the rewind after every open): the library's seek would leave
-            // state behind that changes how some streams decode.
-            if (mpg123_tell(d->stream.mh) != offset && mpg123_seek(d->stream.mh, offset, SEEK_SET) < 0)
+            if (d->backend->seek(d, static_cast<int64_t>(d->stream.rate) * s) < 0) {
                 result = -1;
-            else
+            } else {
                 d->song.position = s;
+                d->piece_held = 0;
+                d->piece_last = 0;
+            }
         }
     }
     pthread_mutex_unlock(&d->mutex);

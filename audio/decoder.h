@@ -1,9 +1,11 @@
-// MPEG decoding, one frame per timer tick, and the playback state machine.
+// Decoding, one frame or packet per timer tick, and the playback state machine. MPEG audio
+// goes through libmpg123, every other format through FFmpeg; the content decides.
 #pragma once
 
 #include <cstdint>
 #include <pthread.h>
 
+#include "audio/ffmpeg_stream.h"
 #include "core/types.h"
 
 struct tHandle;
@@ -16,6 +18,21 @@ enum : int32_t {
     DECODER_ENDED = 3,
 };
 
+struct tHandleDecoder;
+
+// One back end: it opens the decoder's file (`stream.fd`, named `path`), filling `stream`
+// and `song` with the path, format, length and title;
+// decodes the next piece into `piece` (0, 1 at the end of the stream, -1 when the piece has
+// an encoding that cannot be handed on, -2 when nothing can be handed on); seeks to a
+// sample per channel (0 or -1); and closes.
+struct tDecoderBackend {
+    int32_t (*open)(tHandleDecoder *d, const char *path);
+    int32_t (*decode)(tHandleDecoder *d);
+    int32_t (*seek)(tHandleDecoder *d, int64_t sample);
+    void (*close)(tHandleDecoder *d);
+};
+
+// The open file, whichever back end plays it.
 struct tMpgStream {
     mpg123_handle *mh;
     int32_t is_open;
@@ -49,6 +66,15 @@ struct tHandleDecoder {
     // something to decode or to hand to the output, and not while the output's ring is full.
     uint32_t timer;
     int32_t drain_ticks;
+    // The back end of the open file (the MPEG one while none is open) and its FFmpeg state.
+    const tDecoderBackend *backend;
+    tFfmpegStream ffmpeg;
+    // The latest decoded piece; what the output had no room for is held here and handed on
+    // over the following ticks, before anything new is decoded.
+    tPcmChunk piece;
+    int32_t piece_sent;  // bytes of it handed on
+    int32_t piece_held;  // 1 while some of it is still to be handed on
+    int32_t piece_last;  // it ends the stream
 };
 
 int32_t decoder_init(tHandleDecoder *d, tHandle *h);

@@ -1,8 +1,9 @@
-// Song texts from a file's ID3v2 and ID3v1 tags, in UTF-8.
+// Song texts from a file's tags (ID3v2 and ID3v1, or what FFmpeg reads), in UTF-8.
 #include "audio/tags.h"
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +11,8 @@
 
 #include <glib.h>
 #include <mpg123.h>
+
+#include "audio/ffmpeg_stream.h"
 
 namespace {
 
@@ -62,9 +65,16 @@ bool take_v2(const mpg123_string *s, char *out, size_t size) {
     return out[0] != '\0';
 }
 
-void take_v1(const char *field, char *out, size_t size) {
-    tags_to_utf8(field, strnlen(field, ID3V1_FIELD), out, size);
+void take_v1(const char *field, size_t width, char *out, size_t size) {
+    tags_to_utf8(field, strnlen(field, width), out, size);
     trim(out);
+}
+
+const mpg123_string *v2_text(const mpg123_id3v2 *v2, const char *id) {
+    for (size_t k = 0; v2 != nullptr && k < v2->texts; ++k)
+        if (memcmp(v2->text[k].id, id, 4) == 0)
+            return &v2->text[k].text;
+    return nullptr;
 }
 
 } // namespace
@@ -104,17 +114,25 @@ int32_t tags_read(mpg123_handle *mh, tSongTags *tags) {
     const bool has_v1 = v1 != nullptr && memcmp(v1->tag, "TAG", 3) == 0;
     struct tField {
         char *out;
+        size_t size;
         const mpg123_string *v2_text;
         const char *v1_text;
+        size_t v1_width;
     };
+    // ID3v1.1 keeps the track in the comment's last byte, after a zero.
+    char v1_track[4] = "";
+    if (has_v1 && v1->comment[28] == 0 && v1->comment[29] != 0)
+        snprintf(v1_track, sizeof v1_track, "%u", static_cast<unsigned char>(v1->comment[29]));
     const tField fields[] = {
-        {tags->title, v2 ? v2->title : nullptr, has_v1 ? v1->title : nullptr},
-        {tags->artist, v2 ? v2->artist : nullptr, has_v1 ? v1->artist : nullptr},
-        {tags->album, v2 ? v2->album : nullptr, has_v1 ? v1->album : nullptr},
+        {tags->title, TAGS_TEXT_SIZE, v2 ? v2->title : nullptr, has_v1 ? v1->title : nullptr, ID3V1_FIELD},
+        {tags->artist, TAGS_TEXT_SIZE, v2 ? v2->artist : nullptr, has_v1 ? v1->artist : nullptr, ID3V1_FIELD},
+        {tags->album, TAGS_TEXT_SIZE, v2 ? v2->album : nullptr, has_v1 ? v1->album : nullptr, ID3V1_FIELD},
+        {tags->track, sizeof tags->track, v2_text(v2, "TRCK"), v1_track[0] ? v1_track : nullptr, sizeof v1_track},
+        {tags->year, sizeof tags->year, v2 ? v2->year : nullptr, has_v1 ? v1->year : nullptr, sizeof v1->year},
     };
     for (const tField &f : fields)
-        if (!take_v2(f.v2_text, f.out, TAGS_TEXT_SIZE) && f.v1_text != nullptr)
-            take_v1(f.v1_text, f.out, TAGS_TEXT_SIZE);
+        if (!take_v2(f.v2_text, f.out, f.size) && f.v1_text != nullptr)
+            take_v1(f.v1_text, f.v1_width, f.out, f.size);
     return tags->title[0] != '\0' ? 0 : -1;
 }
 
@@ -129,7 +147,13 @@ int32_t tags_read_file(const char *path, tSongTags *tags) {
     int32_t result = -1;
     int err = MPG123_OK;
     mpg123_handle *mh = nullptr;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && ffmpeg_claims(fd)) {
+        result = ffmpeg_read_tags(fd, tags);
+        close(fd);
+        return result;
+    }
+    if (regular)
         mh = mpg123_new(nullptr, &err);
     if (mh != nullptr) {
         mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
@@ -147,6 +171,11 @@ int32_t tags_read_file(const char *path, tSongTags *tags) {
     }
     close(fd);
     return result;
+}
+
+void tags_tidy(tSongTags *tags) {
+    for (char *text : {tags->title, tags->artist, tags->album, tags->track, tags->year})
+        trim(text);
 }
 
 void tags_display_title(const tSongTags *tags, char *out, size_t size) {

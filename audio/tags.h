@@ -1,4 +1,4 @@
-// Song texts from a file's ID3v2 and ID3v1 tags, in UTF-8.
+// Song texts from a file's tags (ID3v2 and ID3v1, or what FFmpeg reads), in UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,8 @@ struct tSongTags {
     char title[TAGS_TEXT_SIZE];
     char artist[TAGS_TEXT_SIZE];
     char album[TAGS_TEXT_SIZE];
+    char track[16];  // as the file gives it: "3" or "3/12"
+    char year[16];   // the year, or the date the file gives
 };
 
 // Reads the tags of a stream the library has started on (at least its format is known).
@@ -21,6 +23,8 @@ int32_t tags_read(mpg123_handle *mh, tSongTags *tags);
 // The same for a file by name, with a library handle of its own. Only regular files are
 // opened, so a named pipe cannot hold the caller up.
 int32_t tags_read_file(const char *path, tSongTags *tags);
+// One line each, without padding or blanks around (what tags_read does to ID3 texts).
+void tags_tidy(tSongTags *tags);
 // tags_read, then tags_display_title into `out`.
 void tags_read_title(mpg123_handle *mh, char *out, size_t size);
 // "Artist - Title", the title alone, or "" when there is no title; cut at a character.

@@ -139,6 +139,16 @@ GVariant *metadata(const tHandleMpris *m) {
         }
         if (m->tags.album[0] != '\0')
             g_variant_builder_add(&b, "{sv}", "xesam:album", g_variant_new_string(m->tags.album));
+        // "3" or "3/12": the number before the slash.
+        const int track = atoi(m->tags.track);
+        if (track > 0)
+            g_variant_builder_add(&b, "{sv}", "xesam:trackNumber", g_variant_new_int32(track));
+        if (g_ascii_isdigit(m->tags.year[0]) && g_ascii_isdigit(m->tags.year[1]) &&
+            g_ascii_isdigit(m->tags.year[2]) && g_ascii_isdigit(m->tags.year[3])) {
+            char date[32];
+            snprintf(date, sizeof date, "%.4s-01-01T00:00:00Z", m->tags.year);
+            g_variant_builder_add(&b, "{sv}", "xesam:contentCreated", g_variant_new_string(date));
+        }
         gchar *absolute = g_canonicalize_filename(m->path, nullptr);
         gchar *uri = g_filename_to_uri(absolute, nullptr, nullptr);
         if (uri != nullptr)
@@ -169,7 +179,8 @@ GVariant *get_root(const char *name, tHandleMpris *) {
     if (strcmp(name, "SupportedUriSchemes") == 0)
         return strings({"file"});
     if (strcmp(name, "SupportedMimeTypes") == 0)
-        return strings({"audio/mpeg", "audio/x-mpegurl"});
+        return strings({"audio/mpeg", "audio/flac", "audio/ogg", "audio/x-vorbis+ogg", "audio/opus", "audio/mp4",
+                        "audio/x-m4a", "audio/wav", "audio/x-aiff", "audio/x-wavpack", "audio/x-mpegurl"});
     return nullptr;
 }
 

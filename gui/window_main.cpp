@@ -394,7 +394,11 @@ void window_main_update_song(tHandleWindowMain *w, const tSongInfo *fresh) {
     }
     char text[16];
     if (fresh->rate != s.rate) {
-        snprintf(text, sizeof text, "%2d", fresh->rate / 1000);
+        // Two digits cannot hold 176 or 192: such rates read "HI", as in high resolution.
+        if (fresh->rate >= 100000)
+            snprintf(text, sizeof text, "HI");
+        else
+            snprintf(text, sizeof text, "%2d", fresh->rate / 1000);
         render_text(w, &w->text_rate, ELEM_GLYPH_BLANK_315, text, 10);
         s.rate = fresh->rate;
     }

@@ -2,6 +2,7 @@
 #include "playlist/playlist.h"
 
 #include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -89,10 +90,18 @@ void apply_permutation(tHandlePlaylist *p, int32_t *source) {
     }
 }
 
-bool ends_in_mp3(const char *name, size_t len) {
-    if (len < 4) return false;
-    const char *e = name + len - 4;
-    return e[0] == '.' && (e[1] == 'm' || e[1] == 'M') && (e[2] == 'p' || e[2] == 'P') && e[3] == '3';
+// The extensions of the formats the decoder plays, matched without regard to case.
+constexpr const char *AUDIO_EXTENSIONS[] = {"mp3", "flac", "ogg", "oga", "opus", "m4a", "m4b",
+                                            "wav", "aif", "aiff", "aifc", "wv"};
+
+bool ends_in_audio(const char *name, size_t len) {
+    size_t dot = len;
+    while (dot > 0 && name[dot - 1] != '.') --dot;
+    if (dot == 0) return false;
+    const size_t n = len - dot;
+    for (const char *e : AUDIO_EXTENSIONS)
+        if (strlen(e) == n && strncasecmp(name + dot, e, n) == 0) return true;
+    return false;
 }
 
 void append_path(tHandlePlaylist *p, const char *path) {
@@ -170,7 +179,7 @@ int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
         continue;  // without entry types nothing can be told to be a regular file
 #endif
         size_t len = strlen(de->d_name);
-        if (len < 4 || len > 1022 || !ends_in_mp3(de->d_name, len)) continue;
+        if (len < 4 || len > 1022 || !ends_in_audio(de->d_name, len)) continue;
         if (p->count >= PLAYLIST_CAPACITY) continue;
         snprintf(path, sizeof path, "%s/%s", directory, de->d_name);
         append_path(p, path);

@@ -47,6 +47,20 @@ TEST(PlaylistDirectory, TakesRegularFilesEndingInMp3AnyCaseInListingOrder) {
     for (int32_t i = 0; i < p->count; i++) EXPECT_EQ(p->selected[i], 0);
 }
 
+// The other formats by their extensions, in any case; not videos, not look-alikes.
+TEST(PlaylistDirectory, TakesEveryPlayableTypeByExtension) {
+    TempDir t;
+    auto p = make_store();
+    const std::vector<const char *> taken = {"a.flac", "b.OGG", "c.oga", "d.Opus", "e.m4a", "f.M4B", "g.wav",
+                                             "h.AIFF", "i.aif", "j.aifc", "k.wv", "l.mp3"};
+    for (const char *name : taken)
+        ASSERT_TRUE(write_file(t / name, "x"));
+    for (const char *name : {"m.mp4", "n.flac.part", "o.wvc", "p.og", "q.wavx", "flac", "r.txt"})
+        ASSERT_TRUE(write_file(t / name, "x"));
+    ASSERT_EQ(playlist_add_directory(p.get(), t.path().c_str()), 0);
+    EXPECT_EQ(paths_of(p.get()), listed(t.path(), std::set<std::string>(taken.begin(), taken.end())));
+}
+
 TEST(PlaylistDirectory, MissingDirectoryAddsNothing) {
     TempDir t;
     auto p = make_store();

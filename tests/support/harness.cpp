@@ -991,6 +991,22 @@ ReferencePcm decode_reference(const std::string &mp3_path) {
   return ref;
 }
 
+ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels) {
+  ReferencePcm ref;
+  auto probe = run_command({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                            "stream=sample_rate", "-of", "default=nw=1:nk=1", path});
+  auto r = run_command({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le",
+                        "-ac", std::to_string(channels), "-"},
+                       {}, milliseconds(60000));
+  if (!probe.exited_with(0) || !r.exited_with(0)) return ref;
+  ref.samples.resize(r.out.size() / 2);
+  if (!ref.samples.empty()) memcpy(ref.samples.data(), r.out.data(), ref.samples.size() * 2);
+  ref.rate = atoi(probe.out.c_str());
+  ref.channels = channels;
+  ref.ok = ref.rate > 0;
+  return ref;
+}
+
 std::string program_path(const std::string &name) {
   const std::string found = find_in_path(name);
   return found.find('/') != std::string::npos && access(found.c_str(), X_OK) == 0 ? found : "";

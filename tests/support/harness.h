@@ -340,6 +340,14 @@ private:
 //   truncated.mp3  the first 20000 bytes of stereo44.mp3, cut inside a frame
 //   empty.mp3      0 bytes
 //   random.mp3     16384 bytes from a fixed-seed generator
+// Other formats, from sox tones (16-bit 44.1 kHz stereo 3 s unless said otherwise):
+//   flac16.flac, flac24.flac (24-bit 48 kHz 2 s), flacmono.flac (mono 2 s), vorbis.ogg,
+//   opus.opus, aac.m4a, alac.m4a, wav16.wav, wav24.wav (as flac24), wav96.wav (24-bit 96 kHz),
+//   wav192.wav (16-bit 192 kHz 1 s), wav51.wav (5.1 at 48 kHz), aiff16.aiff, wavpack.wv,
+//   wavpack24.wv (as flac24); tagged.flac, tagged.ogg, tagged.m4a (title, artist, album,
+//   track and year); flac_named.mp3 (flac16 under another name); video.mp4 (a picture
+//   track and ALAC sound); cover_only.m4a (one picture, no sound); truncated.flac (cut
+//   inside a frame); damaged.ogg (vorbis.ogg with 600 bytes overwritten in the middle)
 
 std::string fixture_path(std::string_view name);
 
@@ -359,3 +367,6 @@ struct ReferencePcm {
 // library and gives byte-identical samples; rate and channels come from
 // libmpg123. Never commit decoded PCM: it differs between CPU decoders.
 ReferencePcm decode_reference(const std::string &mp3_path);
+// Any other format, with `ffmpeg -i FILE -f s16le -ac CHANNELS -` (the same libraries the
+// program uses); the rate comes from ffprobe.
+ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels);

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Generates the MP3 test fixtures into the directory given as $1.
+# Generates the test fixtures (MP3 and the other formats) into the directory given as $1.
 # Deterministic: fixed synth parameters, no dither, fixed encoder options,
 # a fixed-seed generator for the random file. Decoded PCM is never stored:
 # tests decode at run time with the same library the program uses.
@@ -75,5 +75,52 @@ lcg_bytes() {
   printf "$s"
 }
 lcg_bytes 16384 > "$out/random.mp3"
+
+# The other formats, from sox tones. Metadata and encoder names are left out where the
+# tools allow, so that the files do not change between runs.
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+synth_bits() { # name rate channels bits seconds synth-args...
+  local name=$1 rate=$2 ch=$3 bits=$4 len=$5; shift 5
+  sox -D -n -r "$rate" -c "$ch" -b "$bits" "$work/$name.wav" synth "$len" "$@"
+}
+synth_bits lib16 44100 2 16 3 sine 200-3000 sine 440 gain -3
+synth_bits lib24 48000 2 24 2 sine 250 sine 600-1800 gain -3
+synth_bits libmono 44100 1 16 2 sine 330-2200 gain -3
+synth_bits lib96 96000 2 24 2 sine 1000 sine 5000-20000 gain -3
+synth_bits lib192 192000 2 16 1 sine 440 sine 880 gain -3
+synth_bits lib51 48000 6 16 2 sine 200 sine 300 sine 400 sine 500 sine 60 sine 700 gain -6
+
+flac --silent --force -o "$out/flac16.flac" "$work/lib16.wav"
+flac --silent --force -o "$out/flac24.flac" "$work/lib24.wav"
+flac --silent --force -o "$out/flacmono.flac" "$work/libmono.wav"
+flac --silent --force --tag=TITLE="Flac Title" --tag=ARTIST="Flac Artist" --tag=ALBUM="Flac Album" \
+  --tag=TRACKNUMBER=7 --tag=DATE=2019 -o "$out/tagged.flac" "$work/libmono.wav"
+oggenc --quiet --serial 1 -q 4 -o "$out/vorbis.ogg" "$work/lib16.wav"
+oggenc --quiet --serial 2 -q 2 -t "Ogg Title" -a "Ogg Artist" -l "Ogg Album" -N 4 -d 2021 \
+  -o "$out/tagged.ogg" "$work/libmono.wav"
+opusenc --quiet --serial 3 --bitrate 96 "$work/lib16.wav" "$out/opus.opus"
+ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a aac -b:a 128k "$out/aac.m4a"
+ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a alac "$out/alac.m4a"
+ff -i "$work/lib16.wav" -fflags +bitexact -flags:a +bitexact -c:a alac -metadata title="Mp4 Title" \
+  -metadata artist="Mp4 Artist" -metadata album="Mp4 Album" -metadata track=2 -metadata date=2020 "$out/tagged.m4a"
+cp "$work/lib16.wav" "$out/wav16.wav"
+cp "$work/lib24.wav" "$out/wav24.wav"
+cp "$work/lib96.wav" "$out/wav96.wav"
+cp "$work/lib192.wav" "$out/wav192.wav"
+cp "$work/lib51.wav" "$out/wav51.wav"
+sox -D "$work/lib16.wav" "$out/aiff16.aiff"
+wavpack -q -y "$work/lib16.wav" -o "$out/wavpack.wv"
+wavpack -q -y "$work/lib24.wav" -o "$out/wavpack24.wv"
+# A FLAC under an MP3's name; a video with a sound track; a picture and nothing else.
+cp "$out/flac16.flac" "$out/flac_named.mp3"
+ff -f lavfi -i "testsrc=size=64x48:rate=10:duration=2" -i "$work/lib16.wav" -map_metadata -1 \
+  -fflags +bitexact -c:v mpeg4 -c:a alac -shortest "$out/video.mp4"
+ff -f lavfi -i "color=c=red:size=32x32:duration=0.1" -frames:v 1 -map_metadata -1 -fflags +bitexact \
+  -c:v mjpeg -f mp4 "$out/cover_only.m4a"
+# A FLAC cut off inside a frame, and an Ogg file with one page's bytes overwritten.
+size=$(stat -c %s "$out/flac16.flac")
+head -c $((size / 2 + 333)) "$out/flac16.flac" > "$out/truncated.flac"
+cp "$out/vorbis.ogg" "$out/damaged.ogg"
+printf '%*s' 600 '' | tr ' ' 'Z' | dd of="$out/damaged.ogg" bs=1 seek=$(( $(stat -c %s "$out/vorbis.ogg") / 2 )) conv=notrunc status=none
 
 touch "$out/.stamp"

@@ -1,0 +1,244 @@
+// The FFmpeg back end through the decoder (no handle), on fixtures made by flac, oggenc,
+// opusenc, wavpack, sox and ffmpeg, against `ffmpeg -i FILE -f s16le` of the same libraries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio/decoder.h"
+#include "audio/tags.h"
+#include "support/harness.h"
+
+namespace {
+
+tHandleDecoder *new_decoder() {
+    tHandleDecoder *d = static_cast<tHandleDecoder *>(calloc(1, sizeof(tHandleDecoder)));
+    EXPECT_EQ(decoder_init(d, nullptr), 0);
+    return d;
+}
+
+int32_t state_of(tHandleDecoder *d) {
+    int32_t s = -1;
+    decoder_get_state(d, &s);
+    return s;
+}
+
+// Ticks until the decoder leaves DECODER_PLAYING, collecting every sample handed on.
+std::vector<int16_t> play_out(tHandleDecoder *d, size_t *largest = nullptr, int max_ticks = 40000) {
+    std::vector<int16_t> pcm;
+    for (int i = 0; i < max_ticks && state_of(d) == DECODER_PLAYING; i++) {
+        decoder_tick(d);
+        const int16_t *s = reinterpret_cast<const int16_t *>(d->chunk.samples);
+        if (s && d->chunk.bytes > 0)
+            pcm.insert(pcm.end(), s, s + d->chunk.bytes / 2);
+        if (largest && static_cast<size_t>(d->chunk.bytes) > *largest)
+            *largest = static_cast<size_t>(d->chunk.bytes);
+    }
+    return pcm;
+}
+
+// The exact value rounded to 16 bits, from a float decode: the s16 reference truncates
+// 24- and 32-bit samples, so a rounded and dithered output may lie 2 below or above it.
+std::vector<int16_t> rounded_reference(const std::string &path, int channels) {
+    const ProgramResult r = run_command({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "f32le",
+                                         "-ac", std::to_string(channels), "-"},
+                                        {}, std::chrono::milliseconds(60000));
+    std::vector<int16_t> out(r.out.size() / 4);
+    for (size_t k = 0; k < out.size(); k++) {
+        float f = 0;
+        memcpy(&f, r.out.data() + 4 * k, 4);
+        out[k] = static_cast<int16_t>(std::clamp(std::lrint(f * 32768.0), -32768L, 32767L));
+    }
+    return out;
+}
+
+bool tools_missing() { return !missing_program({"ffmpeg", "ffprobe"}).empty(); }
+
+struct Type {
+    const char *name;
+    int channels;   // of the output (and of the reference decode)
+    bool dithered;  // more than 16 bits in: within 1 LSB of the undithered reference
+    bool lossless;  // a seek lands on the very samples
+};
+constexpr Type TYPES[] = {
+    {"flac16.flac", 2, false, true},   {"flac24.flac", 2, true, true},  {"flacmono.flac", 1, false, true},
+    {"vorbis.ogg", 2, true, false},    {"opus.opus", 2, true, false},   {"aac.m4a", 2, true, false},
+    {"alac.m4a", 2, false, true},      {"wav16.wav", 2, false, true},   {"wav24.wav", 2, true, true},
+    {"wav96.wav", 2, true, true},      {"wav192.wav", 2, false, true},  {"wav51.wav", 2, false, true},
+    {"aiff16.aiff", 2, false, true},   {"wavpack.wv", 2, false, true},  {"wavpack24.wv", 2, true, true},
+    {"flac_named.mp3", 2, false, true}, {"video.mp4", 2, false, true},
+};
+
+// The largest difference between two decodes of equal length, -1 when the lengths differ.
+int max_difference(const std::vector<int16_t> &a, const std::vector<int16_t> &b) {
+    if (a.size() != b.size())
+        return -1;
+    int most = 0;
+    for (size_t k = 0; k < a.size(); k++)
+        most = std::max(most, std::abs(a[k] - b[k]));
+    return most;
+}
+
+}  // namespace
+
+TEST(FfmpegDecoder, EachTypeDecodesAsTheReferenceDoes) {
+    if (tools_missing())
+        GTEST_SKIP() << "ffmpeg missing";
+    tHandleDecoder *d = new_decoder();
+    for (const Type &t : TYPES) {
+        const ReferencePcm ref = decode_ffmpeg_reference(fixture_path(t.name), t.channels);
+        ASSERT_TRUE(ref.ok) << t.name;
+        ASSERT_EQ(decoder_open(d, fixture_path(t.name).c_str()), 0) << t.name;
+        EXPECT_EQ(decoder_seek(d, 0), 0);  // as the dispatcher does after every open
+        tSongInfo song{};
+        decoder_get_song_info(d, &song);
+        EXPECT_EQ(song.rate, ref.rate) << t.name;
+        EXPECT_EQ(song.channels, t.channels) << t.name;
+        EXPECT_EQ(song.length, static_cast<int32_t>(ref.frames() / static_cast<size_t>(ref.rate))) << t.name;
+        EXPECT_GT(song.bitrate, 0) << t.name;
+        decoder_play(d);
+        const std::vector<int16_t> pcm = play_out(d);
+        EXPECT_EQ(state_of(d), DECODER_ENDED) << t.name;
+        EXPECT_EQ(d->chunk.format, SAMPLE_FORMAT_S16);
+        // Dithered: within 1 of the exact value rounded, and not always equal to it.
+        const int diff = t.dithered ? max_difference(pcm, rounded_reference(fixture_path(t.name), t.channels))
+                                    : max_difference(pcm, ref.samples);
+        EXPECT_EQ(diff, t.dithered ? 1 : 0) << t.name << ": " << pcm.size() << " values, reference "
+                                            << ref.samples.size();
+    }
+}
+
+// Lossless files land on the very sample; the others on the right count of samples.
+TEST(FfmpegDecoder, SeekLandsOnTheSecond) {
+    if (tools_missing())
+        GTEST_SKIP() << "ffmpeg missing";
+    tHandleDecoder *d = new_decoder();
+    for (const Type &t : TYPES) {
+        const ReferencePcm ref = decode_ffmpeg_reference(fixture_path(t.name), t.channels);
+        ASSERT_TRUE(ref.ok) << t.name;
+        ASSERT_EQ(decoder_open(d, fixture_path(t.name).c_str()), 0) << t.name;
+        tSongInfo song{};
+        decoder_get_song_info(d, &song);
+        EXPECT_EQ(decoder_seek(d, 1000), 0);
+        decoder_get_song_info(d, &song);
+        EXPECT_EQ(song.position, song.length) << t.name;
+        ASSERT_EQ(decoder_seek(d, 1), 0) << t.name;
+        decoder_play(d);
+        const std::vector<int16_t> pcm = play_out(d);
+        const size_t skipped = static_cast<size_t>(ref.rate) * static_cast<size_t>(t.channels);
+        const std::vector<int16_t> tail(ref.samples.begin() + static_cast<long>(skipped), ref.samples.end());
+        if (t.lossless) {
+            EXPECT_LE(max_difference(pcm, tail), t.dithered ? 2 : 0) << t.name << ": " << pcm.size()
+                                                                   << " values, want " << tail.size();
+            EXPECT_GE(max_difference(pcm, tail), 0) << t.name;
+        } else {
+            EXPECT_EQ(pcm.size(), tail.size()) << t.name;
+        }
+        // Seeking again after the end plays from there again.
+        ASSERT_EQ(decoder_seek(d, 0), 0);
+        decoder_play(d);
+        EXPECT_EQ(play_out(d).size(), ref.samples.size()) << t.name;
+    }
+}
+
+// Every tick decodes one packet at most: a WAV packet holds at most 4096 bytes of input.
+TEST(FfmpegDecoder, OnePacketPerTick) {
+    tHandleDecoder *d = new_decoder();
+    ASSERT_EQ(decoder_open(d, fixture_path("wav16.wav").c_str()), 0);
+    decoder_play(d);
+    size_t largest = 0;
+    const std::vector<int16_t> pcm = play_out(d, &largest);
+    EXPECT_GT(pcm.size(), 0u);
+    EXPECT_LE(largest, 4096u);
+}
+
+// The content decides: a FLAC named .mp3 goes to FFmpeg, an MP3 named .flac to libmpg123.
+TEST(FfmpegDecoder, TypeComesFromTheContent) {
+    TempDir dir("ravlox-types");
+    const std::string mp3_as_flac = dir / "song.flac";
+    ASSERT_TRUE(write_file(mp3_as_flac, read_file(fixture_path("stereo44.mp3"))));
+    tHandleDecoder *d = new_decoder();
+    ASSERT_EQ(decoder_open(d, mp3_as_flac.c_str()), 0);
+    decoder_play(d);
+    EXPECT_TRUE(play_out(d) == decode_reference(fixture_path("stereo44.mp3")).samples);
+
+    ASSERT_EQ(decoder_open(d, fixture_path("flac_named.mp3").c_str()), 0);
+    decoder_play(d);
+    const std::vector<int16_t> named = play_out(d);
+    ASSERT_EQ(decoder_open(d, fixture_path("flac16.flac").c_str()), 0);
+    decoder_play(d);
+    EXPECT_TRUE(play_out(d) == named);
+    EXPECT_GT(named.size(), 44100u * 2);
+}
+
+// No sound: refused as an MP3 that does not play is. Damage: what can be played is, then
+// the track ends.
+TEST(FfmpegDecoder, BadFilesAreRefusedOrPlayWhatDecodes) {
+    tHandleDecoder *d = new_decoder();
+    EXPECT_EQ(decoder_open(d, fixture_path("cover_only.m4a").c_str()), -1);
+    EXPECT_EQ(d->stream.is_open, 0);
+    EXPECT_EQ(state_of(d), DECODER_IDLE);
+
+    const std::vector<int16_t> whole = decode_ffmpeg_reference(fixture_path("flac16.flac"), 2).samples;
+    ASSERT_EQ(decoder_open(d, fixture_path("truncated.flac").c_str()), 0);
+    decoder_play(d);
+    const std::vector<int16_t> cut = play_out(d);
+    EXPECT_EQ(state_of(d), DECODER_ENDED);
+    ASSERT_GT(cut.size(), whole.size() / 3);
+    ASSERT_LT(cut.size(), whole.size());
+    EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + static_cast<long>(whole.size() / 3), whole.begin()));
+
+    ASSERT_EQ(decoder_open(d, fixture_path("damaged.ogg").c_str()), 0);
+    decoder_play(d);
+    const std::vector<int16_t> damaged = play_out(d);
+    EXPECT_EQ(state_of(d), DECODER_ENDED);
+    EXPECT_GT(damaged.size(), 44100u);
+
+    // Bytes that merely start like a format's header are not played either.
+    TempDir dir("ravlox-bad-ff");
+    for (const std::string &head : {std::string("fLaC"), std::string("OggS\0\2", 6), std::string("RIFF\x10\0\0\0WAVE", 12)}) {
+        const std::string path = dir / "bad.flac";
+        ASSERT_TRUE(write_file(path, head + std::string(300, '\x55')));
+        if (decoder_open(d, path.c_str()) == 0) {
+            decoder_play(d);
+            play_out(d, nullptr, 5000);
+            EXPECT_EQ(state_of(d), DECODER_ENDED);
+        }
+    }
+}
+
+TEST(FfmpegDecoder, TagsGiveTheTitles) {
+    struct Case {
+        const char *name, *title, *artist, *album, *track, *year;
+    };
+    const Case cases[] = {
+        {"tagged.flac", "Flac Title", "Flac Artist", "Flac Album", "7", "2019"},
+        {"tagged.ogg", "Ogg Title", "Ogg Artist", "Ogg Album", "4", "2021"},
+        {"tagged.m4a", "Mp4 Title", "Mp4 Artist", "Mp4 Album", "2", "2020"},
+    };
+    tHandleDecoder *d = new_decoder();
+    for (const Case &c : cases) {
+        tSongTags tags;
+        EXPECT_EQ(tags_read_file(fixture_path(c.name).c_str(), &tags), 0) << c.name;
+        EXPECT_STREQ(tags.title, c.title);
+        EXPECT_STREQ(tags.artist, c.artist);
+        EXPECT_STREQ(tags.album, c.album);
+        EXPECT_EQ(std::string(tags.track).substr(0, strlen(c.track)), c.track) << c.name;
+        EXPECT_STREQ(tags.year, c.year);
+        ASSERT_EQ(decoder_open(d, fixture_path(c.name).c_str()), 0);
+        EXPECT_EQ(std::string(d->song.title), std::string(c.artist) + " - " + c.title);
+    }
+    // Untagged: no title, as for an MP3 without tags.
+    tSongTags tags;
+    EXPECT_EQ(tags_read_file(fixture_path("flac16.flac").c_str(), &tags), -1);
+    EXPECT_STREQ(tags.title, "");
+    ASSERT_EQ(decoder_open(d, fixture_path("flac16.flac").c_str()), 0);
+    EXPECT_STREQ(d->song.title, "");
+    // ID3 gives the track and year too.
+    EXPECT_EQ(tags_read_file(fixture_path("tagged.mp3").c_str(), &tags), 0);
+    EXPECT_STREQ(tags.title, "Fixture Title");
+}
