@@ -44,10 +44,11 @@ static uint64_t played(paced_t *p) {
   return p->base;
 }
 
-static void arm(paced_t *p, int on) {
+/* Wakes a waiting writer about once a period, at most every 5 ms. */
+static void arm(paced_t *p) {
   struct itimerspec spec;
   memset(&spec, 0, sizeof spec);
-  if (on && p->io.rate > 0) {
+  if (p->io.rate > 0) {
     uint64_t ns = (uint64_t)p->io.period_size * 1000000000u / p->io.rate;
     if (ns > 5000000u) ns = 5000000u;
     if (ns < 500000u) ns = 500000u;
@@ -75,7 +76,7 @@ static int paced_prepare(snd_pcm_ioplug_t *io) {
   paced_t *p = io->private_data;
   p->running = 0;
   p->base = p->written = 0;
-  arm(p, 1);
+  arm(p);
   return 0;
 }
 
