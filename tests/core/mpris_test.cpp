@@ -180,6 +180,14 @@ TEST_F(Mpris, PlayerctlDrivesThePlayer) {
     EXPECT_TRUE(ctl_says({"metadata", "--format", "{{xesam:title}}"}, "mono22.mp3"));
     EXPECT_TRUE(ctl_says({"status"}, "Playing"));
     EXPECT_TRUE(marker_is(183));
+
+    // Another format: its Vorbis comments give what ID3 gives, and the track and year.
+    ASSERT_TRUE(ctl({"open", "file://" + fixture_path("tagged.flac")}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format",
+                          "{{xesam:artist}} - {{xesam:title}} / {{xesam:album}} {{xesam:trackNumber}} "
+                          "{{xesam:contentCreated}}"},
+                         "Flac Artist - Flac Title / Flac Album 7 2019-01-01T00:00:00Z"))
+        << ctl_out({"metadata"});
 }
 
 TEST_F(Mpris, TheBusFollowsTheWindow) {
