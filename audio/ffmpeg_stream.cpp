@@ -33,6 +33,8 @@ constexpr int PROBE_BYTES = 64 * 1024;
 constexpr int64_t ANALYZE_BYTES = 512 * 1024;
 constexpr int64_t ANALYZE_US = 1000000;
 constexpr int IO_BUFFER_BYTES = 32 * 1024;
+// The most channels the converter takes.
+constexpr int MAX_CHANNELS = 64;
 // Packets of other streams passed over in one decode call before it gives up for this tick.
 constexpr int MAX_OTHER_PACKETS = 64;
 
@@ -114,8 +116,9 @@ bool reserve(tFfmpegStream *s, int32_t frames) {
 
 // The frame's samples after the pcm already there, from sample `skip` of the frame on.
 void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
-    if (f && (f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels) &&
-        open_converter(s, f->format, &f->ch_layout) != 0)
+    if (f && (f->ch_layout.nb_channels > MAX_CHANNELS ||
+              ((f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels) &&
+               open_converter(s, f->format, &f->ch_layout) != 0)))
         return;
     if (s->swr == nullptr)
         return;
@@ -123,13 +126,13 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
     const int room = swr_get_out_samples(s->swr, in);
     if (room <= 0 || !reserve(s, s->pcm_frames + room))
         return;
-    const uint8_t *planes[AV_NUM_DATA_POINTERS] = {};
+    const uint8_t *planes[MAX_CHANNELS] = {};
     if (f) {
         const int bytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(f->format));
         const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(f->format));
         const int planes_used = planar ? f->ch_layout.nb_channels : 1;
         const int step = planar ? bytes : bytes * f->ch_layout.nb_channels;
-        for (int i = 0; i < planes_used && i < AV_NUM_DATA_POINTERS; i++)
+        for (int i = 0; i < planes_used; i++)
             planes[i] = f->extended_data[i] + static_cast<size_t>(skip) * static_cast<size_t>(step);
     }
     uint8_t *out = reinterpret_cast<uint8_t *>(s->pcm + static_cast<size_t>(s->pcm_frames) * static_cast<size_t>(s->channels));
@@ -263,7 +266,8 @@ int32_t ffmpeg_open(tFfmpegStream *s, int fd) {
     const bool opened = s->codec && avcodec_parameters_to_context(s->codec, st->codecpar) >= 0 &&
                         (s->codec->pkt_timebase = st->time_base, avcodec_open2(s->codec, decoder, &options) >= 0);
     av_dict_free(&options);
-    if (!opened || s->codec->sample_rate <= 0 || s->codec->ch_layout.nb_channels <= 0) {
+    if (!opened || s->codec->sample_rate <= 0 || s->codec->ch_layout.nb_channels <= 0 ||
+        s->codec->ch_layout.nb_channels > MAX_CHANNELS) {
         ffmpeg_close(s);
         return -1;
     }

@@ -342,7 +342,7 @@ private:
 //   random.mp3     16384 bytes from a fixed-seed generator
 // Other formats, from sox tones (16-bit 44.1 kHz stereo 3 s unless said otherwise):
 //   flac16.flac, flac24.flac (24-bit 48 kHz 2 s), flacmono.flac (mono 2 s), vorbis.ogg,
-//   opus.opus, aac.m4a, alac.m4a, wav16.wav, wav24.wav (as flac24), wav96.wav (24-bit 96 kHz),
+//   opus.opus, opus16ch.opus (16 channels at 48 kHz, 1 s), aac.m4a, alac.m4a, wav16.wav, wav24.wav (as flac24), wav96.wav (24-bit 96 kHz),
 //   wav192.wav (16-bit 192 kHz 1 s), wav51.wav (5.1 at 48 kHz), aiff16.aiff, wavpack.wv,
 //   wavpack24.wv (as flac24); tagged.flac, tagged.ogg, tagged.m4a (title, artist, album,
 //   track and year); flac_named.mp3 (flac16 under another name); video.mp4 (a picture

@@ -90,6 +90,8 @@ synth_bits lib96 96000 2 24 2 sine 1000 sine 5000-20000 gain -3
 synth_bits lib192 192000 2 16 1 sine 440 sine 880 gain -3
 synth_bits lib51 48000 6 16 2 sine 200 sine 300 sine 400 sine 500 sine 60 sine 700 gain -6
 
+synth_bits lib16ch 48000 16 16 1 sine 200 sine 300 sine 400 sine 500 sine 600 sine 700 sine 800 sine 900 \
+  sine 1000 sine 1100 sine 1200 sine 1300 sine 1400 sine 1500 sine 1600 sine 1700 gain -12
 flac --silent --force -o "$out/flac16.flac" "$work/lib16.wav"
 flac --silent --force -o "$out/flac24.flac" "$work/lib24.wav"
 flac --silent --force -o "$out/flacmono.flac" "$work/libmono.wav"
@@ -99,6 +101,7 @@ oggenc --quiet --serial 1 -q 4 -o "$out/vorbis.ogg" "$work/lib16.wav"
 oggenc --quiet --serial 2 -q 2 -t "Ogg Title" -a "Ogg Artist" -l "Ogg Album" -N 4 -d 2021 \
   -o "$out/tagged.ogg" "$work/libmono.wav"
 opusenc --quiet --serial 3 --bitrate 96 "$work/lib16.wav" "$out/opus.opus"
+opusenc --quiet --serial 4 --bitrate 256 "$work/lib16ch.wav" "$out/opus16ch.opus"
 ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a aac -b:a 128k "$out/aac.m4a"
 ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a alac "$out/alac.m4a"
 ff -i "$work/lib16.wav" -fflags +bitexact -flags:a +bitexact -c:a alac -metadata title="Mp4 Title" \
