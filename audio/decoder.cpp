@@ -278,6 +278,8 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     } while (false);
     if (result == 0 && d->state != DECODER_PLAYING)
         d->state = DECODER_READY;
+    else if (result != 0)
+        d->state = DECODER_IDLE;  // the old file is closed: nothing is left that could play
     pthread_mutex_unlock(&d->mutex);
     return result;
 }

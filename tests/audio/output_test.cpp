@@ -384,7 +384,7 @@ TEST(AudioOutput, NoDeviceEndOfTrackHandsOnTheLastFrameThenGoesQuiet) {
     const int32_t tap_at_fail = h->tap_pos;
     live.pump(200);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
+    EXPECT_EQ(live.decoder_state(), DECODER_IDLE);
     EXPECT_EQ(h->tap_pos, tap_at_fail);
     EXPECT_EQ(live.status(), STATUS_NONE);
 }
