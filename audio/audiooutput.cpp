@@ -1,6 +1,7 @@
 // PortAudio output with a ring of four buffers, volume and balance.
 #include "audio/audiooutput.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -802,10 +803,12 @@ int32_t audiooutput_start(tHandleAudioOutput *a) {
     config_open(&a->config, h->data_dir, "audiooutout.config");
     int32_t volume = 100;
     int32_t balance = 0;
+    // A hand-edited file may hold anything: out of range, the sound would be inverted or
+    // clipped while the sliders show their ends.
     config_get_int(&a->config, "volume", &volume, 100);
-    handle_send_int(h, EVENT_VOLUME, volume);
+    handle_send_int(h, EVENT_VOLUME, std::clamp(volume, 0, 100));
     config_get_int(&a->config, "balance", &balance, 0);
-    handle_send_int(h, EVENT_BALANCE, balance);
+    handle_send_int(h, EVENT_BALANCE, std::clamp(balance, -100, 100));
     // Without a display there is no preferences dialog to hold the page.
     if (gtk_is_initialized()) {
         GtkWidget *widget = nullptr;

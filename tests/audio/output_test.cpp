@@ -250,6 +250,31 @@ TEST(AudioOutput, VolumeAndBalanceOnRealOutput) {
     EXPECT_NE(config.find("balance=0"), std::string::npos) << config;
 }
 
+// Values from a hand-edited file are brought into range before they reach the sound.
+TEST(AudioOutput, HandEditedVolumeAndBalanceAreClamped) {
+    Xvfb x;
+    ASSERT_TRUE(x.ok());
+    TempDir dir("ravlox-clamp");
+    struct Case {
+        const char *file, *volume, *balance;
+    };
+    for (const Case c : {Case{"volume=-100\nbalance=400\n", "0", "100"},
+                         Case{"volume=400\nbalance=-250\n", "100", "-100"}}) {
+        const std::string data = dir / ("data" + std::string(c.volume));
+        ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
+        ASSERT_TRUE(write_file(data + "/audiooutout.config", c.file));
+        ProgramOptions o;
+        o.data_dir = data;
+        o.display = x.display();
+        ProgramProcess p(o);
+        EXPECT_TRUE(wait_until([&] {
+            auto s = read_settings(data + "/audiooutout.config");
+            return s["volume"] == c.volume && s["balance"] == c.balance;
+        })) << c.file << read_file(data + "/audiooutout.config");
+        p.stop();
+    }
+}
+
 TEST(AudioOutput, SameFormatKeepsTheStreamAndANewRateReopensIt) {
     FileOutput out;
     LiveHandle live;
