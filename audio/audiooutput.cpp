@@ -624,6 +624,26 @@ void advance(tPortaudioOutput *p) {
     }
 }
 
+// Without a stream nothing paces the decoder: frames are let through no faster than they
+// would have played, so positions and track ends keep to real time.
+constexpr int64_t CLOCK_LEAD_MS = 60;  // frames let through ahead of the clock
+constexpr int64_t CLOCK_SLACK_MS = 200;  // a longer pause starts the clock afresh
+
+bool clock_allows(tPortaudioOutput *p) {
+    const int32_t rate = p->cur_rate;
+    if (rate <= 0)
+        return true;
+    const int64_t now = monotonic_ms();
+    const int64_t played_ms = p->clock_frames * 1000 / rate;
+    if (p->clock_start_ms == 0 || p->clock_rate != rate || now - p->clock_start_ms - played_ms > CLOCK_SLACK_MS) {
+        p->clock_start_ms = now;
+        p->clock_frames = 0;
+        p->clock_rate = rate;
+        return true;
+    }
+    return played_ms <= now - p->clock_start_ms + CLOCK_LEAD_MS;
+}
+
 // Waits at most `ms` for the helper to be between jobs; false if the device holds it.
 bool lock_control(tPortaudioOutput *p, int ms) {
     timespec t{};
@@ -864,8 +884,10 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     if (!load_atomic(&p->stream_live)) {
         // Nothing plays these frames, and nothing may wait for a stream that is not there.
         p->dropped_frames += frames;
+        p->clock_frames += frames;
         return 0;
     }
+    p->clock_start_ms = 0;
     wake_stream(p);
     advance(p);
     place_stage(p);
@@ -878,7 +900,7 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
     tPortaudioOutput *p = &a->portaudio;
     if (!load_atomic(&p->stream_live)) {
         p->stage_pos = p->stage_frames = 0;
-        return 1;
+        return clock_allows(p) ? 1 : 0;
     }
     wake_stream(p);
     advance(p);
@@ -891,7 +913,8 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
 
 int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data) {
     tPortaudioOutput *p = &a->portaudio;
-    if (p->wake_fd[0] < 0 || audiooutput_can_write(a, frames))
+    // Without a stream nothing would wake the tick: it goes on, held back by the clock.
+    if (p->wake_fd[0] < 0 || audiooutput_can_write(a, frames) || !load_atomic(&p->stream_live))
         return 0;
     // A tail or a change of format moves on with the ticks, not with the playing side.
     if (p->switch_state != 0 || p->tail_frames >= 0)
@@ -968,6 +991,7 @@ int32_t audiooutput_play_out(tHandleAudioOutput *a) {
 int32_t audiooutput_flush(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     p->stage_pos = p->stage_frames = 0;
+    p->clock_start_ms = 0;
     p->tail_frames = -1;
     p->play_out_wanted = 0;
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {

@@ -80,6 +80,11 @@ struct tPortaudioOutput {
     int32_t reader_started;
     // Frames dropped because no stream runs or the stage overflowed (for diagnostics).
     int64_t dropped_frames;
+    // While no stream runs, frames are dropped no faster than they would have played: the
+    // frames dropped since `clock_start_ms` at `clock_rate` (main thread only; 0: no clock).
+    int64_t clock_start_ms;
+    int64_t clock_frames;
+    int32_t clock_rate;
     // Callback-side counts: frames played from full buffers, silence since the last
     // played frame, and silence that fell between played frames (an underrun).
     int64_t played_frames;
@@ -165,7 +170,7 @@ int32_t audiooutput_flush(tHandleAudioOutput *a);
 int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume);
 int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
-// side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
+// side; while no stream runs, when dropping them keeps to real time. Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
 // 1 when the caller may stop ticking: the ring has no room for `frames` more input frames
 // and `callback` will run on the main loop once it may have (a buffer played, the stream
