@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -263,14 +264,25 @@ void reader_step_off_writer(tPortaudioOutput *p) {
     p->read_index = next;
 }
 
-void report_open_error(PaError err) {
+// The same failure again and again (every Play on a machine without sound) is said once,
+// until a stream opens or another device is chosen.
+void report_open_error(tPortaudioOutput *p, PaError err) {
+    if (__atomic_exchange_n(&p->reported_error, err, __ATOMIC_ACQ_REL) == err)
+        return;
     printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
     fflush(stdout);
 }
 
+void quiet_sound_server(bool quiet);
+
 // Initialises PortAudio for `device` (-1: the default one); under `control`.
 int32_t init_locked(tPortaudioOutput *p, int32_t device) {
-    if (Pa_Initialize() != paNoError)
+    static bool started_once = false;  // under `control`
+    quiet_sound_server(started_once);
+    started_once = true;
+    const PaError err = Pa_Initialize();
+    quiet_sound_server(false);
+    if (err != paNoError)
         return -1;
     store_atomic(&p->initialised, 1);
     p->wanted_device = device;
@@ -291,6 +303,7 @@ int32_t init_locked(tPortaudioOutput *p, int32_t device) {
 
 // Re-initialises PortAudio for `device`; under `control`.
 int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
+    store_atomic(&p->reported_error, 0);  // another device: its failure is news
     if (load_atomic(&p->initialised) && !p->released) {
         // Stopped and closed first, so that no callback of the old stream can still be
         // running when the new one starts.
@@ -324,9 +337,10 @@ void release_locked(tPortaudioOutput *p) {
     __atomic_add_fetch(&p->released_count, 1, __ATOMIC_ACQ_REL);
 }
 
-// The sound server's client library, loaded with PortAudio, reports on every start that no
-// server runs. Said once at start-up that is news; each time PortAudio comes back after a
-// pause it is noise. Its messages go through this, silent only while PortAudio comes back.
+// The sound libraries loaded with PortAudio report on every start what they do not find (no
+// sound server, no sound card: a dozen lines). Said at the first start that is news; each
+// time PortAudio starts again (after a pause, for another device) it is noise. Their
+// messages go through these, silent while PortAudio starts again.
 int32_t sound_server_quiet = 0;
 
 void sound_server_message(const char *text) {
@@ -334,7 +348,20 @@ void sound_server_message(const char *text) {
         fprintf(stderr, "%s\n", text);
 }
 
-// Looked up rather than linked: the library is PortAudio's, and may be missing.
+void sound_card_message(const char *file, int line, const char *function, int err, const char *format, ...) {
+    if (__atomic_load_n(&sound_server_quiet, __ATOMIC_ACQUIRE))
+        return;
+    va_list args;
+    va_start(args, format);
+    fprintf(stderr, "ALSA lib %s:%i:(%s) ", file, line, function);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    if (err != 0)
+        fprintf(stderr, ": %s", strerror(err < 0 ? -err : err));
+    fputc('\n', stderr);
+}
+
+// Looked up rather than linked: the libraries are PortAudio's, and may be missing.
 void quiet_sound_server(bool quiet) {
     static bool routed = false; // under `control`
     if (!routed) {
@@ -342,6 +369,9 @@ void quiet_sound_server(bool quiet) {
         for (const char *name : {"jack_set_error_function", "jack_set_info_function"})
             if (void *symbol = dlsym(RTLD_DEFAULT, name))
                 reinterpret_cast<tSetter>(symbol)(sound_server_message);
+        using tCardSetter = int (*)(void (*)(const char *, int, const char *, int, const char *, ...));
+        if (void *symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+            reinterpret_cast<tCardSetter>(symbol)(sound_card_message);
         routed = true;
     }
     __atomic_store_n(&sound_server_quiet, quiet ? 1 : 0, __ATOMIC_RELEASE);
@@ -352,10 +382,7 @@ bool bring_back_locked(tPortaudioOutput *p) {
     if (!p->released)
         return load_atomic(&p->initialised) != 0;
     p->released = 0;
-    quiet_sound_server(true);
-    const bool back = init_locked(p, p->wanted_device) == 0;
-    quiet_sound_server(false);
-    if (back)
+    if (init_locked(p, p->wanted_device) == 0)
         return true;
     store_atomic(&p->initialised, 0);
     return false;
@@ -390,7 +417,9 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
         }
     }
     if (err != paNoError)
-        report_open_error(err);
+        report_open_error(p, err);
+    else
+        store_atomic(&p->reported_error, 0);
     return err;
 }
 
@@ -486,7 +515,7 @@ void *stream_helper(void *arg) {
                 store_atomic(&p->idle_stopped, 0);
                 err = Pa_StartStream(p->stream);
                 if (err != paNoError) {
-                    report_open_error(err);
+                    report_open_error(p, err);
                     Pa_CloseStream(p->stream);
                     p->stream = nullptr;
                 }
@@ -867,8 +896,7 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
         } else {
             store_atomic(&p->stream_live, 0);
             if (chunk->rate > 0) {
-                printf("Unable to open audio. Sorry. Portaudio Error:%d\n", paNotInitialized);
-                fflush(stdout);
+                report_open_error(p, paNotInitialized);
             }
         }
     }

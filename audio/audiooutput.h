@@ -145,6 +145,8 @@ struct tPortaudioOutput {
     // 1 while a main-thread tick looks for room itself (atomic): a played buffer then
     // wakes nobody through the pipe, and the tick's own round finds the room.
     int32_t room_polled;
+    // The PortAudio error last reported for a failed opening, 0 after a success (atomic).
+    int32_t reported_error;
 };
 
 typedef void (*tRoomCallback)(void *data);

@@ -626,6 +626,44 @@ TEST(AudioOutput, IdleOutputIsLetGoAndPlayBringsItBack) {
     EXPECT_TRUE(std::equal(after.begin(), after.end(), ref.begin() + static_cast<long>(*where)));
 }
 
+// A machine without a sound card, as the system's sound configuration describes it: what
+// the sound library says about the missing card is said at the first start only, and the
+// failure to open a stream once, however often Play tries again after an idle release.
+TEST(AudioOutput, NoSoundCardIsSaidOncePerRun) {
+    if (!path_exists("/usr/share/alsa/alsa.conf"))
+        GTEST_SKIP() << "no system sound configuration";
+    ScopedEnv alsa("ALSA_CONFIG_PATH", "/usr/share/alsa/alsa.conf");
+    StderrFile err;
+    testing::internal::CaptureStdout();
+    LiveHandle live;
+    Quiet quiet(live);
+    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    __atomic_store_n(&p->release_ms, 200, __ATOMIC_RELEASE);
+    auto released = [p] { return __atomic_load_n(&p->released_count, __ATOMIC_ACQUIRE); };
+    const bool started = live.ok() && pump_until(live, [&] { return released() == 1; }, 3000);
+    const size_t said_at_start = err.count("ALSA lib ");
+    int rounds = 0;
+    for (int round = 2; started && round <= 4; round++) {
+        // Another format each round: each tries to open a stream afresh.
+        open_file(live, fixture_path(round % 2 ? "stereo44.mp3" : "mono22.mp3"));
+        live.dispatch(EVENT_PLAY);
+        live.pump(300);
+        live.dispatch(EVENT_STOP);
+        if (!pump_until(live, [&] { return released() == round; }, 3000))
+            break;
+        rounds++;
+    }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(started) << printed;
+    EXPECT_EQ(rounds, 3) << "PortAudio was not let go after each round";
+    EXPECT_EQ(err.count("ALSA lib "), said_at_start) << "said again each time PortAudio started";
+    size_t failures = 0;
+    for (size_t at = printed.find("Unable to open audio"); at != std::string::npos;
+         at = printed.find("Unable to open audio", at + 1))
+        failures++;
+    EXPECT_EQ(failures, 1u) << printed;
+}
+
 // The "Audio" page with two file sinks besides the default one: the default device comes
 // first, and applying another entry sends the following sound into that device.
 TEST(AudioOutput, PageListsDevicesAndAppliesTheChoice) {
