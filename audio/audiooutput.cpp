@@ -423,7 +423,7 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
     return err;
 }
 
-enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2 };
+enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2, JOB_QUIT = 3 };
 
 bool helper_has_work(const tPortaudioOutput *p) {
     return p->restart_wanted || p->open_rate || p->job_kind != JOB_NONE;
@@ -485,6 +485,9 @@ void *stream_helper(void *arg) {
             int32_t result = 0;
             if (job == JOB_REINIT) {
                 result = reinit_locked(p, job_device);
+            } else if (job == JOB_QUIT) {
+                if (load_atomic(&p->initialised) && !p->released)
+                    release_locked(p);
             } else if (p->stream) {
                 Pa_CloseStream(p->stream);
                 p->stream = nullptr;
@@ -1045,6 +1048,14 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) {
     config_set_int(&a->config, "balance", balance);
     a->portaudio.balance = balance;
     return 0;
+}
+
+int32_t audiooutput_quit(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (!p->helper_started)
+        return 0;
+    forget_stream(p);
+    return run_job(p, JOB_QUIT, 0, 2000);
 }
 
 int32_t portaudio_stop(tPortaudioOutput *p) {

@@ -171,6 +171,9 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk);
 int32_t audiooutput_flush(tHandleAudioOutput *a);
 int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume);
 int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
+// Closes the stream and lets PortAudio go before the program ends, waiting a bounded time
+// for a device that holds the helper.
+int32_t audiooutput_quit(tHandleAudioOutput *a);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
 // side; while no stream runs, when dropping them keeps to real time. Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);

@@ -310,6 +310,8 @@ bool act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         run_pages(h, h->page_apply);
         break;
     case EVENT_QUIT:
+        // A sound server's client is closed in order, not dropped with the process.
+        audiooutput_quit(&h->audiooutput);
         exit(0);
     default:
         // Odd wording, kept: scripts that watch the output for unknown events match this line.

@@ -38,6 +38,19 @@ extern "C" PaError Pa_StartStream(PaStream *stream) {
     return real ? real(stream) : paInternalError;
 }
 
+// Set by a test that wants to see PortAudio let go: each Pa_Terminate is said on stderr.
+std::atomic<int> report_terminate{0};
+extern "C" PaError Pa_Terminate(void) {
+    using Terminate = PaError (*)();
+    static const Terminate real = reinterpret_cast<Terminate>(dlsym(RTLD_NEXT, "Pa_Terminate"));
+    if (report_terminate.load()) {
+        const char line[] = "PortAudio terminated\n";
+        if (write(2, line, sizeof line - 1) < 0) {
+        }
+    }
+    return real ? real() : paInternalError;
+}
+
 namespace {
 
 constexpr size_t CHUNK = 64;  // frames per callback
@@ -415,6 +428,25 @@ TEST(AudioOutput, NoDeviceEndOfTrackHandsOnTheLastFrameThenGoesQuiet) {
     EXPECT_EQ(live.decoder_state(), DECODER_IDLE);
     EXPECT_EQ(h->tap_pos, tap_at_fail);
     EXPECT_EQ(live.status(), STATUS_NONE);
+}
+
+// Quit while playing: the stream is closed and PortAudio let go before the process ends;
+// with a device that holds the helper, the program still ends within a bound.
+TEST(AudioOutputDeathTest, QuitClosesTheOutputFirst) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            FileOutput out;
+            LiveHandle live;
+            if (!live.ok())
+                exit(3);
+            open_file(live, fixture_path("stereo44.mp3"));
+            live.dispatch(EVENT_PLAY);
+            pump_until(live, [&] { return live.get()->decoder.song.position >= 1; }, 20000);
+            report_terminate = 1;
+            live.dispatch(EVENT_QUIT);
+        },
+        testing::ExitedWithCode(0), "PortAudio terminated");
 }
 
 // A sink that stops taking sound: the file plugin writes into a pipe nobody reads.
