@@ -127,6 +127,16 @@ bool ring_has_full(tPortaudioOutput *p) {
     return false;
 }
 
+// Sound was written since the last flush (playing was going on).
+bool ring_holds_sound(tPortaudioOutput *p) {
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        bool held = false;
+        if (fill_of(p, i, &held) > 0 && !load_atomic(&p->drop[i]))
+            return true;
+    }
+    return false;
+}
+
 // Frames that fit into the ring now, without passing the buffer being played or one that
 // holds unplayed sound.
 int32_t ring_room(tPortaudioOutput *p) {
@@ -274,6 +284,7 @@ void report_open_error(tPortaudioOutput *p, PaError err) {
 }
 
 void quiet_sound_server(bool quiet);
+void release_locked(tPortaudioOutput *p);
 
 // Initialises PortAudio for `device` (-1: the default one); under `control`.
 int32_t init_locked(tPortaudioOutput *p, int32_t device) {
@@ -304,6 +315,14 @@ int32_t init_locked(tPortaudioOutput *p, int32_t device) {
 // Re-initialises PortAudio for `device`; under `control`.
 int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     store_atomic(&p->reported_error, 0);  // another device: its failure is news
+    if (p->kept_up) {
+        // Only the devices PortAudio found at its start can be chosen now.
+        release_locked(p);
+        p->wanted_device = device;
+        store_atomic(&p->device, device == -1 ? Pa_GetDefaultOutputDevice() : device);
+        fill_params(p);
+        return 0;
+    }
     if (load_atomic(&p->initialised) && !p->released) {
         // Stopped and closed first, so that no callback of the old stream can still be
         // running when the new one starts.
@@ -324,6 +343,12 @@ int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     return init_locked(p, device);
 }
 
+bool on_jack(PaDeviceIndex device) {
+    const PaDeviceInfo *info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+    const PaHostApiInfo *api = info ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+    return api && api->type == paJACK;
+}
+
 // Lets PortAudio go while nothing plays; the main thread's view (the format, frames kept
 // for a stream that stopped itself) stays as it was. Under `control`.
 void release_locked(tPortaudioOutput *p) {
@@ -332,6 +357,8 @@ void release_locked(tPortaudioOutput *p) {
         Pa_CloseStream(p->stream);
         p->stream = nullptr;
     }
+    if (p->kept_up)
+        return;
     Pa_Terminate();
     p->released = 1;
     __atomic_add_fetch(&p->released_count, 1, __ATOMIC_ACQ_REL);
@@ -398,13 +425,25 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
     }
     store_atomic(&p->idle_stopped, 0);
     store_atomic(&p->silent_frames, 0);
+    p->watch_since_ms = 0;
     PaError err = paNotInitialized;
     if (bring_back_locked(p)) {
         p->params->channelCount = 2;
         p->params->sampleFormat = paInt16;
         PaStream *stream = nullptr;
-        err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(rate),
+        PaStreamParameters params = *p->params;
+        err = Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate),
                             AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+        // The device asked for is gone (or refuses): the sound goes to the default one.
+        const PaDeviceIndex fallback = Pa_GetDefaultOutputDevice();
+        if (err != paNoError && fallback >= 0 && fallback != params.device) {
+            const PaDeviceInfo *info = Pa_GetDeviceInfo(fallback);
+            params.device = fallback;
+            params.suggestedLatency = info ? info->defaultLowOutputLatency : params.suggestedLatency;
+            if (Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate), AUDIO_FRAMES_PER_CALLBACK,
+                              paClipOff, portaudio_callback, p) == paNoError)
+                err = paNoError;
+        }
         if (err == paNoError) {
             reader_step_off_writer(p);
             err = Pa_StartStream(stream);
@@ -413,6 +452,7 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
             } else {
                 p->stream = stream;
                 p->stream_rate = rate;
+                p->stream_device = params.device;
             }
         }
     }
@@ -424,6 +464,46 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
 }
 
 enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2, JOB_QUIT = 3 };
+
+// A running stream is dead when PortAudio says it stopped without our callback asking it to
+// (a device unplugged, a sound server that went away) or when its callback has not been
+// called for a while (a device that stopped taking sound). Helper only.
+bool stream_dead(tPortaudioOutput *p, int64_t now) {
+    const int64_t calls = __atomic_load_n(&p->callback_calls, __ATOMIC_RELAXED);
+    if (p->watch_since_ms == 0 || calls != p->watch_calls) {
+        p->watch_calls = calls;
+        p->watch_since_ms = now;
+    }
+    // Read before `idle_stopped`: the callback raises that before it ends the stream.
+    if (Pa_IsStreamActive(p->stream) != 1 && !load_atomic(&p->idle_stopped))
+        return true;
+    return now - p->watch_since_ms >= load_atomic(&p->stall_ms);
+}
+
+// Said once; a decoder that was playing into it pauses, and the next frame opens a stream
+// on PortAudio brought back afresh, with the devices there are now. Under `control`.
+void lose_stream_locked(tPortaudioOutput *p) {
+    const bool stopped_by_itself = Pa_IsStreamActive(p->stream) != 1;
+    printf("Audio output lost: the device stopped playing.\n");
+    fflush(stdout);
+    pthread_mutex_lock(&p->request);
+    if (p->open_rate == 0)  // else a newer stream is on its way
+        store_atomic(&p->stream_live, 0);
+    pthread_mutex_unlock(&p->request);
+    store_atomic(&p->format_lost, 1);
+    if (ring_holds_sound(p))
+        store_atomic(&p->stream_lost, 1);
+    notify_room(p);
+    // Told first: a device that stopped taking sound may hold this thread here for ever.
+    if (stopped_by_itself && on_jack(p->stream_device)) {
+        // The dead client's stream is left as it is: PortAudio stays up, and the next
+        // frame opens a stream on another device.
+        p->stream = nullptr;
+        p->kept_up = 1;
+    }
+    release_locked(p);
+    p->watch_since_ms = 0;
+}
 
 bool helper_has_work(const tPortaudioOutput *p) {
     return p->restart_wanted || p->open_rate || p->job_kind != JOB_NONE;
@@ -437,7 +517,8 @@ void *stream_helper(void *arg) {
     for (;;) {
         pthread_mutex_lock(&p->request);
         bool release = false;
-        while (!helper_has_work(p) && !release) {
+        bool lost = false;
+        while (!helper_has_work(p) && !release && !lost) {
             // Only this thread changes `stream` and `released`: read without `control`.
             const bool up = load_atomic(&p->initialised) && !p->released;
             if (!up) {
@@ -455,8 +536,10 @@ void *stream_helper(void *arg) {
                 wait_ms = left < wait_ms ? left : wait_ms;
             } else {
                 unused_since = -1;
+                lost = stream_dead(p, now);
+                wait_ms = AUDIO_WATCH_MS;
             }
-            if (!release) {
+            if (!release && !lost) {
                 timespec t{};
                 clock_gettime(CLOCK_REALTIME, &t);
                 t.tv_nsec += static_cast<long>(wait_ms) * 1000000L;
@@ -477,6 +560,8 @@ void *stream_helper(void *arg) {
         pthread_mutex_unlock(&p->request);
 
         pthread_mutex_lock(&p->control);
+        if (lost)
+            lose_stream_locked(p);
         if (release) {
             release_locked(p);
             unused_since = -1;
@@ -516,6 +601,7 @@ void *stream_helper(void *arg) {
                 reader_step_off_writer(p);
                 store_atomic(&p->silent_frames, 0);
                 store_atomic(&p->idle_stopped, 0);
+                p->watch_since_ms = 0;
                 err = Pa_StartStream(p->stream);
                 if (err != paNoError) {
                     report_open_error(p, err);
@@ -567,6 +653,7 @@ int32_t open_stream(tPortaudioOutput *p, int32_t rate) {
     }
     if (!start_helper(p))
         return 0;
+    store_atomic(&p->stream_lost, 0);
     pthread_mutex_lock(&p->request);
     p->open_rate = rate;
     const int32_t generation = ++p->open_generation;
@@ -706,6 +793,7 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     (void)time_info;
     (void)status_flags;
     tPortaudioOutput *p = static_cast<tPortaudioOutput *>(user_data);
+    __atomic_add_fetch(&p->callback_calls, 1, __ATOMIC_RELAXED);
     unsigned char *out = static_cast<unsigned char *>(output);
     int64_t len = static_cast<int64_t>(frames) * p->bytes_per_frame;
     int r = p->read_index;
@@ -776,6 +864,7 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     p->volume = 100;
     p->idle_frames = AUDIO_IDLE_FRAMES;
     p->release_ms = AUDIO_RELEASE_MS;
+    p->stall_ms = AUDIO_STALL_MS;
     p->wanted_device = -1;
     p->wake_fd[0] = p->wake_fd[1] = -1;
     int fds[2];
@@ -1025,6 +1114,7 @@ int32_t audiooutput_flush(tHandleAudioOutput *a) {
     p->clock_start_ms = 0;
     p->tail_frames = -1;
     p->play_out_wanted = 0;
+    store_atomic(&p->stream_lost, 0);  // what it held is dropped anyway
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         tBufferLock *l = &p->lock[i];
         pthread_mutex_lock(&l->mutex);
@@ -1056,6 +1146,10 @@ int32_t audiooutput_quit(tHandleAudioOutput *a) {
         return 0;
     forget_stream(p);
     return run_job(p, JOB_QUIT, 0, 2000);
+}
+
+int32_t audiooutput_take_lost(tHandleAudioOutput *a) {
+    return __atomic_exchange_n(&a->portaudio.stream_lost, 0, __ATOMIC_ACQ_REL);
 }
 
 int32_t portaudio_stop(tPortaudioOutput *p) {

@@ -23,6 +23,10 @@ constexpr int64_t AUDIO_IDLE_MS = 250;
 // With nothing to play this long, PortAudio is let go (a sound server's client of ours
 // otherwise runs on every period); the next frame brings it back.
 constexpr int64_t AUDIO_RELEASE_MS = 3000;
+// A running stream whose callback has not been called this long is dead (a device that
+// stopped taking sound); the helper looks this often.
+constexpr int32_t AUDIO_STALL_MS = 2000;
+constexpr int64_t AUDIO_WATCH_MS = 250;
 
 // A per-buffer reader/writer lock that may be released by a thread other than the one that
 // took it (the playing side hands its read lock from thread to thread).
@@ -135,6 +139,12 @@ struct tPortaudioOutput {
     int32_t wanted_device;
     int32_t stream_rate;
     int32_t released;
+    // The device the running stream plays on (it may be the default one in place of the
+    // device asked for), and 1 once PortAudio must stay up for the rest of the run: its
+    // JACK backend cannot stop, close or terminate a client whose server went away (it
+    // waits for minutes, or ends the process). Both under `control`.
+    int32_t stream_device;
+    int32_t kept_up;
     // Times PortAudio was let go (atomic), and after how long with nothing to play.
     int32_t released_count;
     int32_t release_ms;
@@ -147,6 +157,15 @@ struct tPortaudioOutput {
     int32_t room_polled;
     // The PortAudio error last reported for a failed opening, 0 after a success (atomic).
     int32_t reported_error;
+    // A running stream is watched by the helper: the callback counts its calls (atomic);
+    // the helper keeps the count it last saw and since when it has not moved.
+    int64_t callback_calls;
+    int64_t watch_calls;
+    int64_t watch_since_ms;
+    int32_t stall_ms;
+    // Set by the helper when a stream died with sound queued for it (atomic); the decoder
+    // pauses on it.
+    int32_t stream_lost;
 };
 
 typedef void (*tRoomCallback)(void *data);
@@ -195,6 +214,10 @@ int32_t audiooutput_poll(tHandleAudioOutput *a);
 // Pads the last partial buffer with silence once everything written is placed, so that
 // the end of the last track is heard (the end of the list: nothing follows it).
 int32_t audiooutput_play_out(tHandleAudioOutput *a);
+// 1 once after a stream died while sound was queued for it (the device went away, its
+// server stopped, or it stopped taking sound); said on standard output by then. The next
+// frame opens a stream afresh.
+int32_t audiooutput_take_lost(tHandleAudioOutput *a);
 // PortAudio's callback, 64 frames per call; user data is the tPortaudioOutput.
 int portaudio_callback(const void *input, void *output, unsigned long frames,
                        const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags, void *user_data);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -477,7 +478,15 @@ TEST(AudioOutput, StalledDeviceDoesNotFreezeTheMainLoop) {
     EXPECT_GT(beats, 60) << "the main loop stalled (" << seconds << " s)";
     // The device stopped taking sound long before the track's end (a pipe holds 64 kB).
     EXPECT_LT(h->decoder.song.position, 8);
-    EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
+    // The device that takes no more sound is given up within a bound, said once, and the
+    // window shows that playing paused.
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(pump_until(live, [&] { return live.decoder_state() != DECODER_PLAYING; }, 5000))
+        << "waited for the stalled device for ever";
+    live.pump(300);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "Audio output lost: the device stopped playing.\n");
+    EXPECT_EQ(live.status(), STATUS_PAUSED);
     // Pause, stop and another format answer at once.
     gint64 t0 = g_get_monotonic_time();
     live.dispatch(EVENT_PAUSE);
@@ -578,6 +587,70 @@ TEST(AudioOutput, PacedDeviceHearsNoSilenceInsideATrack) {
               static_cast<int64_t>((ref.frames() + BUFFER_FRAMES - 1) / BUFFER_FRAMES * BUFFER_FRAMES))
         << "the track's last buffer, padded with silence, is played too";
     EXPECT_EQ(__atomic_load_n(&p->gap_frames, __ATOMIC_ACQUIRE), 0) << "silence between the track's frames";
+}
+
+size_t count_of(const std::string &text, const std::string &line) {
+    size_t n = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        n++;
+    return n;
+}
+
+// The sound server of the chosen device stops while a track plays: the player notices,
+// says so once and pauses where it was; the next Play goes on from there on the default
+// device. PortAudio cannot let go of the dead server's client, so nothing tears it down.
+TEST(AudioOutput, StoppedSoundServerIsNoticedAndPlayGoesOnOnTheDefaultDevice) {
+    std::optional<JackServer> jack(std::in_place, 44100, 64);
+    if (!jack->ok())
+        GTEST_SKIP() << "no JACK server: " << jack->log();
+    ScopedEnv server("JACK_DEFAULT_SERVER", jack->name());
+    FileOutput out;
+    LiveHandle live;
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    tHandle *h = live.get();
+    tPortaudioOutput *p = &h->audiooutput.portaudio;
+    tPortaudioDeviceList list{};
+    portaudio_list_devices(p, &list);
+    int32_t on_server = -1;
+    for (int k = 1; k < list.count; k++)
+        if (strcmp(list.name[k], "system") == 0)
+            on_server = list.device[k];
+    ASSERT_GE(on_server, 0) << "the server's device is not listed";
+    ASSERT_EQ(portaudio_select_device(p, on_server), 0);
+    auto played = [p] { return __atomic_load_n(&p->played_frames, __ATOMIC_ACQUIRE); };
+    open_file(live, fixture_path("len10_9.mp3"));
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= 1; }, 20000));
+    EXPECT_TRUE(strip_silence(out.samples()).empty()) << "played on the default device, not the server";
+
+    testing::internal::CaptureStdout();
+    jack.reset();
+    EXPECT_TRUE(pump_until(live, [&] { return live.decoder_state() != DECODER_PLAYING; }, 6000))
+        << "the stopped server was never noticed";
+    EXPECT_EQ(live.decoder_state(), DECODER_READY);
+    EXPECT_EQ(live.status(), STATUS_PAUSED);
+    const int32_t paused_at = h->decoder.song.position;
+    EXPECT_LT(paused_at, 5);
+    live.pump(500);
+    EXPECT_EQ(h->decoder.song.position, paused_at) << "played on into nothing";
+
+    const int64_t before = played();
+    live.dispatch(EVENT_PLAY);
+    EXPECT_TRUE(pump_until(live, [&] { return h->decoder.song.position >= paused_at + 1; }, 10000));
+    EXPECT_TRUE(pump_until(live, [&] { return played() > before + 44100; }, 5000)) << "Play did not reopen the output";
+    live.dispatch(EVENT_PAUSE);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(count_of(printed, "Audio output lost"), 1u) << printed;
+    EXPECT_EQ(count_of(printed, "Unable to open audio"), 0u) << printed;
+    // What played after the loss is the track from about where it paused.
+    const std::vector<int16_t> ref = decode_reference(fixture_path("len10_9.mp3")).samples;
+    const std::vector<int16_t> heard = strip_silence(out.samples());
+    ASSERT_GT(heard.size(), 2 * 44100u);
+    const std::optional<size_t> where = find_samples(ref, std::vector<int16_t>(heard.begin(), heard.begin() + 512));
+    ASSERT_TRUE(where.has_value()) << "the default device did not play the track";
+    EXPECT_NEAR(static_cast<double>(*where) / 2 / 44100, paused_at, 1.5);
+    live.dispatch(EVENT_STOP);
 }
 
 // Standard error into a file while it lives (the sound libraries write there from any
