@@ -286,6 +286,46 @@ void report_open_error(tPortaudioOutput *p, PaError err) {
 void quiet_sound_server(bool quiet);
 void release_locked(tPortaudioOutput *p);
 
+// The output device of that name and host API (any API when none is given), or -1.
+PaDeviceIndex find_output(const char *name, const char *api) {
+    const PaDeviceIndex n = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < n; i++) {
+        const PaDeviceInfo *info = Pa_GetDeviceInfo(i);
+        if (!info || info->maxOutputChannels <= 0 || !info->name || strcmp(info->name, name) != 0)
+            continue;
+        const PaHostApiInfo *host = Pa_GetHostApiInfo(info->hostApi);
+        if (api[0] == '\0' || (host && host->name && strcmp(host->name, api) == 0))
+            return i;
+    }
+    return -1;
+}
+
+// Settles which device PortAudio's list now holds for the one asked for: by name when one is
+// known (the default device while it is not there), else by number, whose name is then
+// kept. Under `control`.
+void resolve_device_locked(tPortaudioOutput *p, int32_t device) {
+    char name[PORTAUDIO_NAME_SIZE];
+    char api[PORTAUDIO_API_SIZE];
+    pthread_mutex_lock(&p->request);
+    snprintf(name, sizeof name, "%s", p->wanted_name);
+    snprintf(api, sizeof api, "%s", p->wanted_api);
+    pthread_mutex_unlock(&p->request);
+    p->wanted_device = device;
+    if (name[0] != '\0') {
+        device = find_output(name, api);
+    } else if (const PaDeviceInfo *info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr) {
+        const PaHostApiInfo *host = Pa_GetHostApiInfo(info->hostApi);
+        pthread_mutex_lock(&p->request);
+        snprintf(p->wanted_name, sizeof p->wanted_name, "%s", info->name ? info->name : "");
+        snprintf(p->wanted_api, sizeof p->wanted_api, "%s", host && host->name ? host->name : "");
+        pthread_mutex_unlock(&p->request);
+    }
+    if (device == -1)
+        device = Pa_GetDefaultOutputDevice();
+    store_atomic(&p->device, device);
+    fill_params(p);
+}
+
 // Initialises PortAudio for `device` (-1: the default one); under `control`.
 int32_t init_locked(tPortaudioOutput *p, int32_t device) {
     static bool started_once = false;  // under `control`
@@ -296,11 +336,7 @@ int32_t init_locked(tPortaudioOutput *p, int32_t device) {
     if (err != paNoError)
         return -1;
     store_atomic(&p->initialised, 1);
-    p->wanted_device = device;
-    if (device == -1)
-        device = Pa_GetDefaultOutputDevice();
-    store_atomic(&p->device, device);
-    fill_params(p);
+    resolve_device_locked(p, device);
     tPortaudioDeviceList *list = static_cast<tPortaudioDeviceList *>(malloc(sizeof(*list)));
     if (list) {
         portaudio_scan_devices(list);
@@ -318,9 +354,7 @@ int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     if (p->kept_up) {
         // Only the devices PortAudio found at its start can be chosen now.
         release_locked(p);
-        p->wanted_device = device;
-        store_atomic(&p->device, device == -1 ? Pa_GetDefaultOutputDevice() : device);
-        fill_params(p);
+        resolve_device_locked(p, device);
         return 0;
     }
     if (load_atomic(&p->initialised) && !p->released) {
@@ -902,6 +936,7 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
         if (v < INT32_MIN)
             v = INT32_MIN;
         a->portaudio.device = static_cast<int32_t>(v);
+        a->portaudio.device_option = 1;
         return RESULT_OK;
     }
     if (Pa_Initialize() != paNoError) {
@@ -937,11 +972,34 @@ int32_t portaudio_start(tPortaudioOutput *p) {
     return 0;
 }
 
+// The device chosen on the preferences page in an earlier run: by name and host API, or by
+// number in files written before names were kept.
+void read_device_choice(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (p->device_option)
+        return;
+    char name[CONFIG_VALUE_SIZE] = "";
+    char api[CONFIG_VALUE_SIZE] = "";
+    if (config_has(&a->config, "device_name"))
+        config_get_string(&a->config, "device_name", name, "");
+    if (config_has(&a->config, "device_api"))
+        config_get_string(&a->config, "device_api", api, "");
+    int32_t device = -1;
+    if (name[0] == '\0' && config_has(&a->config, "device"))
+        config_get_int(&a->config, "device", &device, -1);
+    pthread_mutex_lock(&p->request);
+    snprintf(p->wanted_name, sizeof p->wanted_name, "%s", name);
+    snprintf(p->wanted_api, sizeof p->wanted_api, "%s", api);
+    pthread_mutex_unlock(&p->request);
+    store_atomic(&p->device, device < -1 ? -1 : device);
+}
+
 int32_t audiooutput_start(tHandleAudioOutput *a) {
-    const int32_t result = portaudio_start(&a->portaudio);
     tHandle *h = a->handle;
     // Misspelt, kept: every user's stored volume and balance live in a file of this name.
     config_open(&a->config, h->data_dir, "audiooutout.config");
+    read_device_choice(a);
+    const int32_t result = portaudio_start(&a->portaudio);
     int32_t volume = 100;
     int32_t balance = 0;
     // A hand-edited file may hold anything: out of range, the sound would be inverted or
@@ -1183,7 +1241,19 @@ int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list) 
 }
 
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
-    if (device == load_atomic(&p->device))
+    return portaudio_select_named(p, device, "", "");
+}
+
+int32_t portaudio_select_named(tPortaudioOutput *p, int32_t device, const char *name, const char *api) {
+    const bool same = device == load_atomic(&p->device);
+    // By number, the device in use keeps the name it was found by.
+    if (!same || name[0] != '\0') {
+        pthread_mutex_lock(&p->request);
+        snprintf(p->wanted_name, sizeof p->wanted_name, "%s", name);
+        snprintf(p->wanted_api, sizeof p->wanted_api, "%s", api);
+        pthread_mutex_unlock(&p->request);
+    }
+    if (same)
         return 0;
     // Terminating PortAudio can wait for the device: the helper does it, and the page
     // waits a bounded time for the answer.

@@ -145,6 +145,13 @@ struct tPortaudioOutput {
     // waits for minutes, or ends the process). Both under `control`.
     int32_t stream_device;
     int32_t kept_up;
+    // The device asked for by name and host API, so that PortAudio coming back with other
+    // devices (or other numbers for them) finds it again; empty for the default device or
+    // until a device asked for by number is found. Guarded by `request`.
+    char wanted_name[PORTAUDIO_NAME_SIZE];
+    char wanted_api[PORTAUDIO_API_SIZE];
+    // 1 when the command line chose the device: the stored choice is not used then.
+    int32_t device_option;
     // Times PortAudio was let go (atomic), and after how long with nothing to play.
     int32_t released_count;
     int32_t release_ms;
@@ -232,3 +239,6 @@ int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
 // Copies the devices found at the last initialisation of PortAudio.
 int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);
+// Chooses the device of that name and host API, found again by name whenever PortAudio
+// comes back; `device` is its index now, or -1 with an empty name for the default device.
+int32_t portaudio_select_named(tPortaudioOutput *p, int32_t device, const char *name, const char *api);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -808,6 +809,98 @@ TEST(AudioOutput, PageListsDevicesAndAppliesTheChoice) {
     // Reopening the page selects the device now in use.
     audiooutput_page_open(a);
     EXPECT_EQ(gtk_drop_down_get_selected(a->page.dropdown), 1u);
+}
+
+// File sinks named in `names`, in that order, then the default one: each writes into the
+// file its variable names (CAPTURE_FILE_<name>, CAPTURE_FILE for the default).
+std::string sinks_config(const std::vector<std::string> &names) {
+    std::string text;
+    for (const std::string &n : names)
+        text += "pcm." + n + " {\n  type file\n  slave.pcm \"null\"\n  file { @func getenv vars [ CAPTURE_FILE_" + n +
+                " ] default \"/dev/null\" }\n  format \"raw\"\n}\n";
+    return text + "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file { @func getenv vars [ CAPTURE_FILE ] "
+                  "default \"/dev/null\" }\n  format \"raw\"\n}\npcm.null { type null }\n";
+}
+
+// Devices named ravlox_a and ravlox_b (and ravlox_0 when it is plugged in) and the default
+// one, each writing into a file of its own.
+struct NamedSinks {
+    TempDir dir{"ravlox-sinks"};
+    std::string conf = dir / "sinks.conf";
+    ScopedEnv alsa{"ALSA_CONFIG_PATH", conf};
+    ScopedEnv d{"CAPTURE_FILE", dir / "default.raw"};
+    ScopedEnv s0{"CAPTURE_FILE_ravlox_0", dir / "0.raw"};
+    ScopedEnv sa{"CAPTURE_FILE_ravlox_a", dir / "a.raw"};
+    ScopedEnv sb{"CAPTURE_FILE_ravlox_b", dir / "b.raw"};
+    explicit NamedSinks(const std::vector<std::string> &names) { plug(names); }
+    // Devices come and go: the next start of PortAudio finds these.
+    void plug(const std::vector<std::string> &names) const { EXPECT_TRUE(write_file(conf, sinks_config(names))); }
+    bool heard(const std::string &sink) const { return !strip_silence(read_samples(dir / (sink + ".raw"))).empty(); }
+    void clear() const {
+        for (const char *f : {"default.raw", "0.raw", "a.raw", "b.raw"})
+            unlink((dir / f).c_str());
+    }
+};
+
+// The device chosen on the page is found again by name when PortAudio comes back after
+// letting go and another device now holds its number; the choice is kept in the file.
+TEST(AudioOutput, ChosenDeviceIsFoundByNameWhenDevicesChange) {
+    NamedSinks sinks({"ravlox_a", "ravlox_b"});
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tHandleAudioOutput *a = &live.get()->audiooutput;
+    tPortaudioOutput *p = &a->portaudio;
+    __atomic_store_n(&p->release_ms, 200, __ATOMIC_RELEASE);
+    auto let_go = [p] { return __atomic_load_n(&p->released, __ATOMIC_ACQUIRE) == 1; };
+    audiooutput_page_open(a);
+    ASSERT_EQ(g_list_model_get_n_items(G_LIST_MODEL(a->page.model)), 3u);
+    ASSERT_STREQ(gtk_string_list_get_string(a->page.model, 2), "ravlox_b");
+    gtk_drop_down_set_selected(a->page.dropdown, 2);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(audiooutput_page_apply(a), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  2 ->   1 [ravlox_b]\n");
+    const std::map<std::string, std::string> stored = read_settings(live.data_dir() + "audiooutout.config");
+    EXPECT_EQ(stored.at("device_name"), "ravlox_b");
+    EXPECT_EQ(stored.at("device_api"), "ALSA");
+    EXPECT_EQ(stored.at("device"), "1");
+
+    // Another device turns up first while PortAudio is let go: ravlox_a now holds number 1.
+    ASSERT_TRUE(pump_until(live, let_go, 3000));
+    sinks.plug({"ravlox_0", "ravlox_a", "ravlox_b"});
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    EXPECT_TRUE(sinks.heard("b")) << "the sound did not go to ravlox_b";
+    EXPECT_FALSE(sinks.heard("a"));
+    EXPECT_EQ(p->device, 2);
+
+    // The page opened now shows ravlox_b; PortAudio comes back with ravlox_0 gone before the
+    // choice of ravlox_a is applied, and ravlox_a is what plays.
+    audiooutput_page_open(a);
+    EXPECT_EQ(gtk_drop_down_get_selected(a->page.dropdown), 3u);
+    ASSERT_STREQ(gtk_string_list_get_string(a->page.model, 2), "ravlox_a");
+    gtk_drop_down_set_selected(a->page.dropdown, 2);
+    ASSERT_TRUE(pump_until(live, let_go, 5000));
+    sinks.plug({"ravlox_a", "ravlox_b"});
+    sinks.clear();
+    open_file(live, fixture_path("stereo44.mp3"));
+    live.dispatch(EVENT_PLAY);
+    live.pump(300);
+    live.dispatch(EVENT_STOP);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(audiooutput_page_apply(a), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  2 ->   0 [ravlox_a]\n");
+    sinks.clear();
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    EXPECT_TRUE(sinks.heard("a")) << "the sound did not go to ravlox_a";
+    EXPECT_FALSE(sinks.heard("b"));
+
+    // Unplugged, ravlox_a leaves the default device playing until it is back.
+    ASSERT_TRUE(pump_until(live, let_go, 5000));
+    sinks.plug({"ravlox_b"});
+    sinks.clear();
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    EXPECT_TRUE(sinks.heard("default")) << "nothing played on the default device";
+    EXPECT_FALSE(sinks.heard("b"));
 }
 
 // A 44.1 kHz stereo track, then an 8 kHz mono one: each stream plays all of its own track,
