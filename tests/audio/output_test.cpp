@@ -903,6 +903,35 @@ TEST(AudioOutput, ChosenDeviceIsFoundByNameWhenDevicesChange) {
     EXPECT_FALSE(sinks.heard("b"));
 }
 
+// A choice stored by an earlier run is what the program plays on from its start, found by
+// name whatever number the device has now; an older file's number still counts.
+TEST(AudioOutput, StoredDeviceChoiceIsUsedAtStart) {
+    Xvfb x;
+    ASSERT_TRUE(x.ok());
+    NamedSinks sinks({"ravlox_0", "ravlox_a", "ravlox_b"});
+    TempDir parent("ravlox-stored");
+    ProgramOptions o;
+    o.data_dir = fresh_data_dir(parent);
+    o.display = x.display();
+    o.env = {{"ALSA_CONFIG_PATH", sinks.conf}, {"CAPTURE_FILE", sinks.dir / "default.raw"}};
+    {
+        ProgramProcess first(o);
+        ASSERT_TRUE(x.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    }
+    o.args = {fixture_path("stereo44.mp3")};
+    const std::string config = o.data_dir + "/audiooutout.config";
+    for (const char *stored : {"volume=100\nbalance=0\ndevice=1\ndevice_name=ravlox_b\ndevice_api=ALSA\n",
+                               "volume=100\nbalance=0\ndevice=2\n"}) {
+        ASSERT_TRUE(write_file(config, stored));
+        sinks.clear();
+        ProgramProcess player(o);
+        EXPECT_TRUE(wait_until([&] { return sinks.heard("b"); }, milliseconds(10000)))
+            << stored << player.out() << player.err();
+        EXPECT_FALSE(sinks.heard("a")) << stored;
+        EXPECT_FALSE(sinks.heard("default")) << stored;
+    }
+}
+
 // A 44.1 kHz stereo track, then an 8 kHz mono one: each stream plays all of its own track,
 // its last partial buffer included, and nothing of the other; the end of the list leaves
 // nothing queued for the next Play.
