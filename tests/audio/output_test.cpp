@@ -860,10 +860,10 @@ TEST(AudioOutput, ChosenDeviceIsFoundByNameWhenDevicesChange) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(audiooutput_page_apply(a), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "entry  2 ->   1 [ravlox_b]\n");
-    const std::map<std::string, std::string> stored = read_settings(live.data_dir() + "audiooutout.config");
-    EXPECT_EQ(stored.at("device_name"), "ravlox_b");
-    EXPECT_EQ(stored.at("device_api"), "ALSA");
-    EXPECT_EQ(stored.at("device"), "1");
+    std::map<std::string, std::string> stored = read_settings(live.data_dir() + "audiooutout.config");
+    EXPECT_EQ(stored["device_name"], "ravlox_b");
+    EXPECT_EQ(stored["device_api"], "ALSA");
+    EXPECT_EQ(stored["device"], "1");
 
     // Another device turns up first while PortAudio is let go: ravlox_a now holds number 1.
     ASSERT_TRUE(pump_until(live, let_go, 3000));
