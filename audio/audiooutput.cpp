@@ -528,13 +528,13 @@ void lose_stream_locked(tPortaudioOutput *p) {
     if (ring_holds_sound(p))
         store_atomic(&p->stream_lost, 1);
     notify_room(p);
-    // Told first: a device that stopped taking sound may hold this thread here for ever.
     if (stopped_by_itself && on_jack(p->stream_device)) {
         // The dead client's stream is left as it is: PortAudio stays up, and the next
         // frame opens a stream on another device.
         p->stream = nullptr;
         p->kept_up = 1;
     }
+    // Told first: a device that stopped taking sound may hold this thread here for ever.
     release_locked(p);
     p->watch_since_ms = 0;
 }
