@@ -78,6 +78,7 @@ int32_t audiooutput_page_open(void *audiooutput) {
     gtk_drop_down_set_selected(page->dropdown, selected);
     page->device = current;
     page->shown = list;
+    page->selected = selected;
     return 0;
 }
 
@@ -113,10 +114,14 @@ int32_t audiooutput_page_apply(void *audiooutput) {
     const int32_t d = list.device[k];
     printf("entry %2d -> %3d [%s]\n", static_cast<int>(s), d, list.name[k]);
     fflush(stdout);
-    // Kept for the next start by name and host API, and by number for older readers.
+    // A choice is kept for the next start by name and host API, and by number beside them.
+    // Left as it was shown, the entry chooses nothing: a stored device that is unplugged
+    // now (the default one is shown) stays chosen.
     const bool chosen = k > 0;
-    config_set_int(&a->config, "device", chosen ? d : -1);
-    config_set_string(&a->config, "device_name", chosen ? list.name[k] : "");
-    config_set_string(&a->config, "device_api", chosen ? list.api[k] : "");
+    if (page->shown.count > 0 && s != page->selected) {
+        config_set_int(&a->config, "device", chosen ? d : -1);
+        config_set_string(&a->config, "device_name", chosen ? list.name[k] : "");
+        config_set_string(&a->config, "device_api", chosen ? list.api[k] : "");
+    }
     return listed | portaudio_select_named(&a->portaudio, d, chosen ? list.name[k] : "", chosen ? list.api[k] : "");
 }

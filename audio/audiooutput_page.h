@@ -26,8 +26,10 @@ struct tHandleAudioOutputPage {
     GtkStringList *model;
     int32_t device;
     // The entries the drop-down shows: PortAudio may come back with other devices before
-    // the choice is applied, so it is applied by name.
+    // the choice is applied, so it is applied by name. `selected` is the entry selected
+    // when they were shown.
     tPortaudioDeviceList shown;
+    uint32_t selected;
 };
 
 int32_t audiooutput_page_build(tHandleAudioOutputPage *page, GtkWidget **out_widget);
