@@ -177,11 +177,14 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
 int decoder_tick(void *user_data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
     pthread_mutex_lock(&d->mutex);
+    bool lost = false;
     if (d->state == DECODER_PLAYING && d->open_attempted == 1) {
         // Nothing is decoded while no file is open (a failed open while playing), and the
         // frame waits for a later tick while the output ring has no room for all of it.
+        // The output died under the sound: playing pauses where it was, and Play reopens.
         tHandleAudioOutput *a = d->handle ? &d->handle->audiooutput : nullptr;
-        if (d->stream.is_open && (a == nullptr || audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
+        lost = a != nullptr && audiooutput_take_lost(a);
+        if (!lost && d->stream.is_open && (a == nullptr || audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
             const int32_t r = decode_one_frame(d);
             if (r != -2 && d->handle)
                 handle_push_pcm(d->handle, &d->chunk);
@@ -194,7 +197,9 @@ int decoder_tick(void *user_data) {
         audiooutput_poll(&d->handle->audiooutput);
     const bool ended = d->state == DECODER_ENDED && !d->end_quiet;
     pthread_mutex_unlock(&d->mutex);
-    if (ended && d->handle)
+    if (lost)
+        handle_dispatch(d->handle, EVENT_PAUSE, nullptr);
+    else if (ended && d->handle)
         handle_dispatch(d->handle, EVENT_END_OF_TRACK, nullptr);
     return 1;
 }
@@ -278,6 +283,8 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     } while (false);
     if (result == 0 && d->state != DECODER_PLAYING)
         d->state = DECODER_READY;
+    else if (result != 0)
+        d->state = DECODER_IDLE;  // the old file is closed: nothing is left that could play
     pthread_mutex_unlock(&d->mutex);
     return result;
 }

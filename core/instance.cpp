@@ -114,12 +114,7 @@ int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int3
     window_playlist_redraw(&h->gui.window_playlist);
     if (now <= first)
         return 0;
-    static tSongInfo entry; // main thread only
-    playlist_set_current(p, first);
-    playlist_get_entry(p, first, &entry, nullptr);
-    entry.path[sizeof entry.path - 1] = '\0';
-    handle_send_path(h, entry.path);
-    handle_dispatch(h, EVENT_PLAY, nullptr);
+    handle_send_int(h, EVENT_PLAY, first);
     return now - first;
 }
 

@@ -215,7 +215,13 @@ void list_click(tHandleWindowPlaylist *w, int32_t presses, double y) {
         }
         playlist_toggle_selected(w->playlist, index);
         window_playlist_redraw(w);
-        open_entry(w, index);
+        // While playing, an entry that does not open gives way to the next one that does.
+        int32_t state = DECODER_IDLE;
+        decoder_get_state(&w->handle->decoder, &state);
+        if (state == DECODER_PLAYING)
+            handle_send_int(w->handle, EVENT_PLAY, index);
+        else
+            open_entry(w, index);
     }
 }
 
@@ -298,8 +304,8 @@ void act_on_key(tHandleWindowPlaylist *w, int32_t id) {
     case ID_KEY_END: set_offset(w, w->entry_count - page); break;
     case ID_KEY_PLAY: {
         const int32_t index = selected_entry(w, false);
-        if (index >= 0 && open_entry(w, index) == 0)
-            handle_dispatch(w->handle, EVENT_PLAY, nullptr);
+        if (index >= 0)
+            handle_send_int(w->handle, EVENT_PLAY, index);
         break;
     }
     case ID_KEY_REMOVE: playlist_remove_selected(w->playlist); break;
