@@ -11,8 +11,6 @@
 #include "theme/default_theme.h"
 #include "theme/template.h"
 
-const char *const RAVLOX_CONTACT = "ravlox-maintainers@ravlox.invalid";
-
 namespace {
 
 // Printed as "%d.%d%d" (0.61, not 0.6.1): scripts and bug reports compare that form.
