@@ -44,7 +44,9 @@ bool resolve_target(const char *path, char (&target)[PATH_SIZE]) {
     return false;
 }
 
-bool write_and_close(int fd, tSaveWriter write, const void *context) {
+// `durable`: the contents reach the disk before the file is closed, so that a power cut after
+// the rename never finds an empty file in the old one's place.
+bool write_and_close(int fd, tSaveWriter write, const void *context, bool durable) {
     FILE *f = fdopen(fd, "wb");
     if (f == nullptr) {
         close(fd);
@@ -52,9 +54,29 @@ bool write_and_close(int fd, tSaveWriter write, const void *context) {
     }
     bool ok = write(f, context);
     if (fflush(f) != 0 || ferror(f) != 0) ok = false;
+    if (ok && durable && fsync(fd) != 0) ok = false;
     if (fclose(f) != 0) ok = false;
     return ok;
 }
+
+// The folder's entry for a renamed file reaches the disk too. Some file systems refuse to sync
+// a folder; the file itself is safe by then, so that is no failure.
+void sync_folder_of(const char *file) {
+    const char *slash = strrchr(file, '/');
+    char dir[PATH_SIZE];
+    if (slash == nullptr)
+        snprintf(dir, sizeof dir, ".");
+    else if (slash == file)
+        snprintf(dir, sizeof dir, "/");
+    else
+        snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - file), file);
+    const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void remove_stale_of(const char *target);
 
 // A temporary file beside `target` that nobody else has: path + mark + six characters.
 int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
@@ -85,8 +107,10 @@ int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, 
         const int fd = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return -1;
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return write_and_close(fd, write, context) ? 0 : -1;
+        return write_and_close(fd, write, context, false) ? 0 : -1;
     }
+    // What a killed save of this file left is removed first; it may be what fills the disk.
+    remove_stale_of(target);
     char temp[PATH_SIZE];
     const int fd = create_temporary(target, exists ? (st.st_mode & 07777) : new_mode, temp);
     if (fd < 0) return -1;
@@ -97,17 +121,23 @@ int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, 
             // Only a privileged user may give a file away; it then stays the writer's.
         }
     }
-    if (!write_and_close(fd, write, context) || rename(temp, target) != 0) {
+    if (!write_and_close(fd, write, context, true) || rename(temp, target) != 0) {
         unlink(temp);
         return -1;
     }
+    sync_folder_of(target);
     return 0;
 }
 
 void save_file_remove_stale(const char *path) {
     char target[PATH_SIZE];
-    if (path == nullptr || !resolve_target(path, target)) return;
-    char *slash = strrchr(target, '/');
+    if (path != nullptr && resolve_target(path, target)) remove_stale_of(target);
+}
+
+namespace {
+
+void remove_stale_of(const char *target) {
+    const char *slash = strrchr(target, '/');
     const char *base = slash != nullptr ? slash + 1 : target;
     const size_t base_length = strlen(base);
     char dir[PATH_SIZE];
@@ -134,3 +164,5 @@ void save_file_remove_stale(const char *path) {
     }
     closedir(d);
 }
+
+}  // namespace
