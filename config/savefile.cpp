@@ -95,12 +95,15 @@ int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
 
 }  // namespace
 
-int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
-    char target[PATH_SIZE];
-    if (path == nullptr || path[0] == '\0' || !resolve_target(path, target)) return -1;
+namespace {
+
+// `follow`: a symlink at `target` has been resolved already; otherwise one there is replaced
+// like any file that is not a regular one.
+int32_t replace(const char *target, bool follow, mode_t new_mode, tSaveWriter write, const void *context) {
     struct stat st;
-    const bool exists = stat(target, &st) == 0;
+    bool exists = (follow ? stat(target, &st) : lstat(target, &st)) == 0;
     if (exists && S_ISDIR(st.st_mode)) return -1;
+    if (exists && S_ISLNK(st.st_mode)) exists = false;
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a FIFO cannot be replaced by a file; a FIFO without a reader fails
         // instead of blocking.
@@ -110,7 +113,7 @@ int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, 
         return write_and_close(fd, write, context, false) ? 0 : -1;
     }
     // What a killed save of this file left is removed first; it may be what fills the disk.
-    remove_stale_of(target);
+    if (follow) remove_stale_of(target);
     char temp[PATH_SIZE];
     const int fd = create_temporary(target, exists ? (st.st_mode & 07777) : new_mode, temp);
     if (fd < 0) return -1;
@@ -121,12 +124,25 @@ int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, 
             // Only a privileged user may give a file away; it then stays the writer's.
         }
     }
-    if (!write_and_close(fd, write, context, true) || rename(temp, target) != 0) {
+    if (!write_and_close(fd, write, context, follow) || rename(temp, target) != 0) {
         unlink(temp);
         return -1;
     }
-    sync_folder_of(target);
+    if (follow) sync_folder_of(target);
     return 0;
+}
+
+}  // namespace
+
+int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
+    char target[PATH_SIZE];
+    if (path == nullptr || path[0] == '\0' || !resolve_target(path, target)) return -1;
+    return replace(target, true, new_mode, write, context);
+}
+
+int32_t save_file_put(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
+    if (path == nullptr || path[0] == '\0' || strlen(path) >= PATH_SIZE) return -1;
+    return replace(path, false, new_mode, write, context);
 }
 
 void save_file_remove_stale(const char *path) {

@@ -18,5 +18,9 @@ using tSaveWriter = bool (*)(FILE *f, const void *context);
 // Returns 0, or -1 with the old file unchanged.
 int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, const void *context);
 
+// Writes `path` the same way, for files that can be made again: a symlink there is replaced,
+// never followed, and nothing is synced to the disk.
+int32_t save_file_put(const char *path, mode_t new_mode, tSaveWriter write, const void *context);
+
 // Removes the temporary files that interrupted saves of `path` left beside it.
 void save_file_remove_stale(const char *path);
