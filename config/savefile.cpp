@@ -59,24 +59,52 @@ bool write_and_close(int fd, tSaveWriter write, const void *context, bool durabl
     return ok;
 }
 
-// The folder's entry for a renamed file reaches the disk too. Some file systems refuse to sync
-// a folder; the file itself is safe by then, so that is no failure.
-void sync_folder_of(const char *file) {
+// The folder that holds `file`, and where its name begins.
+const char *folder_of(const char *file, char (&dir)[PATH_SIZE]) {
     const char *slash = strrchr(file, '/');
-    char dir[PATH_SIZE];
     if (slash == nullptr)
         snprintf(dir, sizeof dir, ".");
     else if (slash == file)
         snprintf(dir, sizeof dir, "/");
     else
         snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - file), file);
+    return slash != nullptr ? slash + 1 : file;
+}
+
+// The folder's entry for a renamed file reaches the disk too. Some file systems refuse to sync
+// a folder; the file itself is safe by then, so that is no failure.
+void sync_folder_of(const char *file) {
+    char dir[PATH_SIZE];
+    folder_of(file, dir);
     const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     close(fd);
 }
 
-void remove_stale_of(const char *target);
+// Removes the temporary files that killed saves of `target` left beside it.
+void remove_stale_of(const char *target) {
+    char dir[PATH_SIZE];
+    const char *base = folder_of(target, dir);
+    const size_t base_length = strlen(base);
+    DIR *d = opendir(dir);
+    if (d == nullptr) return;
+    while (const dirent *e = readdir(d)) {
+        const char *name = e->d_name;
+        if (strlen(name) != base_length + TEMP_MARK_LENGTH + SUFFIX_LENGTH || strncmp(name, base, base_length) != 0 ||
+            strncmp(name + base_length, TEMP_MARK, TEMP_MARK_LENGTH) != 0)
+            continue;
+        bool suffix = true;
+        for (int k = 0; k < SUFFIX_LENGTH; ++k)
+            suffix = suffix && is_suffix_char(name[base_length + TEMP_MARK_LENGTH + k]);
+        if (!suffix) continue;
+        char stale[PATH_SIZE];
+        if (snprintf(stale, sizeof stale, "%s/%s", dir, name) >= static_cast<int>(sizeof stale)) continue;
+        struct stat st;
+        if (lstat(stale, &st) == 0 && S_ISREG(st.st_mode)) unlink(stale);
+    }
+    closedir(d);
+}
 
 // A temporary file beside `target` that nobody else has: path + mark + six characters.
 int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
@@ -92,10 +120,6 @@ int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
     }
     return -1;
 }
-
-}  // namespace
-
-namespace {
 
 // `follow`: a symlink at `target` has been resolved already; otherwise one there is replaced
 // like any file that is not a regular one.
@@ -149,36 +173,3 @@ void save_file_remove_stale(const char *path) {
     char target[PATH_SIZE];
     if (path != nullptr && resolve_target(path, target)) remove_stale_of(target);
 }
-
-namespace {
-
-void remove_stale_of(const char *target) {
-    const char *slash = strrchr(target, '/');
-    const char *base = slash != nullptr ? slash + 1 : target;
-    const size_t base_length = strlen(base);
-    char dir[PATH_SIZE];
-    if (slash == nullptr)
-        snprintf(dir, sizeof dir, ".");
-    else
-        snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - target), target);
-    if (dir[0] == '\0') snprintf(dir, sizeof dir, "/");
-    DIR *d = opendir(dir);
-    if (d == nullptr) return;
-    while (const dirent *e = readdir(d)) {
-        const char *name = e->d_name;
-        if (strlen(name) != base_length + TEMP_MARK_LENGTH + SUFFIX_LENGTH || strncmp(name, base, base_length) != 0 ||
-            strncmp(name + base_length, TEMP_MARK, TEMP_MARK_LENGTH) != 0)
-            continue;
-        bool suffix = true;
-        for (int k = 0; k < SUFFIX_LENGTH; ++k)
-            suffix = suffix && is_suffix_char(name[base_length + TEMP_MARK_LENGTH + k]);
-        if (!suffix) continue;
-        char stale[PATH_SIZE];
-        if (snprintf(stale, sizeof stale, "%s/%s", dir, name) >= static_cast<int>(sizeof stale)) continue;
-        struct stat st;
-        if (lstat(stale, &st) == 0 && S_ISREG(st.st_mode)) unlink(stale);
-    }
-    closedir(d);
-}
-
-}  // namespace
