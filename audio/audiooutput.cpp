@@ -29,6 +29,26 @@ int64_t monotonic_ms() {
     return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
+// Bounded waits run on the monotonic clock: setting the wall clock must neither end them at
+// once nor stretch them for hours. The conditions waited on are made for that clock.
+timespec monotonic_deadline(int64_t ms) {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    t.tv_sec += static_cast<time_t>(ms / 1000);
+    t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    t.tv_sec += t.tv_nsec / 1000000000L;
+    t.tv_nsec %= 1000000000L;
+    return t;
+}
+
+void init_monotonic_cond(pthread_cond_t *cond) {
+    pthread_condattr_t attr;
+    pthread_condattr_init(&attr);
+    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    pthread_cond_init(cond, &attr);
+    pthread_condattr_destroy(&attr);
+}
+
 
 constexpr int AUDIO_FRAMES_PER_CALLBACK = 64;
 constexpr int OUT_BYTES_PER_FRAME = 4;
@@ -574,11 +594,7 @@ void *stream_helper(void *arg) {
                 wait_ms = AUDIO_WATCH_MS;
             }
             if (!release && !lost) {
-                timespec t{};
-                clock_gettime(CLOCK_REALTIME, &t);
-                t.tv_nsec += static_cast<long>(wait_ms) * 1000000L;
-                t.tv_sec += t.tv_nsec / 1000000000L;
-                t.tv_nsec %= 1000000000L;
+                const timespec t = monotonic_deadline(wait_ms);
                 pthread_cond_timedwait(&p->request_cond, &p->request, &t);
             }
         }
@@ -702,12 +718,7 @@ int32_t open_stream(tPortaudioOutput *p, int32_t rate) {
 int32_t run_job(tPortaudioOutput *p, int32_t kind, int32_t device, int ms) {
     if (!start_helper(p))
         return -1;
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    t.tv_sec += ms / 1000;
-    t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-    t.tv_sec += t.tv_nsec / 1000000000L;
-    t.tv_nsec %= 1000000000L;
+    const timespec t = monotonic_deadline(ms);
     pthread_mutex_lock(&p->request);
     p->job_kind = kind;
     p->job_device = device;
@@ -798,13 +809,16 @@ bool clock_allows(tPortaudioOutput *p) {
 }
 
 // Waits at most `ms` for the helper to be between jobs; false if the device holds it.
+// A timed lock would count on the wall clock, so it is tried again every millisecond instead.
 bool lock_control(tPortaudioOutput *p, int ms) {
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    t.tv_nsec += static_cast<long>(ms) * 1000000L;
-    t.tv_sec += t.tv_nsec / 1000000000L;
-    t.tv_nsec %= 1000000000L;
-    return pthread_mutex_timedlock(&p->control, &t) == 0;
+    const int64_t until = monotonic_ms() + ms;
+    while (pthread_mutex_trylock(&p->control) != 0) {
+        if (monotonic_ms() >= until)
+            return false;
+        const timespec pause{0, 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+    return true;
 }
 
 // The main loop's side of the wake-up pipe.
@@ -915,8 +929,8 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
         lock_init(&l);
     pthread_mutex_init(&p->control, nullptr);
     pthread_mutex_init(&p->request, nullptr);
-    pthread_cond_init(&p->request_cond, nullptr);
-    pthread_cond_init(&p->job_cond, nullptr);
+    init_monotonic_cond(&p->request_cond);
+    init_monotonic_cond(&p->job_cond);
     p->tail_frames = -1;
     memset(&a->page, 0, sizeof(a->page));
     return p->params ? 0 : -1;

@@ -5,13 +5,12 @@
 #include <cstring>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/handle.h"
 #include "core/instance.h"
 #include "theme/default_theme.h"
 #include "theme/template.h"
-
-const char *const RAVLOX_CONTACT = "ravlox-maintainers@ravlox.invalid";
 
 namespace {
 
@@ -171,11 +170,31 @@ int32_t resolve_data_dir(const tArgList *kept, char *dir, size_t size) {
     return result;
 }
 
+// Why a data directory is not safe to use, or null. Others who may write there could plant
+// files or links that our saves would then write through.
+const char *unsafe_data_dir(const char *dir) {
+    char bare[HANDLE_PATH_SIZE]; // a trailing slash would make lstat follow a link
+    snprintf(bare, sizeof bare, "%s", dir);
+    for (size_t n = strlen(bare); n > 1 && bare[n - 1] == '/'; --n)
+        bare[n - 1] = '\0';
+    struct stat info;
+    if (lstat(bare, &info) == 0 && S_ISLNK(info.st_mode) && info.st_uid != geteuid())
+        return "it is a link that belongs to another user";
+    if (stat(bare, &info) != 0)
+        return nullptr; // not there and not made: every save says so
+    if (info.st_uid != geteuid())
+        return "it belongs to another user";
+    if ((info.st_mode & S_IWOTH) != 0)
+        return "everyone may write to it";
+    return nullptr;
+}
+
 } // namespace
 
 int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
     int32_t result = resolve_data_dir(kept, h->data_dir, sizeof h->data_dir);
-    handle_create_data_dir(h);
+    if (handle_create_data_dir(h) != RESULT_OK)
+        return RESULT_FAILED; // nothing is read from or written into it
     for (int k = 0; k < kept->count; ++k)
         result |= handle_parse_option(h, nullptr, kept->args[k]);
     if (result == RESULT_DONE)
@@ -200,6 +219,10 @@ int32_t handle_create_data_dir(tHandle *h) {
             created = true;
             last_ok = mkdir(prefix, 0700) == 0;
         }
+    }
+    if (const char *unsafe = unsafe_data_dir(h->data_dir)) {
+        fprintf(stderr, "refusing the data directory [%s]: %s\n", h->data_dir, unsafe);
+        return RESULT_FAILED;
     }
     char theme[HANDLE_PATH_SIZE];
     if (created && last_ok && handle_get_theme_dir(h, theme) == RESULT_OK) {
@@ -276,7 +299,8 @@ void handle_activate(GtkApplication *application, void *kept_list) {
     if (h) {
         result |= handle_init(h, application);
         result |= handle_apply_options(h, kept);
-        result |= handle_read_configs(h);
+        if (result == RESULT_OK)
+            result |= handle_read_configs(h);
     }
     if (!h || result != RESULT_OK) {
         fprintf(stderr, "ERROR initializing modules\n");

@@ -53,13 +53,25 @@ extern "C" PaError Pa_Terminate(void) {
     return real ? real() : paInternalError;
 }
 
+// The wall clock as the code under test reads it, moved by as many seconds as a test asks (as
+// when someone sets the clock); the kernel's own clocks go on unchanged.
+std::atomic<long> wall_clock_shift{0};
+extern "C" int clock_gettime(clockid_t clock, struct timespec *t) {
+    using Get = int (*)(clockid_t, struct timespec *);
+    static const Get real = reinterpret_cast<Get>(dlsym(RTLD_NEXT, "clock_gettime"));
+    const int r = real ? real(clock, t) : -1;
+    if (r == 0 && clock == CLOCK_REALTIME)
+        t->tv_sec += wall_clock_shift.load();
+    return r;
+}
+
 namespace {
 
 constexpr size_t CHUNK = 64;  // frames per callback
 constexpr size_t BUFFER_FRAMES = AUDIO_BUFFER_FRAMES;
 
-// The device consumes far faster than real time, so the callback plays silence between
-// buffers: drop every run of at least one callback of all-zero frames.
+// The callback plays silence wherever the ring runs dry (before the first frames, between
+// tracks, after the last): drop every run of at least one callback of all-zero frames.
 std::vector<int16_t> strip_silence(const std::vector<int16_t> &s) {
     std::vector<int16_t> out;
     size_t i = 0;
@@ -1037,4 +1049,26 @@ TEST(AudioOutput, FailedRestartOfTheIdleStreamReopensIt) {
     heard.insert(heard.end(), second.begin(), second.end());
     ASSERT_GT(heard.size(), ref.size() + ref.size() / 2);
     EXPECT_TRUE(std::equal(ref.end() - 44100, ref.end(), heard.end() - 44100));
+}
+
+// The helper's bounded waits and the idle release count real time, whatever the wall clock says.
+TEST(AudioOutput, BoundedWaitsIgnoreAWallClockThatIsSet) {
+    struct Reset {
+        ~Reset() { wall_clock_shift = 0; }
+    } reset;
+    // An hour ahead from the start: each of the helper's one-second waits would last an hour,
+    // and the idle release would never come.
+    wall_clock_shift = 3600;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    tPortaudioOutput *p = &live.get()->audiooutput.portaudio;
+    EXPECT_TRUE(pump_until(live, [&] { return __atomic_load_n(&p->released_count, __ATOMIC_ACQUIRE) >= 1; },
+                           AUDIO_RELEASE_MS + 3000))
+        << "not let go while idle";
+    // An hour behind: the wait for another device would be over before it began.
+    wall_clock_shift = -3600;
+    int32_t device = -1;
+    portaudio_get_device(p, &device);
+    EXPECT_EQ(portaudio_select_device(p, device == 0 ? 1 : 0), 0) << "gave up on the helper at once";
 }
