@@ -225,6 +225,19 @@ TEST_F(Mpris, OutOfRangeRequestsAreBoundedOrRefused) {
     EXPECT_TRUE(ctl_says({"metadata", "--format", url}, "file://" + mono));
 }
 
+// A replacing playlist that adds nothing leaves the list as it was.
+TEST_F(Mpris, AnEmptyPlaylistKeepsTheList) {
+    start();
+    const std::string empty = dir_ / "empty.m3u";
+    ASSERT_TRUE(write_file(empty, "\n\n"));
+    const ProgramResult open = ctl({"open", "file://" + empty});
+    EXPECT_TRUE(ctl_says({"metadata", "--format", "{{xesam:url}}"}, "file://" + fixture_path("stereo44.mp3")))
+        << open;
+    ASSERT_TRUE(ctl({"next"}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", "{{xesam:url}}"}, "file://" + fixture_path("tagged.mp3")))
+        << "the list's second entry is still there";
+}
+
 TEST_F(Mpris, TheBusFollowsTheWindow) {
     start();
     const ProgramResult introspect =
