@@ -1,10 +1,14 @@
 #include "core/startup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <gtk/gtk.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/handle.h"
 #include "core/instance.h"
@@ -20,6 +24,9 @@ constexpr int VERSION_MAJOR = 0;
 constexpr int VERSION_MINOR = 6;
 constexpr int VERSION_PATCH = 1;
 constexpr const char *COPYRIGHT = "Copyright (c) 2026, the ravlox developers";
+
+// In the data directory, locked by the player that uses it.
+constexpr const char *LOCK_FILE = "player.lock";
 
 bool starts_with(const char *text, const char *prefix) {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -171,11 +178,31 @@ int32_t resolve_data_dir(const tArgList *kept, char *dir, size_t size) {
     return result;
 }
 
+// Held for the life of the process (the descriptor is never closed), so that no second player
+// writes into the same data directory: two starts without a session bus, one with and one
+// without, or one directory under two names. A directory where the lock file cannot be made
+// cannot be written by anyone either.
+bool lock_data_dir(const char *dir) {
+    char path[HANDLE_PATH_SIZE + 16];
+    snprintf(path, sizeof path, "%s/%s", dir, LOCK_FILE);
+    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return true;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+        return true;
+    close(fd);
+    return false;
+}
+
 } // namespace
 
 int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
     int32_t result = resolve_data_dir(kept, h->data_dir, sizeof h->data_dir);
     handle_create_data_dir(h);
+    if (!lock_data_dir(h->data_dir)) {
+        fprintf(stderr, "another player uses the data directory [%s]\n", h->data_dir);
+        exit(1);
+    }
     for (int k = 0; k < kept->count; ++k)
         result |= handle_parse_option(h, nullptr, kept->args[k]);
     if (result == RESULT_DONE)
