@@ -178,6 +178,20 @@ int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int3
     return added;
 }
 
+int32_t instance_load_playlist(tHandle *h, const char *path) {
+    tHandlePlaylist *p = &h->playlist;
+    const int32_t added = replace_with(p, [&] {
+        return count_added(p, [&] {
+            if (playlist_add_m3u(p, path) != 0)
+                fprintf(stderr, "unable to read the playlist [%s]\n", path);
+        });
+    });
+    window_playlist_redraw(&h->gui.window_playlist);
+    if (added > 0)
+        open_first_added(h, added);
+    return added;
+}
+
 void instance_present(tHandle *h) {
     tHandleGui *g = &h->gui;
     // The main window last, so it ends on top.

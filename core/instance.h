@@ -25,6 +25,10 @@ void instance_app_id(const char *data_dir, const char *default_dir, char *out, s
 // played. Returns the number of entries added; when nothing is added the list stays as it
 // was, also with INSTANCE_REPLACE.
 int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int32_t mode);
+// Replaces the list with the M3U file's entries, as the command line's playlist does, and
+// opens the first of them; a file that cannot be read or holds no entries leaves the list as
+// it was. Returns the number of entries.
+int32_t instance_load_playlist(tHandle *h, const char *path);
 // True for a name ending in ".m3u" in any case.
 bool instance_is_m3u(const char *path);
 // Brings the player's shown windows to the front.

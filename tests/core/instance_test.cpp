@@ -164,6 +164,65 @@ TEST_F(Instance, EveryDataDirectoryHasAPlayerOfItsOwn) {
     EXPECT_TRUE(plain.running() && other.running());
 }
 
+// The running player owns the data directory whatever options it was started with; a later
+// start hands its options and paths to it, which applies them as its own command line would,
+// and the later start ends with the answer.
+TEST_F(Instance, ASecondStartHandsItsOptionsToTheRunningPlayer) {
+    const std::string data = dir_ / "data";
+    const auto two_devices = [&](std::vector<std::string> args) {
+        ProgramOptions o = options(std::move(args), data);
+        o.alsa = AlsaConfig::TwoFiles;
+        o.env.push_back({"CAPTURE_FILE_A", dir_ / "a.raw"});
+        o.env.push_back({"CAPTURE_FILE_B", dir_ / "b.raw"});
+        o.cwd = dir_.path();
+        return o;
+    };
+    ProgramProcess first(two_devices({"--audiooutput.portaudio.device=0", b_}));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    ASSERT_TRUE(playing_url(b_)) << ctl({"metadata"});
+    EXPECT_TRUE(heard(b_, "a.raw")) << "not playing on ravlox_a\n" << first.out() << first.err();
+    const auto handed = [&](std::vector<std::string> args, int status = 0) {
+        const ProgramResult r = run_program(two_devices(std::move(args)));
+        EXPECT_TRUE(r.exited_with(status)) << r;
+        EXPECT_EQ(r.out.find("allocating"), std::string::npos) << r;
+        EXPECT_EQ(x_.find_windows("ravlox main").size(), 1u);
+        return r;
+    };
+    const auto opened = [&](const std::string &path) {
+        return wait_until([&] { return ctl({"metadata", "--format", "{{xesam:url}}"}) == "file://" + path; });
+    };
+
+    // The running player's devices, and a switch to the second one.
+    EXPECT_NE(handed({"--audiooutput.portaudio.device=?"}).out.find("     1> ravlox_b\n"), std::string::npos);
+    handed({"--audiooutput.portaudio.device=1"});
+    ctl({"open", "file://" + b_}); // b.mp3 again from its start, whether it still plays or not
+    EXPECT_TRUE(heard(b_, "b.raw")) << "not switched to ravlox_b\n" << first.out() << first.err();
+
+    // A theme and a playlist named relative to where the later start was made.
+    ASSERT_TRUE(run_program({"--gui.theme.dumptemplate=" + dir_ / "template/"}).exited_with(0));
+    const Image before = x_.screenshot(*x_.wait_window("ravlox main"));
+    handed({"--gui.theme.dir=template/"});
+    EXPECT_EQ(read_file(data + "/theme/MAIN.BMP"), read_file(dir_ / "template/MAIN.BMP"));
+    EXPECT_TRUE(wait_until([&] { return x_.screenshot(*x_.wait_window("ravlox main")).rgb != before.rgb; }))
+        << "the window still shows the old theme";
+    ASSERT_TRUE(write_file(dir_ / "list.m3u", "a.mp3\n"));
+    handed({"--playlist.m3u=list.m3u"});
+    EXPECT_TRUE(opened(a_)) << ctl({"metadata"});
+
+    // What the running player cannot apply fails the later start, and the player goes on with
+    // its list: a missing or empty playlist, an option it does not know.
+    const ProgramResult missing = handed({"--playlist.m3u=missing.m3u"}, 1);
+    EXPECT_NE(missing.err.find("could not apply [--playlist.m3u=missing.m3u]"), std::string::npos) << missing;
+    ASSERT_TRUE(write_file(dir_ / "empty.m3u", "\n"));
+    handed({"--playlist.m3u=empty.m3u"}, 1);
+    handed({"--gui.nonsense=1"}, 1);
+    EXPECT_TRUE(first.running()) << first.out() << first.err();
+    EXPECT_TRUE(opened(a_)) << ctl({"metadata"});
+    // Options nobody knows are refused before anything is handed over.
+    const ProgramResult unknown = handed({"--gui.theme.dir=template/", "--nonsense"}, 1);
+    EXPECT_NE(unknown.err.find("--nonsense"), std::string::npos) << unknown;
+}
+
 // Without a session bus, or with a player that runs without one, the data directory's lock
 // keeps a second player out of it; it frees with the player.
 TEST_F(Instance, WithoutASessionBusTheDataDirectoryIsLocked) {
