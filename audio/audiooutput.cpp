@@ -936,23 +936,35 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     return p->params ? 0 : -1;
 }
 
-int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
+namespace {
+
+// The device a device option names: RESULT_OK with its number, RESULT_DONE for the list ("?").
+int32_t option_device(const char *arg, int32_t *device) {
     const size_t len = strlen(arg);
     if (strncmp(arg, OPTION_PREFIX, sizeof(OPTION_PREFIX) - 1) != 0 || len < 25)
         return RESULT_UNKNOWN_OPTION;
     if (len < 32 || strncmp(arg, OPTION_DEVICE, sizeof(OPTION_DEVICE) - 1) != 0)
         return RESULT_UNKNOWN_OPTION;
     const char *value = arg + sizeof(OPTION_DEVICE) - 1;
-    if (*value != '?') {
-        long v = strtol(value, nullptr, 10);
-        if (v > INT32_MAX)
-            v = INT32_MAX;
-        if (v < INT32_MIN)
-            v = INT32_MIN;
-        a->portaudio.device = static_cast<int32_t>(v);
+    if (*value == '?')
+        return RESULT_DONE;
+    long v = strtol(value, nullptr, 10);
+    if (v > INT32_MAX)
+        v = INT32_MAX;
+    if (v < INT32_MIN)
+        v = INT32_MIN;
+    *device = static_cast<int32_t>(v);
+    return RESULT_OK;
+}
+
+} // namespace
+
+int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
+    const int32_t named = option_device(arg, &a->portaudio.device);
+    if (named == RESULT_OK)
         a->portaudio.device_option = 1;
-        return RESULT_OK;
-    }
+    if (named != RESULT_DONE)
+        return named;
     if (Pa_Initialize() != paNoError) {
         // Misspelt, kept: scripts that list the devices look for this very line.
         printf("Portaudio cannot be inialized.\n");
@@ -971,6 +983,14 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
     fflush(stdout);
     Pa_Terminate();
     return RESULT_DONE;
+}
+
+int32_t audiooutput_apply_option(tHandleAudioOutput *a, const char *arg) {
+    int32_t device = 0;
+    const int32_t named = option_device(arg, &device);
+    if (named != RESULT_OK)
+        return RESULT_UNKNOWN_OPTION; // the list is the caller's to print
+    return portaudio_select_device(&a->portaudio, device);
 }
 
 int32_t portaudio_start(tPortaudioOutput *p) {

@@ -192,6 +192,9 @@ struct tHandleAudioOutput {
 
 int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h);
 int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg);
+// The same option for the running output: the device is switched to as the preferences page
+// switches it. The device list ("?") is not asked for here.
+int32_t audiooutput_apply_option(tHandleAudioOutput *a, const char *arg);
 int32_t audiooutput_start(tHandleAudioOutput *a);
 int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk);
 int32_t audiooutput_flush(tHandleAudioOutput *a);

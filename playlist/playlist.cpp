@@ -383,6 +383,19 @@ int32_t playlist_remove_selected(tHandlePlaylist *p) {
     return RESULT_OK;
 }
 
+int32_t playlist_remove_first(tHandlePlaylist *p, int32_t n) {
+    if (n < 0 || n > p->count) return RESULT_FAILED;
+    const int32_t kept = p->count - n;
+    for (int32_t i = 0; i < kept; i++) {
+        move_entry(&p->entries[i], &p->entries[n + i]);
+        p->selected[i] = p->selected[n + i];
+    }
+    for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
+    p->count = kept;
+    p->current = p->current > n ? p->current - n : 0;
+    return RESULT_OK;
+}
+
 int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index) {
     if (index >= 0 && index < p->count) p->selected[index] = static_cast<uint8_t>(1 - p->selected[index]);
     return RESULT_OK;

@@ -40,5 +40,7 @@ int32_t playlist_sort_randomize(tHandlePlaylist *p);
 int32_t playlist_sort_reverse(tHandlePlaylist *p);
 int32_t playlist_remove(tHandlePlaylist *p, int32_t index);
 int32_t playlist_remove_selected(tHandlePlaylist *p);
+// Removes entries 0 to n - 1 at once, as n removals of entry 0 would.
+int32_t playlist_remove_first(tHandlePlaylist *p, int32_t n);
 int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index);
 int32_t playlist_select(tHandlePlaylist *p, int32_t mode);

@@ -139,3 +139,54 @@ TEST_F(Drop, OntoTheMainWindowReplacesTheListAndPlays) {
     EXPECT_EQ(entries(h).size(), 3u);
     EXPECT_EQ(playing(h), song);
 }
+
+// A replacing drop that adds nothing keeps the list, also when the list is full.
+TEST_F(Drop, OntoTheMainWindowNothingToAddKeepsTheList) {
+    const std::string artist = dir / "artist";
+    std::filesystem::create_directories(artist + "/album one");
+    std::filesystem::create_directories(artist + "/album two");
+    std::filesystem::copy_file(fixture_path("mono22.mp3"), artist + "/album one/track.mp3");
+    const std::string empty = dir / "empty";
+    std::filesystem::create_directories(empty);
+    const std::string blank = dir / "blank.m3u";
+    ASSERT_TRUE(write_file(blank, ""));
+    const std::string lines = dir / "lines.m3u";
+    ASSERT_TRUE(write_file(lines, "\n\r\n\n"));
+    const std::string two = dir / "two.m3u";
+    ASSERT_TRUE(write_file(two, fixture_path("tagged.mp3") + "\n" + fixture_path("len10_9.mp3") + "\n"));
+
+    LiveHandle live({"--playlist.m3u=" + two});
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    GtkWidget *main = h->gui.window_main.window;
+    ASSERT_TRUE(live.dispatch(EVENT_NEXT) == 0 && live.dispatch(EVENT_PLAY) == 0);
+    const std::vector<std::string> before = entries(h);
+    ASSERT_EQ(before.size(), 2u);
+
+    for (const std::vector<std::string> &paths :
+         std::vector<std::vector<std::string>>{{artist}, {empty}, {blank}, {lines}, {empty, blank, artist}}) {
+        EXPECT_FALSE(drop(main, paths)) << paths[0];
+        EXPECT_EQ(entries(h), before) << paths[0];
+        EXPECT_EQ(h->playlist.current, 1) << paths[0];
+        EXPECT_EQ(playing(h), before[1]) << paths[0];
+        EXPECT_EQ(live.status(), STATUS_PLAYING) << paths[0];
+    }
+
+    // A full list: refused and kept whole, with its last entry's mark; what adds replaces it.
+    static tSongInfo entry;
+    while (h->playlist.count < PLAYLIST_CAPACITY) {
+        snprintf(entry.path, sizeof entry.path, "%s/%d.mp3", dir.path().c_str(), h->playlist.count);
+        playlist_add(&h->playlist, &entry);
+    }
+    playlist_toggle_selected(&h->playlist, PLAYLIST_CAPACITY - 1);
+    const std::vector<std::string> full = entries(h);
+    EXPECT_FALSE(drop(main, {empty, lines}));
+    EXPECT_EQ(entries(h), full);
+    EXPECT_EQ(h->playlist.selected[PLAYLIST_CAPACITY - 1], 1);
+    EXPECT_EQ(h->playlist.current, 1);
+    EXPECT_TRUE(drop(main, {song, music}));
+    ASSERT_EQ(entries(h).size(), 3u);
+    EXPECT_EQ(entries(h)[0], song);
+    EXPECT_EQ(h->playlist.selected[0] + h->playlist.selected[1] + h->playlist.selected[2], 0);
+    EXPECT_EQ(playing(h), song);
+}
