@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <gio/gio.h>
@@ -62,10 +61,7 @@ void add_path(tHandlePlaylist *p, const char *path) {
 
 } // namespace
 
-bool instance_is_m3u(const char *path) {
-    const size_t n = strlen(path);
-    return n >= 4 && strcasecmp(path + n - 4, ".m3u") == 0;
-}
+bool instance_is_m3u(const char *path) { return playlist_is_list_file(path); }
 
 void instance_app_id(const char *data_dir, const char *default_dir, char *out, size_t size) {
     // Lexically, without following links, so a directory that is not made yet has the

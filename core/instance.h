@@ -20,12 +20,12 @@ enum : int32_t {
 // `default_dir`, otherwise the plain id and an element derived from the path, so every data
 // directory has a player of its own.
 void instance_app_id(const char *data_dir, const char *default_dir, char *out, size_t size);
-// Adds what `files` name to the playlist: folders as the directory chooser adds them, ".m3u"
-// files entry by entry, other files as they are. Then the first added entry is opened and
+// Adds what `files` name to the playlist: folders as the directory chooser adds them, playlists
+// entry by entry, other files as they are. Then the first added entry is opened and
 // played. Returns the number of entries added; with nothing usable among the files the list
 // stays as it was, also with INSTANCE_REPLACE.
 int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int32_t mode);
-// True for a name ending in ".m3u" in any case.
+// True for the name of a playlist the store reads (".m3u", ".m3u8").
 bool instance_is_m3u(const char *path);
 // Brings the player's shown windows to the front.
 void instance_present(tHandle *h);

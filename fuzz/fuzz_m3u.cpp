@@ -1,5 +1,7 @@
-// The M3U reader: a file's bytes become a playlist of at most 16384 entries, which is written
-// back in both modes and read again: the same entries, in the same order.
+// The M3U readers: a file's bytes become a playlist of at most 16384 entries. Read as other
+// players write M3U, every entry is a terminated path without control bytes, with a terminated
+// title; read every line a path, the list is written back in both modes and read again: the
+// same entries, in the same order.
 #include <cstring>
 #include <memory>
 
@@ -28,6 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::FdGuard fds;
     if (!fuzz::write_file(path, data, size)) return 0;
 
+    list->options = 0;
+    FUZZ_CHECK(playlist_read_m3u(list.get(), path.c_str()) == 0, "cannot read");
+    for (int i = 0; i < list->count; ++i) {
+        const tSongInfo &e = list->entries[i];
+        FUZZ_CHECK(memchr(e.path, '\0', sizeof e.path) != nullptr, "entry %d unterminated", i);
+        FUZZ_CHECK(memchr(e.title, '\0', sizeof e.title) != nullptr, "title %d unterminated", i);
+        FUZZ_CHECK(e.path[0] != '\0' && e.length >= 0, "entry %d empty or negative", i);
+        for (const char *c = e.path; *c; ++c)
+            FUZZ_CHECK(static_cast<unsigned char>(*c) >= 0x20, "entry %d holds a control byte", i);
+    }
+
+    list->options = again->options = PLAYLIST_READ_PLAIN;
     FUZZ_CHECK(playlist_read_m3u(list.get(), path.c_str()) == 0, "cannot read");
     FUZZ_CHECK(list->count >= 0 && list->count <= PLAYLIST_CAPACITY, "count %d", list->count);
     FUZZ_CHECK(list->current == 0, "current %d", list->current);

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <strings.h>
+
 #include "config/savefile.h"
+#include "playlist/listfile.h"
 
 namespace {
 
@@ -26,19 +29,6 @@ bool any_selected(const tHandlePlaylist *p) {
         if (p->selected[i] != 0) return true;
     }
     return false;
-}
-
-// The directory part of a playlist path: up to its last slash, looking at no more
-// than the first 1024 bytes. Returns false when there is no slash.
-bool playlist_directory(const char *path, char (&dir)[PATH_SIZE]) {
-    snprintf(dir, sizeof dir, "%s", path);
-    char *slash = strrchr(dir, '/');
-    if (slash == nullptr) {
-        dir[0] = '\0';
-        return false;
-    }
-    *slash = '\0';
-    return true;
 }
 
 // Text fields of an entry are kept zero after their terminator (every way in makes
@@ -140,7 +130,9 @@ int32_t playlist_init(tHandlePlaylist *p) {
 }
 
 int32_t playlist_clear(tHandlePlaylist *p) {
+    const int32_t options = p->options;
     memset(p, 0, sizeof *p);
+    p->options = options;
     return RESULT_OK;
 }
 
@@ -181,21 +173,14 @@ int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
 
 namespace {
 
-// Appends the lines of an M3U file; with `replace` the old entries go first, once the file
-// has opened.
-int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
+// Every line a path, as the first versions read M3U files; with `replace` the old entries go
+// first, once the file has opened.
+int32_t read_plain_m3u(tHandlePlaylist *p, const char *path, bool replace) {
     if (path == nullptr) return RESULT_FAILED;
     char dir[PATH_SIZE];
-    bool has_dir = playlist_directory(path, dir);
-    FILE *f = fopen(path, "r");
+    bool has_dir = list_directory(path, dir);
+    FILE *f = list_open_file(path);
     if (f == nullptr) return RESULT_FAILED;
-    // A directory opens for reading on some systems but holds no lines: refuse it
-    // instead of emptying the list.
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(f);
-        return RESULT_FAILED;
-    }
     if (replace) {
         p->count = 0;
         p->current = 0;
@@ -220,16 +205,44 @@ int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
     return RESULT_OK;
 }
 
+int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
+    if (p->options & PLAYLIST_READ_PLAIN) return read_plain_m3u(p, path, replace);
+    return m3u_read(p, path, replace);
+}
+
+bool has_extension(const char *path, const char *extension) {
+    const size_t n = strlen(path);
+    const size_t e = strlen(extension);
+    return n > e && strcasecmp(path + n - e, extension) == 0;
+}
+
 }  // namespace
+
+void list_replace(tHandlePlaylist *p) {
+    p->count = 0;
+    p->current = 0;
+}
 
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, true); }
 
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, false); }
 
+bool playlist_is_list_file(const char *path) { return has_extension(path, ".m3u") || has_extension(path, ".m3u8"); }
+
+bool playlist_is_stream(const char *path) { return list_is_stream(path); }
+
+const char *playlist_file_name(const char *path) {
+    const size_t n = strlen(path);
+    if (n < 2) return path;
+    for (size_t i = n - 1; i-- > 0;)
+        if (path[i] == '/') return path + i + 1;
+    return path;
+}
+
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     if (path == nullptr) return RESULT_FAILED;
     tM3uWrite w{p, mode, {}, false};
-    w.has_dir = playlist_directory(path, w.dir);
+    w.has_dir = list_directory(path, w.dir);
     // The old playlist stays until the new one is complete.
     if (save_file_replace(path, 0666, write_lines, &w) != 0) {
         fprintf(stderr, "unable to write [%s]\n", path);
@@ -261,10 +274,11 @@ int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title)
     if (index < 0 || index >= p->count || title == nullptr)
         return RESULT_FAILED;
     tSongInfo &e = p->entries[index];
+    e.tags_read = 1;
+    if (title[0] == '\0') return RESULT_OK;
     // Zero after the terminator, as every text of an entry is kept.
     memset(e.title, 0, sizeof e.title);
     memcpy(e.title, title, strnlen(title, sizeof e.title - 1));
-    e.tags_read = 1;
     return RESULT_OK;
 }
 

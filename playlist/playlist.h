@@ -13,12 +13,19 @@ enum : int32_t {
     PLAYLIST_SELECT_INVERT = 2,
 };
 
+// How the store reads and writes files; kept when the list is cleared.
+enum : int32_t {
+    // Every line of an M3U file is a path, as the first versions read them.
+    PLAYLIST_READ_PLAIN = 1,
+};
+
 // Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.
 struct tHandlePlaylist {
     tSongInfo entries[PLAYLIST_CAPACITY];
     uint8_t selected[PLAYLIST_CAPACITY];
     int32_t count;
     int32_t current;
+    int32_t options;
 };
 
 int32_t playlist_init(tHandlePlaylist *p);
@@ -29,10 +36,17 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
 // Appends the entries of an M3U file, keeping the list and its current index.
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path);
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
+// True for the names of playlists: ".m3u", ".m3u8", in any case.
+bool playlist_is_list_file(const char *path);
+// The part of a path after its last "/", where a "/" in the last place does not count.
+const char *playlist_file_name(const char *path);
+// True for a URL entry ("http://..."): kept in the list, but not a file that can be opened.
+bool playlist_is_stream(const char *path);
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index);
-// Stores what the tags of entry `index` give as its title and marks its tags as read.
+// Stores what the tags of entry `index` give as its title and marks its tags as read; an
+// empty title keeps the one the playlist file gave.
 int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title);
 int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark);
 int32_t playlist_sort_by_filename(tHandlePlaylist *p);

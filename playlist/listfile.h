@@ -1,0 +1,82 @@
+// What the playlist readers share: opening a file that is safe to read, its text encoding,
+// lines, and turning a line or a location into an entry path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "playlist/playlist.h"
+
+constexpr size_t LIST_PATH_SIZE = sizeof(tSongInfo::path);
+// A line of the file, without its end: at most 1023 bytes.
+constexpr size_t LIST_LINE_SIZE = 1024;
+
+enum tListEncoding : int32_t {
+    LIST_UTF8 = 0,   // bytes taken as they are (UTF-8, or a name's own bytes)
+    LIST_LATIN1 = 1, // converted to UTF-8
+    LIST_UTF16LE = 2,
+    LIST_UTF16BE = 3,
+};
+
+struct tListReader {
+    FILE *f;
+    const char *path;
+    char dir[LIST_PATH_SIZE];
+    bool has_dir;
+    int32_t encoding;
+    long start;       // the offset after a byte-order mark
+    int32_t line;     // number of the last line read, from 1
+    int32_t left_out; // entries a full store could not take
+    int32_t pending;  // a byte read ahead, -1 when none
+    unsigned char utf8[4];
+    int32_t utf8_len;
+    int32_t utf8_pos;
+};
+
+// Opens a playlist for reading: only a regular file, and without waiting on a FIFO or a
+// device. A byte-order mark is skipped and decides the encoding; without one, `utf8` (or
+// bytes that are valid UTF-8 throughout) means UTF-8 and anything else Latin-1. False with
+// nothing open (and the reason on standard error where it is not a plain failure to open).
+bool list_open(tListReader *r, const char *path, bool utf8);
+// The same check alone: the file open for reading, or nothing.
+FILE *list_open_file(const char *path);
+void list_close(tListReader *r);
+// The next line ended by LF, CR or CR LF, UTF-16 already in UTF-8 and Latin-1 still in its own
+// bytes: 1 for a line, 0 at the end, -1 for a line longer than 1023 bytes (read to its end;
+// `line` holds its first 1023 bytes).
+int32_t list_read_line(tListReader *r, char (&line)[LIST_LINE_SIZE]);
+// "playlist [%s], line %d: longer than 1023 bytes, left out"
+void list_refuse_long(const tListReader *r);
+// The line in UTF-8: converted from Latin-1, otherwise as it is.
+void list_to_utf8(const tListReader *r, const char *line, char *out, size_t size);
+// Blanks and tabs around the text go.
+char *list_trim(char *text);
+// A title into an entry's field, cut at a character when it is too long; the rest zero.
+void list_copy_title(char (&field)[sizeof(tSongInfo::title)], const char *title);
+// The entry path that a line or a location names: `file://` URLs (host empty or
+// "localhost"), other URLs as they are (streams), absolute paths, paths relative to the
+// playlist's folder (with backslashes when the file with slashes exists). `raw` is the line's
+// own bytes before a Latin-1 conversion, tried when the converted name does not exist and the
+// raw one does. 0, or -1 (reported) for a line that names no usable path.
+int32_t list_resolve(tListReader *r, const char *text, const char *raw, char (&out)[LIST_PATH_SIZE]);
+// Appends an entry with a title (or none) and a length in seconds (0 when unknown); once the
+// store is full the entry is counted as left out.
+void list_append(tHandlePlaylist *p, tListReader *r, const char *path, const char *title, int32_t length);
+// Says how many entries a full store left out.
+void list_report(const tListReader *r);
+
+// A URL with a scheme ("http://..."), other than a file URL.
+bool list_is_stream(const char *path);
+// Decodes %XX escapes; false for escapes that give a control byte or for a result too long.
+bool list_percent_decode(const char *text, char *out, size_t size);
+// The playlist's folder: its path up to the last "/"; false when it has none.
+bool list_directory(const char *path, char (&dir)[LIST_PATH_SIZE]);
+// True when the path holds a byte below 0x20.
+bool list_has_control(const char *text);
+
+// Readers append to the store (`replace` empties it first, once the file has opened) and
+// return 0, or -1 when the file cannot be read (the list unchanged).
+int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace);
+// Empties the list for a reader that has opened its file.
+void list_replace(tHandlePlaylist *p);
