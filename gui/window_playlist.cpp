@@ -279,15 +279,18 @@ constexpr tPageSetting PAGE_SETTINGS[WINDOW_PLAYLIST_SETTINGS] = {
     {"Show full path", "showfull", 1, &tHandleWindowPlaylist::showfull},
     {"Show titles from tags", "showtitles", 1, &tHandleWindowPlaylist::showtitles},
     {"Read every playlist line as a path", "plainlines", 0, &tHandleWindowPlaylist::plainlines},
+    {"Save plain paths", "plainsave", 0, &tHandleWindowPlaylist::plainsave},
 };
 
 // The store follows the settings on how it reads, saves and adds folders.
 void apply_store_options(tHandleWindowPlaylist *w) {
     if (!w->playlist)
         return;
-    int32_t options = w->playlist->options & ~PLAYLIST_READ_PLAIN;
+    int32_t options = w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN);
     if (w->plainlines)
         options |= PLAYLIST_READ_PLAIN;
+    if (w->plainsave)
+        options |= PLAYLIST_SAVE_PLAIN;
     w->playlist->options = options;
 }
 

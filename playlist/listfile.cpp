@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include <glib.h>
+
 namespace {
 
 // Structurally valid UTF-8, fed in pieces: the continuation bytes still owed.
@@ -164,6 +166,13 @@ int32_t resolve_one(tListReader *r, const char *text, char (&out)[LIST_PATH_SIZE
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
 
+bool safe_relative(const char *rest, bool hash_special) {
+    const size_t n = strlen(rest);
+    return n > 0 && rest[0] != '/' && !blank(rest[0]) && !blank(rest[n - 1]) &&
+           !(hash_special && rest[0] == '#') && !strchr(rest, '\\') && !list_is_stream(rest) &&
+           strncasecmp(rest, "file://", 7) != 0;
+}
+
 } // namespace
 
 FILE *list_open_file(const char *path) {
@@ -281,9 +290,12 @@ char *list_trim(char *text) {
 void list_copy_title(char (&field)[sizeof(tSongInfo::title)], const char *title) {
     memset(field, 0, sizeof field);
     size_t n = strnlen(title, sizeof field - 1);
-    if (title[n] != '\0')
+    if (title[n] != '\0') {
         while (n > 0 && (static_cast<unsigned char>(title[n]) & 0xC0) == 0x80)
             --n;
+        while (n > 0 && blank(title[n - 1]))
+            --n;
+    }
     memcpy(field, title, n);
 }
 
@@ -369,4 +381,43 @@ bool list_has_control(const char *text) {
         if (*c < 0x20)
             return true;
     return false;
+}
+
+void list_percent_encode(FILE *f, const char *text) {
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; ++c) {
+        if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '-' ||
+            *c == '.' || *c == '_' || *c == '~' || *c == '/')
+            fputc(*c, f);
+        else
+            fprintf(f, "%%%02X", *c);
+    }
+}
+
+tListPath list_saved_path(const char *path, const char *dir, bool has_dir, bool hash_special) {
+    if (path[0] != '/')
+        return {path, false};
+    const size_t dir_len = strlen(dir);
+    if (has_dir && strncmp(path, dir, dir_len) == 0 && path[dir_len] == '/' &&
+        safe_relative(path + dir_len + 1, hash_special))
+        return {path + dir_len + 1, false};
+    const size_t n = strlen(path);
+    return {path, blank(path[n - 1])};
+}
+
+bool list_needs_mark(const tHandlePlaylist *p) {
+    for (int32_t i = 0; i < p->count; i++)
+        if (!g_utf8_validate(p->entries[i].path, -1, nullptr) || !g_utf8_validate(p->entries[i].title, -1, nullptr))
+            return true;
+    return false;
+}
+
+void list_clean_title(const char *title, char *out, size_t size) {
+    snprintf(out, size, "%s", title);
+    for (char *c = out; *c; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20)
+            *c = ' ';
+}
+
+void list_refuse_entry(int32_t index, const char *path) {
+    fprintf(stderr, "unable to save entry %d [%.200s]: it holds a control byte\n", index + 1, path);
 }

@@ -1,5 +1,6 @@
-// What the playlist readers share: opening a file that is safe to read, its text encoding,
-// lines, and turning a line or a location into an entry path.
+// What the playlist formats share: opening a file that is safe to read, its text encoding,
+// lines, turning a line or a location into an entry path, and writing paths so that they read
+// back the same.
 #pragma once
 
 #include <cstddef>
@@ -72,11 +73,31 @@ bool list_is_stream(const char *path);
 bool list_percent_decode(const char *text, char *out, size_t size);
 // The playlist's folder: its path up to the last "/"; false when it has none.
 bool list_directory(const char *path, char (&dir)[LIST_PATH_SIZE]);
-// True when the path holds a byte below 0x20.
+// True when the path holds a byte below 0x20; such a path is never written.
 bool list_has_control(const char *text);
+// Writes `text` with %XX escapes for everything but unreserved bytes and "/".
+void list_percent_encode(FILE *f, const char *text);
+// The text an entry is saved with: relative to the playlist's folder where it lies under it
+// and the relative text reads back as the same path, as a file URL where the bare path would
+// not read back (blanks at its ends), otherwise as stored. `hash_special` marks formats where
+// a leading "#" is a comment.
+struct tListPath {
+    const char *text;
+    bool as_url;
+};
+tListPath list_saved_path(const char *path, const char *dir, bool has_dir, bool hash_special);
+// True when a path or title of the list is not UTF-8: such a list is saved with a UTF-8 mark,
+// so that it reads back byte for byte and not as Latin-1.
+bool list_needs_mark(const tHandlePlaylist *p);
+// The text a title is saved with: control bytes become blanks.
+void list_clean_title(const char *title, char *out, size_t size);
+// "unable to save entry %d [%s]: it holds a control byte"
+void list_refuse_entry(int32_t index, const char *path);
 
 // Readers append to the store (`replace` empties it first, once the file has opened) and
-// return 0, or -1 when the file cannot be read (the list unchanged).
+// return 0, or -1 when the file cannot be read (the list unchanged). Writers go through the
+// atomic save; mode 1 writes the entries under the playlist's folder relative to it.
 int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace);
+int32_t m3u_write(const tHandlePlaylist *p, const char *path, int32_t mode);
 // Empties the list for a reader that has opened its file.
 void list_replace(tHandlePlaylist *p);

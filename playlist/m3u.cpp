@@ -1,11 +1,12 @@
 // Extended M3U as other players write it: "#" lines are directives or comments, and "#EXTINF"
-// gives the next entry its length and title.
+// gives the next entry its length and title; written in the same form.
 #include <glib.h>
 #include <strings.h>
 
 #include <cmath>
 #include <cstring>
 
+#include "config/savefile.h"
 #include "playlist/listfile.h"
 
 namespace {
@@ -27,6 +28,10 @@ void parse_extinf(char *text, int32_t *length, char *title, size_t size) {
         if (*c == '"') {
             quoted = !quoted;
         } else if (*c == ',' && !quoted) {
+            // Shown on one line: control bytes are blanks.
+            for (char *t = c + 1; *t; ++t)
+                if (static_cast<unsigned char>(*t) < 0x20)
+                    *t = ' ';
             snprintf(title, size, "%s", list_trim(c + 1));
             return;
         }
@@ -36,6 +41,42 @@ void parse_extinf(char *text, int32_t *length, char *title, size_t size) {
 bool ends_with_m3u8(const char *path) {
     const size_t n = strlen(path);
     return n >= 5 && strcasecmp(path + n - 5, ".m3u8") == 0;
+}
+
+struct tM3uWrite {
+    const tHandlePlaylist *p;
+    int32_t mode;
+    char dir[LIST_PATH_SIZE];
+    bool has_dir;
+    bool mark;
+};
+
+bool write_entries(FILE *f, const void *context) {
+    const tM3uWrite *w = static_cast<const tM3uWrite *>(context);
+    if (w->mark)
+        fputs("\xEF\xBB\xBF", f);
+    fputs("#EXTM3U\n", f);
+    static char title[sizeof(tSongInfo::title)];
+    for (int32_t i = 0; i < w->p->count; i++) {
+        const tSongInfo &e = w->p->entries[i];
+        if (list_has_control(e.path)) {
+            list_refuse_entry(i, e.path);
+            continue;
+        }
+        // The title the list shows: the one it was given, or the file's name.
+        list_clean_title(e.title[0] != '\0' ? e.title : playlist_file_name(e.path), title, sizeof title);
+        fprintf(f, "#EXTINF:%d,%s\n", e.length > 0 ? e.length : -1, title);
+        const tListPath saved = list_saved_path(e.path, w->dir, w->mode == 1 && w->has_dir, true);
+        if (saved.as_url) {
+            fputs("file://", f);
+            list_percent_encode(f, saved.text);
+        } else {
+            fputs(saved.text, f);
+        }
+        if (fputc('\n', f) == EOF)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -81,5 +122,20 @@ int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace) {
     }
     list_report(&r);
     list_close(&r);
+    return RESULT_OK;
+}
+
+int32_t m3u_write(const tHandlePlaylist *p, const char *path, int32_t mode) {
+    if (path == nullptr)
+        return RESULT_FAILED;
+    static tM3uWrite w; // holds a path buffer: off the stack
+    w = tM3uWrite{p, mode, {}, false, false};
+    w.has_dir = list_directory(path, w.dir);
+    // ".m3u8" is read as UTF-8 in any case; a ".m3u" without a mark would be read as Latin-1.
+    w.mark = !ends_with_m3u8(path) && list_needs_mark(p);
+    if (save_file_replace(path, 0666, write_entries, &w) != 0) {
+        fprintf(stderr, "unable to write [%s]\n", path);
+        return RESULT_FAILED;
+    }
     return RESULT_OK;
 }

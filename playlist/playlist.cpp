@@ -106,6 +106,11 @@ bool write_lines(FILE *f, const void *context) {
     const size_t dir_len = strlen(w->dir);
     for (int32_t i = 0; i < w->p->count; i++) {
         const char *e = w->p->entries[i].path;
+        // A newline in a name would be written as two entries.
+        if (list_has_control(e)) {
+            list_refuse_entry(i, e);
+            continue;
+        }
         if (w->mode == 0 && e[0] != '/' && w->has_dir) {
             fputs(w->dir, f);
             fputc('/', f);
@@ -241,6 +246,7 @@ const char *playlist_file_name(const char *path) {
 
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     if (path == nullptr) return RESULT_FAILED;
+    if ((p->options & PLAYLIST_SAVE_PLAIN) == 0) return m3u_write(p, path, mode);
     tM3uWrite w{p, mode, {}, false};
     w.has_dir = list_directory(path, w.dir);
     // The old playlist stays until the new one is complete.

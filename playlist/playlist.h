@@ -17,6 +17,8 @@ enum : int32_t {
 enum : int32_t {
     // Every line of an M3U file is a path, as the first versions read them.
     PLAYLIST_READ_PLAIN = 1,
+    // M3U files are saved as bare paths, one a line, without titles.
+    PLAYLIST_SAVE_PLAIN = 2,
 };
 
 // Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.

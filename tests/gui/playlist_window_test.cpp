@@ -279,20 +279,32 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     EXPECT_NE(config.find("columns=11\n"), std::string::npos) << config;
     live.dispatch_int(EVENT_PREFERENCES, 0);
 
-    // The first versions' playlist reading is one check button away, off at first.
-    GtkWidget *plain = w->setting_checks[WINDOW_PLAYLIST_PLAINLINES];
-    ASSERT_NE(plain, nullptr);
-    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(plain)), "Read every playlist line as a path");
-    live.dispatch_int(EVENT_PREFERENCES, 1);
-    EXPECT_FALSE(gtk_check_button_get_active(GTK_CHECK_BUTTON(plain)));
-    EXPECT_EQ(h->playlist.options & PLAYLIST_READ_PLAIN, 0);
-    gtk_check_button_set_active(GTK_CHECK_BUTTON(plain), TRUE);
-    live.dispatch(EVENT_PREFERENCES_APPLY);
-    live.dispatch_int(EVENT_PREFERENCES, 0);
-    EXPECT_NE(h->playlist.options & PLAYLIST_READ_PLAIN, 0);
-    EXPECT_NE(read_file(live.data_dir() + "/playlist.config").find("plainlines=1\n"), std::string::npos);
-    playlist_clear(&h->playlist);
-    EXPECT_NE(h->playlist.options & PLAYLIST_READ_PLAIN, 0) << "clearing the list keeps how it reads";
+    // The first versions' playlist reading and saving are a check button away each, off at first.
+    struct {
+        int32_t check;
+        const char *label;
+        const char *stored;
+        int32_t option;
+    } const plain_ways[] = {
+        {WINDOW_PLAYLIST_PLAINLINES, "Read every playlist line as a path", "plainlines=1\n", PLAYLIST_READ_PLAIN},
+        {WINDOW_PLAYLIST_PLAINSAVE, "Save plain paths", "plainsave=1\n", PLAYLIST_SAVE_PLAIN},
+    };
+    for (const auto &way : plain_ways) {
+        SCOPED_TRACE(way.label);
+        GtkWidget *plain = w->setting_checks[way.check];
+        ASSERT_NE(plain, nullptr);
+        EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(plain)), way.label);
+        live.dispatch_int(EVENT_PREFERENCES, 1);
+        EXPECT_FALSE(gtk_check_button_get_active(GTK_CHECK_BUTTON(plain)));
+        EXPECT_EQ(h->playlist.options & way.option, 0);
+        gtk_check_button_set_active(GTK_CHECK_BUTTON(plain), TRUE);
+        live.dispatch(EVENT_PREFERENCES_APPLY);
+        live.dispatch_int(EVENT_PREFERENCES, 0);
+        EXPECT_NE(h->playlist.options & way.option, 0);
+        EXPECT_NE(read_file(live.data_dir() + "/playlist.config").find(way.stored), std::string::npos);
+        playlist_clear(&h->playlist);
+        EXPECT_NE(h->playlist.options & way.option, 0) << "clearing the list keeps how it reads and saves";
+    }
 
     // A resize moves the edge boxes and stores the size. (One handle per test process: GTK
     // stays on the display it first opened.)

@@ -24,13 +24,15 @@ std::vector<std::string> corpus_playlists(const std::string &corpus) {
 
 }  // namespace
 
-TEST(CorpusPlaylists, EveryOneReadsAsEntriesWithTitles) {
+TEST(CorpusPlaylists, EveryOneReadsAsEntriesWithTitlesAndSavesBack) {
     const std::string corpus = corpus_dir();
     if (corpus.empty()) GTEST_SKIP() << "no corpus here";
     const std::vector<std::string> files = corpus_playlists(corpus);
     ASSERT_FALSE(files.empty());
 
     auto p = make_store();
+    auto q = make_store();
+    TempDir tmp;
     std::map<std::string, int32_t> entries, titled;
     for (const std::string &file : files) {
         SCOPED_TRACE(file);
@@ -61,6 +63,18 @@ TEST(CorpusPlaylists, EveryOneReadsAsEntriesWithTitles) {
         static const std::regex extinf_title("#EXTINF:[^,\\r\\n]*,[ \\t]*[^ \\t\\r\\n]");
         if (std::regex_search(text, extinf_title)) {
             EXPECT_GT(with_title, 0);
+        }
+        // Saved and read back, every entry, title and length is the same (an entry without a
+        // title comes back with its file name as one).
+        const std::string copy = tmp / (file.substr(file.size() - 5) == ".m3u8" ? "copy.m3u8" : "copy.m3u");
+        ASSERT_EQ(playlist_write_m3u(p.get(), copy.c_str(), 1), 0);
+        ASSERT_EQ(playlist_read_m3u(q.get(), copy.c_str()), 0);
+        ASSERT_EQ(q->count, p->count);
+        for (int32_t i = 0; i < p->count; i++) {
+            EXPECT_STREQ(q->entries[i].path, p->entries[i].path);
+            EXPECT_STREQ(q->entries[i].title,
+                         p->entries[i].title[0] ? p->entries[i].title : playlist_file_name(p->entries[i].path));
+            EXPECT_EQ(q->entries[i].length, p->entries[i].length);
         }
         entries[group] += p->count;
         titled[group] += with_title;

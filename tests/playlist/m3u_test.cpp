@@ -35,7 +35,7 @@ protected:
     void SetUp() override {
         p = make_store();
         ASSERT_TRUE(p);
-        p->options = PLAYLIST_READ_PLAIN;
+        p->options = PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN;
         ASSERT_FALSE(tmp.path().empty());
     }
     Paths read(const std::string &bytes, const std::string &name = "list.m3u") {
