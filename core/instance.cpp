@@ -46,7 +46,7 @@ void add_path(tHandlePlaylist *p, const char *path) {
         playlist_add_directory(p, path);
         break;
     case KIND_LIST:
-        if (playlist_add_m3u(p, path) != 0)
+        if (playlist_add_file(p, path) != 0)
             fprintf(stderr, "unable to read the playlist [%s]\n", path);
         break;
     case KIND_SONG:

@@ -25,7 +25,7 @@ void instance_app_id(const char *data_dir, const char *default_dir, char *out, s
 // played. Returns the number of entries added; with nothing usable among the files the list
 // stays as it was, also with INSTANCE_REPLACE.
 int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int32_t mode);
-// True for the name of a playlist the store reads (".m3u", ".m3u8").
+// True for the name of a playlist the store reads (".m3u", ".m3u8", ".pls", ".xspf").
 bool instance_is_m3u(const char *path);
 // Brings the player's shown windows to the front.
 void instance_present(tHandle *h);

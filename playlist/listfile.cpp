@@ -219,8 +219,15 @@ bool list_open(tListReader *r, const char *path, bool utf8) {
         rewind(r->f);
         r->encoding = utf8 || file_is_utf8(r->f) ? LIST_UTF8 : LIST_LATIN1;
     }
-    fseek(r->f, r->start, SEEK_SET);
+    list_rewind(r);
     return true;
+}
+
+void list_rewind(tListReader *r) {
+    fseek(r->f, r->start, SEEK_SET);
+    r->line = 0;
+    r->pending = -1;
+    r->utf8_len = r->utf8_pos = 0;
 }
 
 void list_close(tListReader *r) {
@@ -287,16 +294,27 @@ char *list_trim(char *text) {
     return text;
 }
 
+size_t list_trim_end(const char *text, const char *end) {
+    while (end > text && blank(end[-1]))
+        --end;
+    return static_cast<size_t>(end - text);
+}
+
 void list_copy_title(char (&field)[sizeof(tSongInfo::title)], const char *title) {
+    auto gap = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
     memset(field, 0, sizeof field);
+    while (*title != '\0' && gap(*title))
+        ++title;
     size_t n = strnlen(title, sizeof field - 1);
-    if (title[n] != '\0') {
+    if (title[n] != '\0')
         while (n > 0 && (static_cast<unsigned char>(title[n]) & 0xC0) == 0x80)
             --n;
-        while (n > 0 && blank(title[n - 1]))
-            --n;
-    }
+    while (n > 0 && gap(title[n - 1]))
+        --n;
     memcpy(field, title, n);
+    for (size_t k = 0; k < n; ++k)
+        if (gap(field[k]))
+            field[k] = ' ';
 }
 
 int32_t list_resolve(tListReader *r, const char *text, const char *raw, char (&out)[LIST_PATH_SIZE]) {

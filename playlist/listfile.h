@@ -1,4 +1,4 @@
-// What the playlist formats share: opening a file that is safe to read, its text encoding,
+// What the playlist formats (M3U, PLS, XSPF) share: opening a file that is safe to read, its text encoding,
 // lines, turning a line or a location into an entry path, and writing paths so that they read
 // back the same.
 #pragma once
@@ -43,6 +43,8 @@ bool list_open(tListReader *r, const char *path, bool utf8);
 // The same check alone: the file open for reading, or nothing.
 FILE *list_open_file(const char *path);
 void list_close(tListReader *r);
+// Back to the first line.
+void list_rewind(tListReader *r);
 // The next line ended by LF, CR or CR LF, UTF-16 already in UTF-8 and Latin-1 still in its own
 // bytes: 1 for a line, 0 at the end, -1 for a line longer than 1023 bytes (read to its end;
 // `line` holds its first 1023 bytes).
@@ -53,7 +55,10 @@ void list_refuse_long(const tListReader *r);
 void list_to_utf8(const tListReader *r, const char *line, char *out, size_t size);
 // Blanks and tabs around the text go.
 char *list_trim(char *text);
-// A title into an entry's field, cut at a character when it is too long; the rest zero.
+// The length of the text from `text` to `end` without the blanks before `end`.
+size_t list_trim_end(const char *text, const char *end);
+// A title into an entry's field, on one line (control bytes are blanks), without blanks around
+// it and cut at a character when it is too long; the rest zero.
 void list_copy_title(char (&field)[sizeof(tSongInfo::title)], const char *title);
 // The entry path that a line or a location names: `file://` URLs (host empty or
 // "localhost"), other URLs as they are (streams), absolute paths, paths relative to the
@@ -99,5 +104,9 @@ void list_refuse_entry(int32_t index, const char *path);
 // atomic save; mode 1 writes the entries under the playlist's folder relative to it.
 int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace);
 int32_t m3u_write(const tHandlePlaylist *p, const char *path, int32_t mode);
+int32_t pls_read(tHandlePlaylist *p, const char *path, bool replace);
+int32_t pls_write(const tHandlePlaylist *p, const char *path);
+int32_t xspf_read(tHandlePlaylist *p, const char *path, bool replace);
+int32_t xspf_write(const tHandlePlaylist *p, const char *path);
 // Empties the list for a reader that has opened its file.
 void list_replace(tHandlePlaylist *p);

@@ -28,11 +28,7 @@ void parse_extinf(char *text, int32_t *length, char *title, size_t size) {
         if (*c == '"') {
             quoted = !quoted;
         } else if (*c == ',' && !quoted) {
-            // Shown on one line: control bytes are blanks.
-            for (char *t = c + 1; *t; ++t)
-                if (static_cast<unsigned char>(*t) < 0x20)
-                    *t = ' ';
-            snprintf(title, size, "%s", list_trim(c + 1));
+            snprintf(title, size, "%s", c + 1);
             return;
         }
     }

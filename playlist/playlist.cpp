@@ -221,6 +221,13 @@ bool has_extension(const char *path, const char *extension) {
     return n > e && strcasecmp(path + n - e, extension) == 0;
 }
 
+int32_t read_file(tHandlePlaylist *p, const char *path, bool replace) {
+    if (path == nullptr) return RESULT_FAILED;
+    if (has_extension(path, ".pls")) return pls_read(p, path, replace);
+    if (has_extension(path, ".xspf")) return xspf_read(p, path, replace);
+    return read_m3u(p, path, replace);
+}
+
 }  // namespace
 
 void list_replace(tHandlePlaylist *p) {
@@ -232,7 +239,21 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return read_m3
 
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, false); }
 
-bool playlist_is_list_file(const char *path) { return has_extension(path, ".m3u") || has_extension(path, ".m3u8"); }
+int32_t playlist_read_file(tHandlePlaylist *p, const char *path) { return read_file(p, path, true); }
+
+int32_t playlist_add_file(tHandlePlaylist *p, const char *path) { return read_file(p, path, false); }
+
+int32_t playlist_write_file(tHandlePlaylist *p, const char *path) {
+    if (path == nullptr) return RESULT_FAILED;
+    if (has_extension(path, ".pls")) return pls_write(p, path);
+    if (has_extension(path, ".xspf")) return xspf_write(p, path);
+    return playlist_write_m3u(p, path, 1);
+}
+
+bool playlist_is_list_file(const char *path) {
+    return has_extension(path, ".m3u") || has_extension(path, ".m3u8") || has_extension(path, ".pls") ||
+           has_extension(path, ".xspf");
+}
 
 bool playlist_is_stream(const char *path) { return list_is_stream(path); }
 
@@ -262,7 +283,7 @@ int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {
     constexpr size_t PREFIX_LEN = sizeof PREFIX - 1;
     static_assert(PREFIX_LEN == 15);
     if (arg == nullptr || strlen(arg) < 16 || strncmp(arg, PREFIX, PREFIX_LEN) != 0) return RESULT_UNKNOWN_OPTION;
-    return playlist_read_m3u(p, arg + PREFIX_LEN);
+    return playlist_read_file(p, arg + PREFIX_LEN);
 }
 
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current) {

@@ -38,7 +38,13 @@ int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
 // Appends the entries of an M3U file, keeping the list and its current index.
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path);
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
-// True for the names of playlists: ".m3u", ".m3u8", in any case.
+// M3U (".m3u", ".m3u8"), PLS (".pls") or XSPF (".xspf"), chosen by the name's extension; any
+// other name is read as M3U. Reading replaces the list, adding appends to it.
+int32_t playlist_read_file(tHandlePlaylist *p, const char *path);
+int32_t playlist_add_file(tHandlePlaylist *p, const char *path);
+// Writes the list in the format the name's extension asks for (M3U for any other name).
+int32_t playlist_write_file(tHandlePlaylist *p, const char *path);
+// True for the names of playlists: ".m3u", ".m3u8", ".pls", ".xspf", in any case.
 bool playlist_is_list_file(const char *path);
 // The part of a path after its last "/", where a "/" in the last place does not count.
 const char *playlist_file_name(const char *path);
