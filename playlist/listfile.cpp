@@ -430,7 +430,13 @@ bool list_needs_mark(const tHandlePlaylist *p) {
 }
 
 void list_clean_title(const char *title, char *out, size_t size) {
-    snprintf(out, size, "%s", title);
+    // Cut at a character: half of one would make the whole file read as Latin-1.
+    size_t n = strnlen(title, size - 1);
+    if (title[n] != '\0')
+        while (n > 0 && (static_cast<unsigned char>(title[n]) & 0xC0) == 0x80)
+            --n;
+    memcpy(out, title, n);
+    out[n] = '\0';
     for (char *c = out; *c; ++c)
         if (static_cast<unsigned char>(*c) < 0x20)
             *c = ' ';
