@@ -280,17 +280,21 @@ constexpr tPageSetting PAGE_SETTINGS[WINDOW_PLAYLIST_SETTINGS] = {
     {"Show titles from tags", "showtitles", 1, &tHandleWindowPlaylist::showtitles},
     {"Read every playlist line as a path", "plainlines", 0, &tHandleWindowPlaylist::plainlines},
     {"Save plain paths", "plainsave", 0, &tHandleWindowPlaylist::plainsave},
+    {"Add a folder's own files only, as the system lists them", "flatfolders", 0,
+     &tHandleWindowPlaylist::flatfolders},
 };
 
 // The store follows the settings on how it reads, saves and adds folders.
 void apply_store_options(tHandleWindowPlaylist *w) {
     if (!w->playlist)
         return;
-    int32_t options = w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN);
+    int32_t options = w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN | PLAYLIST_FOLDERS_FLAT);
     if (w->plainlines)
         options |= PLAYLIST_READ_PLAIN;
     if (w->plainsave)
         options |= PLAYLIST_SAVE_PLAIN;
+    if (w->flatfolders)
+        options |= PLAYLIST_FOLDERS_FLAT;
     w->playlist->options = options;
 }
 

@@ -23,6 +23,7 @@ enum : int32_t {
     WINDOW_PLAYLIST_SHOWTITLES,
     WINDOW_PLAYLIST_PLAINLINES,
     WINDOW_PLAYLIST_PLAINSAVE,
+    WINDOW_PLAYLIST_FLATFOLDERS,
     WINDOW_PLAYLIST_SETTINGS
 };
 // Upper bounds (4000 x 2958 base pixels, beyond the largest screens) that keep a hand-edited
@@ -130,10 +131,11 @@ struct tHandleWindowPlaylist {
     int32_t showfull;
     // 1 shows the titles from the entries' tags where they have one, 0 only paths.
     int32_t showtitles;
-    // 1 reads every M3U line as a path, 1 saves M3U files as bare paths, as the first
-    // versions did.
+    // The first versions' ways, each one setting away: every M3U line a path, M3U files saved
+    // as bare paths, a folder's own files in the system's order.
     int32_t plainlines;
     int32_t plainsave;
+    int32_t flatfolders;
     // The "Playlist" page's check buttons, by the indexes above.
     GtkWidget *setting_checks[WINDOW_PLAYLIST_SETTINGS];
     // The idle source reading the tags of visible entries, 0 when none runs.

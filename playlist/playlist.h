@@ -19,6 +19,8 @@ enum : int32_t {
     PLAYLIST_READ_PLAIN = 1,
     // M3U files are saved as bare paths, one a line, without titles.
     PLAYLIST_SAVE_PLAIN = 2,
+    // A folder adds its own files in the order the system lists them, without sub-folders.
+    PLAYLIST_FOLDERS_FLAT = 4,
 };
 
 // Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.
@@ -33,6 +35,9 @@ struct tHandlePlaylist {
 int32_t playlist_init(tHandlePlaylist *p);
 int32_t playlist_clear(tHandlePlaylist *p);
 int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry);
+// A folder's MP3 files by name in natural order ("2" before "10"), each sub-folder's where its
+// name falls, at most 16 levels deep and every folder once (links back are not followed again);
+// with PLAYLIST_FOLDERS_FLAT only the folder's own files, in the order the system lists them.
 int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory);
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
 // Appends the entries of an M3U file, keeping the list and its current index.

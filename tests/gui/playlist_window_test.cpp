@@ -279,7 +279,8 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     EXPECT_NE(config.find("columns=11\n"), std::string::npos) << config;
     live.dispatch_int(EVENT_PREFERENCES, 0);
 
-    // The first versions' playlist reading and saving are a check button away each, off at first.
+    // The first versions' playlist reading, saving and folder adding are a check button away
+    // each, off at first.
     struct {
         int32_t check;
         const char *label;
@@ -288,6 +289,8 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     } const plain_ways[] = {
         {WINDOW_PLAYLIST_PLAINLINES, "Read every playlist line as a path", "plainlines=1\n", PLAYLIST_READ_PLAIN},
         {WINDOW_PLAYLIST_PLAINSAVE, "Save plain paths", "plainsave=1\n", PLAYLIST_SAVE_PLAIN},
+        {WINDOW_PLAYLIST_FLATFOLDERS, "Add a folder's own files only, as the system lists them", "flatfolders=1\n",
+         PLAYLIST_FOLDERS_FLAT},
     };
     for (const auto &way : plain_ways) {
         SCOPED_TRACE(way.label);
