@@ -62,6 +62,15 @@ int32_t read_int(const void *arg) {
     return value;
 }
 
+// Streams stay in the list but cannot be played yet: said, and opened as nothing.
+int32_t open_path(tHandle *h, const char *path) {
+    if (path != nullptr && playlist_is_stream(path)) {
+        fprintf(stderr, "streams are not played yet [%s]\n", path);
+        path = nullptr;
+    }
+    return decoder_open(&h->decoder, path);
+}
+
 // Makes entry i current and opens it. The playlist window is redrawn once the step is done,
 // not for every entry tried: a list of missing files would cost a full render each.
 bool open_entry(tHandle *h, int32_t i) {
@@ -69,7 +78,7 @@ bool open_entry(tHandle *h, int32_t i) {
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
     entry.path[sizeof entry.path - 1] = '\0';
-    if (decoder_open(&h->decoder, entry.path) != RESULT_OK)
+    if (open_path(h, entry.path) != RESULT_OK)
         return false;
     playlist_set_title(&h->playlist, i, h->decoder.song.title);
     return true;
@@ -219,7 +228,7 @@ bool act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
         // What was queued of the old file is not heard after another was asked for.
         audiooutput_flush(&h->audiooutput);
-        if (!path || decoder_open(&h->decoder, path) != RESULT_OK) {
+        if (!path || open_path(h, path) != RESULT_OK) {
             set_status(h, STATUS_NONE);
             done = false;
             break;

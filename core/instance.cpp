@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <gio/gio.h>
@@ -47,7 +46,7 @@ void add_path(tHandlePlaylist *p, const char *path) {
         playlist_add_directory(p, path);
         break;
     case KIND_LIST:
-        if (playlist_add_m3u(p, path) != 0)
+        if (playlist_add_file(p, path) != 0)
             fprintf(stderr, "unable to read the playlist [%s]\n", path);
         break;
     case KIND_SONG:
@@ -129,10 +128,7 @@ void open_first_added(tHandle *h, int32_t added) {
 
 } // namespace
 
-bool instance_is_m3u(const char *path) {
-    const size_t n = strlen(path);
-    return n >= 4 && strcasecmp(path + n - 4, ".m3u") == 0;
-}
+bool instance_is_m3u(const char *path) { return playlist_is_list_file(path); }
 
 void instance_app_id(const char *data_dir, const char *default_dir, char *out, size_t size) {
     // Lexically, without following links, so a directory that is not made yet has the
@@ -185,7 +181,7 @@ int32_t instance_load_playlist(tHandle *h, const char *path) {
     tHandlePlaylist *p = &h->playlist;
     const int32_t added = replace_with(p, [&] {
         return count_added(p, [&] {
-            if (playlist_add_m3u(p, path) != 0)
+            if (playlist_add_file(p, path) != 0)
                 fprintf(stderr, "unable to read the playlist [%s]\n", path);
         });
     });

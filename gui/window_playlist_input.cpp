@@ -133,11 +133,11 @@ void on_chosen(void *record, int32_t kind, const char *path) {
         playlist_add_directory(w->playlist, path);
         break;
     case CHOOSER_SAVE:
-        if (playlist_write_m3u(w->playlist, path, 1) != 0)
+        if (playlist_write_file(w->playlist, path) != 0)
             fprintf(stderr, "unable to write the playlist [%s]\n", path);
         break;
     case CHOOSER_LOAD:
-        if (playlist_read_m3u(w->playlist, path) != 0)
+        if (playlist_read_file(w->playlist, path) != 0)
             fprintf(stderr, "unable to read the playlist [%s]\n", path);
         break;
     default:

@@ -251,6 +251,20 @@ TEST_F(Live, OpenSeekAndStatus) {
     EXPECT_EQ(live->status(), STATUS_NONE);
 }
 
+TEST_F(Live, AStreamEntryIsRefusedAndSaysWhy) {
+    const std::string path = fixture_path("stereo44.mp3");
+    const char *p = path.c_str();
+    live->dispatch(EVENT_OPEN_FILE, &p);
+    ASSERT_EQ(live->status(), STATUS_READY);
+    const char *stream = "http://radio.example/live";
+    testing::internal::CaptureStderr();
+    live->dispatch(EVENT_OPEN_FILE, &stream);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(live->status(), STATUS_NONE);
+    EXPECT_NE(said.find("streams are not played yet [http://radio.example/live]"), std::string::npos) << said;
+    EXPECT_EQ(live->get()->decoder.stream.is_open, 0) << "the old file is not left open to be played instead";
+}
+
 TEST_F(Live, TypedSendersReachTheirModules) {
     const std::string path = fixture_path("stereo44.mp3");
     EXPECT_EQ(handle_send_path(live->get(), path.c_str()), RESULT_OK);
