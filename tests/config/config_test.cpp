@@ -303,6 +303,8 @@ TEST_F(ConfigStore, StaleTemporaryFilesOfTheStoreAreRemovedWhenOpened) {
 } // namespace
 
 #include <regex>
+#include <thread>
+#include <utility>
 
 #include "support/harness.h"
 
@@ -325,6 +327,13 @@ TEST(ConfigDurability, EverySaveSyncsTheFileBeforeTheRenameAndTheFolderAfter) {
     ProgramProcess p(options);
     ASSERT_TRUE(p.started());
     ASSERT_TRUE(x.wait_window("ravlox main", milliseconds(60000)).has_value()) << p.err();
+    // Killed once the first start's saves are over, not in the middle of one.
+    std::uintmax_t size = 0;
+    wait_until([&] {
+        std::this_thread::sleep_for(milliseconds(500));
+        const std::uintmax_t now = std::filesystem::file_size(log);
+        return std::exchange(size, now) == now;
+    }, milliseconds(15000));
     p.stop(SIGKILL);
 
     const std::string dir = data.path() + "/d";
