@@ -63,6 +63,14 @@ bool write_entries(FILE *f, const void *context) {
     return !ferror(f);
 }
 
+// The line in UTF-8, split at its first "=": the key's length, or -1 for a line without one.
+long split_line(const tListReader *r, const char *raw, char (&line)[2 * LIST_LINE_SIZE], char **key, char **equals) {
+    list_to_utf8(r, raw, line, sizeof line);
+    *key = list_trim(line);
+    *equals = strchr(*key, '=');
+    return *equals == nullptr ? -1 : static_cast<long>(list_trim_end(*key, *equals));
+}
+
 } // namespace
 
 int32_t pls_read(tHandlePlaylist *p, const char *path, bool replace) {
@@ -84,12 +92,11 @@ int32_t pls_read(tHandlePlaylist *p, const char *path, bool replace) {
             list_refuse_long(&r);
             continue;
         }
-        list_to_utf8(&r, raw, line, sizeof line);
-        char *text = list_trim(line);
-        char *equals = strchr(text, '=');
-        if (equals == nullptr)
+        char *text, *equals;
+        const long key_len = split_line(&r, raw, line, &text, &equals);
+        if (key_len < 0)
             continue;
-        const int32_t number = entry_number(text, list_trim_end(text, equals), "File");
+        const int32_t number = entry_number(text, static_cast<size_t>(key_len), "File");
         if (number == 0)
             continue;
         char *raw_value = strchr(raw, '=');
@@ -107,14 +114,12 @@ int32_t pls_read(tHandlePlaylist *p, const char *path, bool replace) {
     while ((state = list_read_line(&r, raw)) != 0) {
         if (state < 0)
             continue;
-        list_to_utf8(&r, raw, line, sizeof line);
-        char *text = list_trim(line);
-        char *equals = strchr(text, '=');
-        if (equals == nullptr)
+        char *text, *equals;
+        const long key_len = split_line(&r, raw, line, &text, &equals);
+        if (key_len < 0)
             continue;
-        const size_t key_len = list_trim_end(text, equals);
-        const int32_t title = entry_number(text, key_len, "Title");
-        const int32_t length = entry_number(text, key_len, "Length");
+        const int32_t title = entry_number(text, static_cast<size_t>(key_len), "Title");
+        const int32_t length = entry_number(text, static_cast<size_t>(key_len), "Length");
         const int32_t number = title ? title : length;
         if (number == 0 || added == 0)
             continue;
