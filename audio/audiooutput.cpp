@@ -1,7 +1,9 @@
 // PortAudio output with a ring of four buffers, volume and balance.
 #include "audio/audiooutput.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,26 @@ int64_t monotonic_ms() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Bounded waits run on the monotonic clock: setting the wall clock must neither end them at
+// once nor stretch them for hours. The conditions waited on are made for that clock.
+timespec monotonic_deadline(int64_t ms) {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    t.tv_sec += static_cast<time_t>(ms / 1000);
+    t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    t.tv_sec += t.tv_nsec / 1000000000L;
+    t.tv_nsec %= 1000000000L;
+    return t;
+}
+
+void init_monotonic_cond(pthread_cond_t *cond) {
+    pthread_condattr_t attr;
+    pthread_condattr_init(&attr);
+    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    pthread_cond_init(cond, &attr);
+    pthread_condattr_destroy(&attr);
 }
 
 
@@ -120,6 +142,16 @@ bool ring_has_full(tPortaudioOutput *p) {
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         bool held = false;
         if (fill_of(p, i, &held) == AUDIO_BUFFER_BYTES && !load_atomic(&p->drop[i]))
+            return true;
+    }
+    return false;
+}
+
+// Sound was written since the last flush (playing was going on).
+bool ring_holds_sound(tPortaudioOutput *p) {
+    for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
+        bool held = false;
+        if (fill_of(p, i, &held) > 0 && !load_atomic(&p->drop[i]))
             return true;
     }
     return false;
@@ -262,21 +294,69 @@ void reader_step_off_writer(tPortaudioOutput *p) {
     p->read_index = next;
 }
 
-void report_open_error(PaError err) {
+// The same failure again and again (every Play on a machine without sound) is said once,
+// until a stream opens or another device is chosen.
+void report_open_error(tPortaudioOutput *p, PaError err) {
+    if (__atomic_exchange_n(&p->reported_error, err, __ATOMIC_ACQ_REL) == err)
+        return;
     printf("Unable to open audio. Sorry. Portaudio Error:%d\n", err);
     fflush(stdout);
 }
 
-// Initialises PortAudio for `device` (-1: the default one); under `control`.
-int32_t init_locked(tPortaudioOutput *p, int32_t device) {
-    if (Pa_Initialize() != paNoError)
-        return -1;
-    store_atomic(&p->initialised, 1);
+void quiet_sound_server(bool quiet);
+void release_locked(tPortaudioOutput *p);
+
+// The output device of that name and host API (any API when none is given), or -1.
+PaDeviceIndex find_output(const char *name, const char *api) {
+    const PaDeviceIndex n = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < n; i++) {
+        const PaDeviceInfo *info = Pa_GetDeviceInfo(i);
+        if (!info || info->maxOutputChannels <= 0 || !info->name || strcmp(info->name, name) != 0)
+            continue;
+        const PaHostApiInfo *host = Pa_GetHostApiInfo(info->hostApi);
+        if (api[0] == '\0' || (host && host->name && strcmp(host->name, api) == 0))
+            return i;
+    }
+    return -1;
+}
+
+// Settles which device PortAudio's list now holds for the one asked for: by name when one is
+// known (the default device while it is not there), else by number, whose name is then
+// kept. Under `control`.
+void resolve_device_locked(tPortaudioOutput *p, int32_t device) {
+    char name[PORTAUDIO_NAME_SIZE];
+    char api[PORTAUDIO_API_SIZE];
+    pthread_mutex_lock(&p->request);
+    snprintf(name, sizeof name, "%s", p->wanted_name);
+    snprintf(api, sizeof api, "%s", p->wanted_api);
+    pthread_mutex_unlock(&p->request);
     p->wanted_device = device;
+    if (name[0] != '\0') {
+        device = find_output(name, api);
+    } else if (const PaDeviceInfo *info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr) {
+        const PaHostApiInfo *host = Pa_GetHostApiInfo(info->hostApi);
+        pthread_mutex_lock(&p->request);
+        snprintf(p->wanted_name, sizeof p->wanted_name, "%s", info->name ? info->name : "");
+        snprintf(p->wanted_api, sizeof p->wanted_api, "%s", host && host->name ? host->name : "");
+        pthread_mutex_unlock(&p->request);
+    }
     if (device == -1)
         device = Pa_GetDefaultOutputDevice();
     store_atomic(&p->device, device);
     fill_params(p);
+}
+
+// Initialises PortAudio for `device` (-1: the default one); under `control`.
+int32_t init_locked(tPortaudioOutput *p, int32_t device) {
+    static bool started_once = false;  // under `control`
+    quiet_sound_server(started_once);
+    started_once = true;
+    const PaError err = Pa_Initialize();
+    quiet_sound_server(false);
+    if (err != paNoError)
+        return -1;
+    store_atomic(&p->initialised, 1);
+    resolve_device_locked(p, device);
     tPortaudioDeviceList *list = static_cast<tPortaudioDeviceList *>(malloc(sizeof(*list)));
     if (list) {
         portaudio_scan_devices(list);
@@ -290,6 +370,13 @@ int32_t init_locked(tPortaudioOutput *p, int32_t device) {
 
 // Re-initialises PortAudio for `device`; under `control`.
 int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
+    store_atomic(&p->reported_error, 0);  // another device: its failure is news
+    if (p->kept_up) {
+        // Only the devices PortAudio found at its start can be chosen now.
+        release_locked(p);
+        resolve_device_locked(p, device);
+        return 0;
+    }
     if (load_atomic(&p->initialised) && !p->released) {
         // Stopped and closed first, so that no callback of the old stream can still be
         // running when the new one starts.
@@ -310,6 +397,12 @@ int32_t reinit_locked(tPortaudioOutput *p, int32_t device) {
     return init_locked(p, device);
 }
 
+bool on_jack(PaDeviceIndex device) {
+    const PaDeviceInfo *info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+    const PaHostApiInfo *api = info ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+    return api && api->type == paJACK;
+}
+
 // Lets PortAudio go while nothing plays; the main thread's view (the format, frames kept
 // for a stream that stopped itself) stays as it was. Under `control`.
 void release_locked(tPortaudioOutput *p) {
@@ -318,14 +411,17 @@ void release_locked(tPortaudioOutput *p) {
         Pa_CloseStream(p->stream);
         p->stream = nullptr;
     }
+    if (p->kept_up)
+        return;
     Pa_Terminate();
     p->released = 1;
     __atomic_add_fetch(&p->released_count, 1, __ATOMIC_ACQ_REL);
 }
 
-// The sound server's client library, loaded with PortAudio, reports on every start that no
-// server runs. Said once at start-up that is news; each time PortAudio comes back after a
-// pause it is noise. Its messages go through this, silent only while PortAudio comes back.
+// The sound libraries loaded with PortAudio report on every start what they do not find (no
+// sound server, no sound card: a dozen lines). Said at the first start that is news; each
+// time PortAudio starts again (after a pause, for another device) it is noise. Their
+// messages go through these, silent while PortAudio starts again.
 int32_t sound_server_quiet = 0;
 
 void sound_server_message(const char *text) {
@@ -333,7 +429,20 @@ void sound_server_message(const char *text) {
         fprintf(stderr, "%s\n", text);
 }
 
-// Looked up rather than linked: the library is PortAudio's, and may be missing.
+void sound_card_message(const char *file, int line, const char *function, int err, const char *format, ...) {
+    if (__atomic_load_n(&sound_server_quiet, __ATOMIC_ACQUIRE))
+        return;
+    va_list args;
+    va_start(args, format);
+    fprintf(stderr, "ALSA lib %s:%i:(%s) ", file, line, function);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    if (err != 0)
+        fprintf(stderr, ": %s", strerror(err < 0 ? -err : err));
+    fputc('\n', stderr);
+}
+
+// Looked up rather than linked: the libraries are PortAudio's, and may be missing.
 void quiet_sound_server(bool quiet) {
     static bool routed = false; // under `control`
     if (!routed) {
@@ -341,6 +450,9 @@ void quiet_sound_server(bool quiet) {
         for (const char *name : {"jack_set_error_function", "jack_set_info_function"})
             if (void *symbol = dlsym(RTLD_DEFAULT, name))
                 reinterpret_cast<tSetter>(symbol)(sound_server_message);
+        using tCardSetter = int (*)(void (*)(const char *, int, const char *, int, const char *, ...));
+        if (void *symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+            reinterpret_cast<tCardSetter>(symbol)(sound_card_message);
         routed = true;
     }
     __atomic_store_n(&sound_server_quiet, quiet ? 1 : 0, __ATOMIC_RELEASE);
@@ -351,10 +463,7 @@ bool bring_back_locked(tPortaudioOutput *p) {
     if (!p->released)
         return load_atomic(&p->initialised) != 0;
     p->released = 0;
-    quiet_sound_server(true);
-    const bool back = init_locked(p, p->wanted_device) == 0;
-    quiet_sound_server(false);
-    if (back)
+    if (init_locked(p, p->wanted_device) == 0)
         return true;
     store_atomic(&p->initialised, 0);
     return false;
@@ -370,13 +479,25 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
     }
     store_atomic(&p->idle_stopped, 0);
     store_atomic(&p->silent_frames, 0);
+    p->watch_since_ms = 0;
     PaError err = paNotInitialized;
     if (bring_back_locked(p)) {
         p->params->channelCount = 2;
         p->params->sampleFormat = paInt16;
         PaStream *stream = nullptr;
-        err = Pa_OpenStream(&stream, nullptr, p->params, static_cast<double>(rate),
+        PaStreamParameters params = *p->params;
+        err = Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate),
                             AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+        // The device asked for is gone (or refuses): the sound goes to the default one.
+        const PaDeviceIndex fallback = Pa_GetDefaultOutputDevice();
+        if (err != paNoError && fallback >= 0 && fallback != params.device) {
+            const PaDeviceInfo *info = Pa_GetDeviceInfo(fallback);
+            params.device = fallback;
+            params.suggestedLatency = info ? info->defaultLowOutputLatency : params.suggestedLatency;
+            if (Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate), AUDIO_FRAMES_PER_CALLBACK,
+                              paClipOff, portaudio_callback, p) == paNoError)
+                err = paNoError;
+        }
         if (err == paNoError) {
             reader_step_off_writer(p);
             err = Pa_StartStream(stream);
@@ -385,15 +506,58 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
             } else {
                 p->stream = stream;
                 p->stream_rate = rate;
+                p->stream_device = params.device;
             }
         }
     }
     if (err != paNoError)
-        report_open_error(err);
+        report_open_error(p, err);
+    else
+        store_atomic(&p->reported_error, 0);
     return err;
 }
 
-enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2 };
+enum : int32_t { JOB_NONE = 0, JOB_REINIT = 1, JOB_CLOSE = 2, JOB_QUIT = 3 };
+
+// A running stream is dead when PortAudio says it stopped without our callback asking it to
+// (a device unplugged, a sound server that went away) or when its callback has not been
+// called for a while (a device that stopped taking sound). Helper only.
+bool stream_dead(tPortaudioOutput *p, int64_t now) {
+    const int64_t calls = __atomic_load_n(&p->callback_calls, __ATOMIC_RELAXED);
+    if (p->watch_since_ms == 0 || calls != p->watch_calls) {
+        p->watch_calls = calls;
+        p->watch_since_ms = now;
+    }
+    // Read before `idle_stopped`: the callback raises that before it ends the stream.
+    if (Pa_IsStreamActive(p->stream) != 1 && !load_atomic(&p->idle_stopped))
+        return true;
+    return now - p->watch_since_ms >= load_atomic(&p->stall_ms);
+}
+
+// Said once; a decoder that was playing into it pauses, and the next frame opens a stream
+// on PortAudio brought back afresh, with the devices there are now. Under `control`.
+void lose_stream_locked(tPortaudioOutput *p) {
+    const bool stopped_by_itself = Pa_IsStreamActive(p->stream) != 1;
+    printf("Audio output lost: the device stopped playing.\n");
+    fflush(stdout);
+    pthread_mutex_lock(&p->request);
+    if (p->open_rate == 0)  // else a newer stream is on its way
+        store_atomic(&p->stream_live, 0);
+    pthread_mutex_unlock(&p->request);
+    store_atomic(&p->format_lost, 1);
+    if (ring_holds_sound(p))
+        store_atomic(&p->stream_lost, 1);
+    notify_room(p);
+    if (stopped_by_itself && on_jack(p->stream_device)) {
+        // The dead client's stream is left as it is: PortAudio stays up, and the next
+        // frame opens a stream on another device.
+        p->stream = nullptr;
+        p->kept_up = 1;
+    }
+    // Told first: a device that stopped taking sound may hold this thread here for ever.
+    release_locked(p);
+    p->watch_since_ms = 0;
+}
 
 bool helper_has_work(const tPortaudioOutput *p) {
     return p->restart_wanted || p->open_rate || p->job_kind != JOB_NONE;
@@ -407,7 +571,8 @@ void *stream_helper(void *arg) {
     for (;;) {
         pthread_mutex_lock(&p->request);
         bool release = false;
-        while (!helper_has_work(p) && !release) {
+        bool lost = false;
+        while (!helper_has_work(p) && !release && !lost) {
             // Only this thread changes `stream` and `released`: read without `control`.
             const bool up = load_atomic(&p->initialised) && !p->released;
             if (!up) {
@@ -425,13 +590,11 @@ void *stream_helper(void *arg) {
                 wait_ms = left < wait_ms ? left : wait_ms;
             } else {
                 unused_since = -1;
+                lost = stream_dead(p, now);
+                wait_ms = AUDIO_WATCH_MS;
             }
-            if (!release) {
-                timespec t{};
-                clock_gettime(CLOCK_REALTIME, &t);
-                t.tv_nsec += static_cast<long>(wait_ms) * 1000000L;
-                t.tv_sec += t.tv_nsec / 1000000000L;
-                t.tv_nsec %= 1000000000L;
+            if (!release && !lost) {
+                const timespec t = monotonic_deadline(wait_ms);
                 pthread_cond_timedwait(&p->request_cond, &p->request, &t);
             }
         }
@@ -447,6 +610,8 @@ void *stream_helper(void *arg) {
         pthread_mutex_unlock(&p->request);
 
         pthread_mutex_lock(&p->control);
+        if (lost)
+            lose_stream_locked(p);
         if (release) {
             release_locked(p);
             unused_since = -1;
@@ -455,6 +620,9 @@ void *stream_helper(void *arg) {
             int32_t result = 0;
             if (job == JOB_REINIT) {
                 result = reinit_locked(p, job_device);
+            } else if (job == JOB_QUIT) {
+                if (load_atomic(&p->initialised) && !p->released)
+                    release_locked(p);
             } else if (p->stream) {
                 Pa_CloseStream(p->stream);
                 p->stream = nullptr;
@@ -483,9 +651,10 @@ void *stream_helper(void *arg) {
                 reader_step_off_writer(p);
                 store_atomic(&p->silent_frames, 0);
                 store_atomic(&p->idle_stopped, 0);
+                p->watch_since_ms = 0;
                 err = Pa_StartStream(p->stream);
                 if (err != paNoError) {
-                    report_open_error(err);
+                    report_open_error(p, err);
                     Pa_CloseStream(p->stream);
                     p->stream = nullptr;
                 }
@@ -534,6 +703,7 @@ int32_t open_stream(tPortaudioOutput *p, int32_t rate) {
     }
     if (!start_helper(p))
         return 0;
+    store_atomic(&p->stream_lost, 0);
     pthread_mutex_lock(&p->request);
     p->open_rate = rate;
     const int32_t generation = ++p->open_generation;
@@ -548,12 +718,7 @@ int32_t open_stream(tPortaudioOutput *p, int32_t rate) {
 int32_t run_job(tPortaudioOutput *p, int32_t kind, int32_t device, int ms) {
     if (!start_helper(p))
         return -1;
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    t.tv_sec += ms / 1000;
-    t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-    t.tv_sec += t.tv_nsec / 1000000000L;
-    t.tv_nsec %= 1000000000L;
+    const timespec t = monotonic_deadline(ms);
     pthread_mutex_lock(&p->request);
     p->job_kind = kind;
     p->job_device = device;
@@ -623,14 +788,37 @@ void advance(tPortaudioOutput *p) {
     }
 }
 
+// Without a stream nothing paces the decoder: frames are let through no faster than they
+// would have played, so positions and track ends keep to real time.
+constexpr int64_t CLOCK_LEAD_MS = 60;  // frames let through ahead of the clock
+constexpr int64_t CLOCK_SLACK_MS = 200;  // a longer pause starts the clock afresh
+
+bool clock_allows(tPortaudioOutput *p) {
+    const int32_t rate = p->cur_rate;
+    if (rate <= 0)
+        return true;
+    const int64_t now = monotonic_ms();
+    const int64_t played_ms = p->clock_frames * 1000 / rate;
+    if (p->clock_start_ms == 0 || p->clock_rate != rate || now - p->clock_start_ms - played_ms > CLOCK_SLACK_MS) {
+        p->clock_start_ms = now;
+        p->clock_frames = 0;
+        p->clock_rate = rate;
+        return true;
+    }
+    return played_ms <= now - p->clock_start_ms + CLOCK_LEAD_MS;
+}
+
 // Waits at most `ms` for the helper to be between jobs; false if the device holds it.
+// A timed lock would count on the wall clock, so it is tried again every millisecond instead.
 bool lock_control(tPortaudioOutput *p, int ms) {
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    t.tv_nsec += static_cast<long>(ms) * 1000000L;
-    t.tv_sec += t.tv_nsec / 1000000000L;
-    t.tv_nsec %= 1000000000L;
-    return pthread_mutex_timedlock(&p->control, &t) == 0;
+    const int64_t until = monotonic_ms() + ms;
+    while (pthread_mutex_trylock(&p->control) != 0) {
+        if (monotonic_ms() >= until)
+            return false;
+        const timespec pause{0, 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+    return true;
 }
 
 // The main loop's side of the wake-up pipe.
@@ -653,6 +841,7 @@ int portaudio_callback(const void *input, void *output, unsigned long frames,
     (void)time_info;
     (void)status_flags;
     tPortaudioOutput *p = static_cast<tPortaudioOutput *>(user_data);
+    __atomic_add_fetch(&p->callback_calls, 1, __ATOMIC_RELAXED);
     unsigned char *out = static_cast<unsigned char *>(output);
     int64_t len = static_cast<int64_t>(frames) * p->bytes_per_frame;
     int r = p->read_index;
@@ -723,6 +912,7 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
     p->volume = 100;
     p->idle_frames = AUDIO_IDLE_FRAMES;
     p->release_ms = AUDIO_RELEASE_MS;
+    p->stall_ms = AUDIO_STALL_MS;
     p->wanted_device = -1;
     p->wake_fd[0] = p->wake_fd[1] = -1;
     int fds[2];
@@ -739,29 +929,42 @@ int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h) {
         lock_init(&l);
     pthread_mutex_init(&p->control, nullptr);
     pthread_mutex_init(&p->request, nullptr);
-    pthread_cond_init(&p->request_cond, nullptr);
-    pthread_cond_init(&p->job_cond, nullptr);
+    init_monotonic_cond(&p->request_cond);
+    init_monotonic_cond(&p->job_cond);
     p->tail_frames = -1;
     memset(&a->page, 0, sizeof(a->page));
     return p->params ? 0 : -1;
 }
 
-int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
+namespace {
+
+// The device a device option names: RESULT_OK with its number, RESULT_DONE for the list ("?").
+int32_t option_device(const char *arg, int32_t *device) {
     const size_t len = strlen(arg);
     if (strncmp(arg, OPTION_PREFIX, sizeof(OPTION_PREFIX) - 1) != 0 || len < 25)
         return RESULT_UNKNOWN_OPTION;
     if (len < 32 || strncmp(arg, OPTION_DEVICE, sizeof(OPTION_DEVICE) - 1) != 0)
         return RESULT_UNKNOWN_OPTION;
     const char *value = arg + sizeof(OPTION_DEVICE) - 1;
-    if (*value != '?') {
-        long v = strtol(value, nullptr, 10);
-        if (v > INT32_MAX)
-            v = INT32_MAX;
-        if (v < INT32_MIN)
-            v = INT32_MIN;
-        a->portaudio.device = static_cast<int32_t>(v);
-        return RESULT_OK;
-    }
+    if (*value == '?')
+        return RESULT_DONE;
+    long v = strtol(value, nullptr, 10);
+    if (v > INT32_MAX)
+        v = INT32_MAX;
+    if (v < INT32_MIN)
+        v = INT32_MIN;
+    *device = static_cast<int32_t>(v);
+    return RESULT_OK;
+}
+
+} // namespace
+
+int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
+    const int32_t named = option_device(arg, &a->portaudio.device);
+    if (named == RESULT_OK)
+        a->portaudio.device_option = 1;
+    if (named != RESULT_DONE)
+        return named;
     if (Pa_Initialize() != paNoError) {
         // Misspelt, kept: scripts that list the devices look for this very line.
         printf("Portaudio cannot be inialized.\n");
@@ -782,6 +985,14 @@ int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg) {
     return RESULT_DONE;
 }
 
+int32_t audiooutput_apply_option(tHandleAudioOutput *a, const char *arg) {
+    int32_t device = 0;
+    const int32_t named = option_device(arg, &device);
+    if (named != RESULT_OK)
+        return RESULT_UNKNOWN_OPTION; // the list is the caller's to print
+    return portaudio_select_device(&a->portaudio, device);
+}
+
 int32_t portaudio_start(tPortaudioOutput *p) {
     // Unlike a device change, nothing plays yet: waiting for PortAudio to come up is fine.
     if (run_job(p, JOB_REINIT, load_atomic(&p->device), 30000) == 0)
@@ -795,17 +1006,42 @@ int32_t portaudio_start(tPortaudioOutput *p) {
     return 0;
 }
 
+// The device chosen on the preferences page in an earlier run: by name and host API, or by
+// number in files written before names were kept.
+void read_device_choice(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (p->device_option)
+        return;
+    char name[CONFIG_VALUE_SIZE] = "";
+    char api[CONFIG_VALUE_SIZE] = "";
+    if (config_has(&a->config, "device_name"))
+        config_get_string(&a->config, "device_name", name, "");
+    if (config_has(&a->config, "device_api"))
+        config_get_string(&a->config, "device_api", api, "");
+    int32_t device = -1;
+    if (name[0] == '\0' && config_has(&a->config, "device"))
+        config_get_int(&a->config, "device", &device, -1);
+    pthread_mutex_lock(&p->request);
+    snprintf(p->wanted_name, sizeof p->wanted_name, "%s", name);
+    snprintf(p->wanted_api, sizeof p->wanted_api, "%s", api);
+    pthread_mutex_unlock(&p->request);
+    store_atomic(&p->device, device < -1 ? -1 : device);
+}
+
 int32_t audiooutput_start(tHandleAudioOutput *a) {
-    const int32_t result = portaudio_start(&a->portaudio);
     tHandle *h = a->handle;
     // Misspelt, kept: every user's stored volume and balance live in a file of this name.
     config_open(&a->config, h->data_dir, "audiooutout.config");
+    read_device_choice(a);
+    const int32_t result = portaudio_start(&a->portaudio);
     int32_t volume = 100;
     int32_t balance = 0;
+    // A hand-edited file may hold anything: out of range, the sound would be inverted or
+    // clipped while the sliders show their ends.
     config_get_int(&a->config, "volume", &volume, 100);
-    handle_send_int(h, EVENT_VOLUME, volume);
+    handle_send_int(h, EVENT_VOLUME, std::clamp(volume, 0, 100));
     config_get_int(&a->config, "balance", &balance, 0);
-    handle_send_int(h, EVENT_BALANCE, balance);
+    handle_send_int(h, EVENT_BALANCE, std::clamp(balance, -100, 100));
     // Without a display there is no preferences dialog to hold the page.
     if (gtk_is_initialized()) {
         GtkWidget *widget = nullptr;
@@ -844,8 +1080,7 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
         } else {
             store_atomic(&p->stream_live, 0);
             if (chunk->rate > 0) {
-                printf("Unable to open audio. Sorry. Portaudio Error:%d\n", paNotInitialized);
-                fflush(stdout);
+                report_open_error(p, paNotInitialized);
             }
         }
     }
@@ -861,8 +1096,10 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     if (!load_atomic(&p->stream_live)) {
         // Nothing plays these frames, and nothing may wait for a stream that is not there.
         p->dropped_frames += frames;
+        p->clock_frames += frames;
         return 0;
     }
+    p->clock_start_ms = 0;
     wake_stream(p);
     advance(p);
     place_stage(p);
@@ -875,7 +1112,8 @@ int32_t audiooutput_room(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     if (!load_atomic(&p->stream_live)) {
         p->stage_pos = p->stage_frames = 0;
-        return INT32_MAX;
+        // Any piece may go while the clock allows: it is dropped at the pace of real time.
+        return clock_allows(p) ? INT32_MAX : 0;
     }
     wake_stream(p);
     advance(p);
@@ -892,7 +1130,8 @@ int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
 
 int32_t audiooutput_wait_room(tHandleAudioOutput *a, int32_t frames, tRoomCallback callback, void *data) {
     tPortaudioOutput *p = &a->portaudio;
-    if (p->wake_fd[0] < 0 || audiooutput_can_write(a, frames))
+    // Without a stream nothing would wake the tick: it goes on, held back by the clock.
+    if (p->wake_fd[0] < 0 || audiooutput_can_write(a, frames) || !load_atomic(&p->stream_live))
         return 0;
     // A tail or a change of format moves on with the ticks, not with the playing side.
     if (p->switch_state != 0 || p->tail_frames >= 0)
@@ -969,8 +1208,10 @@ int32_t audiooutput_play_out(tHandleAudioOutput *a) {
 int32_t audiooutput_flush(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     p->stage_pos = p->stage_frames = 0;
+    p->clock_start_ms = 0;
     p->tail_frames = -1;
     p->play_out_wanted = 0;
+    store_atomic(&p->stream_lost, 0);  // what it held is dropped anyway
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++) {
         tBufferLock *l = &p->lock[i];
         pthread_mutex_lock(&l->mutex);
@@ -994,6 +1235,18 @@ int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance) {
     config_set_int(&a->config, "balance", balance);
     a->portaudio.balance = balance;
     return 0;
+}
+
+int32_t audiooutput_quit(tHandleAudioOutput *a) {
+    tPortaudioOutput *p = &a->portaudio;
+    if (!p->helper_started)
+        return 0;
+    forget_stream(p);
+    return run_job(p, JOB_QUIT, 0, 2000);
+}
+
+int32_t audiooutput_take_lost(tHandleAudioOutput *a) {
+    return __atomic_exchange_n(&a->portaudio.stream_lost, 0, __ATOMIC_ACQ_REL);
 }
 
 int32_t portaudio_stop(tPortaudioOutput *p) {
@@ -1027,7 +1280,19 @@ int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list) 
 }
 
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device) {
-    if (device == load_atomic(&p->device))
+    return portaudio_select_named(p, device, "", "");
+}
+
+int32_t portaudio_select_named(tPortaudioOutput *p, int32_t device, const char *name, const char *api) {
+    const bool same = device == load_atomic(&p->device);
+    // By number, the device in use keeps the name it was found by.
+    if (!same || name[0] != '\0') {
+        pthread_mutex_lock(&p->request);
+        snprintf(p->wanted_name, sizeof p->wanted_name, "%s", name);
+        snprintf(p->wanted_api, sizeof p->wanted_api, "%s", api);
+        pthread_mutex_unlock(&p->request);
+    }
+    if (same)
         return 0;
     // Terminating PortAudio can wait for the device: the helper does it, and the page
     // waits a bounded time for the answer.

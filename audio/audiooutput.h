@@ -23,6 +23,10 @@ constexpr int64_t AUDIO_IDLE_MS = 250;
 // With nothing to play this long, PortAudio is let go (a sound server's client of ours
 // otherwise runs on every period); the next frame brings it back.
 constexpr int64_t AUDIO_RELEASE_MS = 3000;
+// A running stream whose callback has not been called this long is dead (a device that
+// stopped taking sound); the helper looks this often.
+constexpr int32_t AUDIO_STALL_MS = 2000;
+constexpr int64_t AUDIO_WATCH_MS = 250;
 
 // A per-buffer reader/writer lock that may be released by a thread other than the one that
 // took it (the playing side hands its read lock from thread to thread).
@@ -80,6 +84,11 @@ struct tPortaudioOutput {
     int32_t reader_started;
     // Frames dropped because no stream runs or the stage overflowed (for diagnostics).
     int64_t dropped_frames;
+    // While no stream runs, frames are dropped no faster than they would have played: the
+    // frames dropped since `clock_start_ms` at `clock_rate` (main thread only; 0: no clock).
+    int64_t clock_start_ms;
+    int64_t clock_frames;
+    int32_t clock_rate;
     // Callback-side counts: frames played from full buffers, silence since the last
     // played frame, and silence that fell between played frames (an underrun).
     int64_t played_frames;
@@ -130,6 +139,19 @@ struct tPortaudioOutput {
     int32_t wanted_device;
     int32_t stream_rate;
     int32_t released;
+    // The device the running stream plays on (it may be the default one in place of the
+    // device asked for), and 1 once PortAudio must stay up for the rest of the run: its
+    // JACK backend cannot stop, close or terminate a client whose server went away (it
+    // waits for minutes, or ends the process). Both under `control`.
+    int32_t stream_device;
+    int32_t kept_up;
+    // The device asked for by name and host API, so that PortAudio coming back with other
+    // devices (or other numbers for them) finds it again; empty for the default device or
+    // until a device asked for by number is found. Guarded by `request`.
+    char wanted_name[PORTAUDIO_NAME_SIZE];
+    char wanted_api[PORTAUDIO_API_SIZE];
+    // 1 when the command line chose the device: the stored choice is not used then.
+    int32_t device_option;
     // Times PortAudio was let go (atomic), and after how long with nothing to play.
     int32_t released_count;
     int32_t release_ms;
@@ -140,6 +162,17 @@ struct tPortaudioOutput {
     // 1 while a main-thread tick looks for room itself (atomic): a played buffer then
     // wakes nobody through the pipe, and the tick's own round finds the room.
     int32_t room_polled;
+    // The PortAudio error last reported for a failed opening, 0 after a success (atomic).
+    int32_t reported_error;
+    // A running stream is watched by the helper: the callback counts its calls (atomic);
+    // the helper keeps the count it last saw and since when it has not moved.
+    int64_t callback_calls;
+    int64_t watch_calls;
+    int64_t watch_since_ms;
+    int32_t stall_ms;
+    // Set by the helper when a stream died with sound queued for it (atomic); the decoder
+    // pauses on it.
+    int32_t stream_lost;
 };
 
 typedef void (*tRoomCallback)(void *data);
@@ -159,13 +192,19 @@ struct tHandleAudioOutput {
 
 int32_t audiooutput_init(tHandleAudioOutput *a, tHandle *h);
 int32_t audiooutput_parse_option(tHandleAudioOutput *a, const char *arg);
+// The same option for the running output: the device is switched to as the preferences page
+// switches it. The device list ("?") is not asked for here.
+int32_t audiooutput_apply_option(tHandleAudioOutput *a, const char *arg);
 int32_t audiooutput_start(tHandleAudioOutput *a);
 int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk);
 int32_t audiooutput_flush(tHandleAudioOutput *a);
 int32_t audiooutput_set_volume(tHandleAudioOutput *a, int32_t volume);
 int32_t audiooutput_set_balance(tHandleAudioOutput *a, int32_t balance);
+// Closes the stream and lets PortAudio go before the program ends, waiting a bounded time
+// for a device that holds the helper.
+int32_t audiooutput_quit(tHandleAudioOutput *a);
 // 1 when `frames` more input frames can go into the ring without waiting for the playing
-// side (always 1 while no stream runs: frames are then dropped). Places staged frames first.
+// side; while no stream runs, when dropping them keeps to real time. Places staged frames first.
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames);
 // How many input frames can go in now without waiting (as audiooutput_can_write counts them;
 // INT32_MAX while no stream runs).
@@ -188,6 +227,10 @@ int32_t audiooutput_poll(tHandleAudioOutput *a);
 // Pads the last partial buffer with silence once everything written is placed, so that
 // the end of the last track is heard (the end of the list: nothing follows it).
 int32_t audiooutput_play_out(tHandleAudioOutput *a);
+// 1 once after a stream died while sound was queued for it (the device went away, its
+// server stopped, or it stopped taking sound); said on standard output by then. The next
+// frame opens a stream afresh.
+int32_t audiooutput_take_lost(tHandleAudioOutput *a);
 // PortAudio's callback, 64 frames per call; user data is the tPortaudioOutput.
 int portaudio_callback(const void *input, void *output, unsigned long frames,
                        const PaStreamCallbackTimeInfo *time_info, unsigned long status_flags, void *user_data);
@@ -202,3 +245,6 @@ int32_t portaudio_get_device(tPortaudioOutput *p, int32_t *destination);
 // Copies the devices found at the last initialisation of PortAudio.
 int32_t portaudio_list_devices(tPortaudioOutput *p, tPortaudioDeviceList *list);
 int32_t portaudio_select_device(tPortaudioOutput *p, int32_t device);
+// Chooses the device of that name and host API, found again by name whenever PortAudio
+// comes back; `device` is its index now, or -1 with an empty name for the default device.
+int32_t portaudio_select_named(tPortaudioOutput *p, int32_t device, const char *name, const char *api);

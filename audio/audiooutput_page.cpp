@@ -18,6 +18,8 @@ void set_name(tPortaudioDeviceList *list, int k, PaDeviceIndex index) {
     const PaDeviceInfo *info = index >= 0 ? Pa_GetDeviceInfo(index) : nullptr;
     snprintf(list->name[k], sizeof(list->name[k]), "%s",
              info && info->name ? info->name : NO_DEFAULT_DEVICE_NAME);
+    const PaHostApiInfo *api = info ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+    snprintf(list->api[k], sizeof(list->api[k]), "%s", api && api->name ? api->name : "");
 }
 
 }  // namespace
@@ -75,8 +77,25 @@ int32_t audiooutput_page_open(void *audiooutput) {
     gtk_drop_down_set_model(page->dropdown, G_LIST_MODEL(page->model));
     gtk_drop_down_set_selected(page->dropdown, selected);
     page->device = current;
+    page->shown = list;
+    page->selected = selected;
     return 0;
 }
+
+namespace {
+
+// Where the entry shown at position s stands in PortAudio's list now (the default entry
+// stays the default one); -1 when its device has gone.
+int32_t entry_now(const tHandleAudioOutputPage *page, const tPortaudioDeviceList &list, guint s) {
+    if (s == 0 || page->shown.count == 0)
+        return static_cast<int32_t>(s);
+    for (int k = 1; k < list.count; k++)
+        if (strcmp(list.name[k], page->shown.name[s]) == 0 && strcmp(list.api[k], page->shown.api[s]) == 0)
+            return k;
+    return -1;
+}
+
+}  // namespace
 
 int32_t audiooutput_page_apply(void *audiooutput) {
     tHandleAudioOutput *a = static_cast<tHandleAudioOutput *>(audiooutput);
@@ -84,11 +103,25 @@ int32_t audiooutput_page_apply(void *audiooutput) {
     guint s = page->dropdown ? gtk_drop_down_get_selected(page->dropdown) : 0;
     tPortaudioDeviceList list;
     const int32_t listed = portaudio_list_devices(&a->portaudio, &list);
-    // The list may have shrunk since the page was opened.
-    if (s == GTK_INVALID_LIST_POSITION || s >= static_cast<guint>(list.count))
+    const guint shown = page->shown.count > 0 ? static_cast<guint>(page->shown.count) : static_cast<guint>(list.count);
+    if (s == GTK_INVALID_LIST_POSITION || s >= shown)
         s = 0;
-    const int32_t d = list.device[s];
-    printf("entry %2d -> %3d [%s]\n", static_cast<int>(s), d, list.name[s]);
+    // PortAudio may have come back with other devices since the page was opened: the entry
+    // is found again by name; a device that has gone leaves the default one.
+    int32_t k = entry_now(page, list, s);
+    if (k < 0 || k >= list.count)
+        k = 0;
+    const int32_t d = list.device[k];
+    printf("entry %2d -> %3d [%s]\n", static_cast<int>(s), d, list.name[k]);
     fflush(stdout);
-    return listed | portaudio_select_device(&a->portaudio, d);
+    // A choice is kept for the next start by name and host API, and by number beside them.
+    // Left as it was shown, the entry chooses nothing: a stored device that is unplugged
+    // now (the default one is shown) stays chosen.
+    const bool chosen = k > 0;
+    if (page->shown.count > 0 && s != page->selected) {
+        config_set_int(&a->config, "device", chosen ? d : -1);
+        config_set_string(&a->config, "device_name", chosen ? list.name[k] : "");
+        config_set_string(&a->config, "device_api", chosen ? list.api[k] : "");
+    }
+    return listed | portaudio_select_named(&a->portaudio, d, chosen ? list.name[k] : "", chosen ? list.api[k] : "");
 }

@@ -315,13 +315,16 @@ int32_t decoder_init(tHandleDecoder *d, tHandle *h) {
 int decoder_tick(void *user_data) {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(user_data);
     pthread_mutex_lock(&d->mutex);
-    if (d->state == DECODER_PLAYING && d->open_attempted == 1 && d->stream.is_open) {
+    bool lost = false;
+    if (d->state == DECODER_PLAYING && d->open_attempted == 1) {
         // Nothing is decoded while no file is open (a failed open while playing), nor while
         // some of the last piece waits for room. An MPEG frame waits for a later tick until
         // the ring has room for all of it; a bigger piece is handed on in parts.
+        // The output died under the sound: playing pauses where it was, and Play reopens.
         tHandleAudioOutput *a = d->handle ? &d->handle->audiooutput : nullptr;
-        if (!d->piece_held && (a == nullptr || d->backend != &MPG_BACKEND ||
-                               audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
+        lost = a != nullptr && audiooutput_take_lost(a);
+        if (!lost && d->stream.is_open && !d->piece_held &&
+            (a == nullptr || d->backend != &MPG_BACKEND || audiooutput_can_write(a, DECODER_MAX_FRAME_SAMPLES))) {
             const int64_t before = d->ffmpeg.position;
             const int32_t r = d->backend->decode(d);
             d->piece_held = r != -2;
@@ -331,7 +334,7 @@ int decoder_tick(void *user_data) {
             const bool progress = d->piece.bytes > 0 || r == 1 || d->ffmpeg.position != before;
             d->failed_ticks = progress ? 0 : d->failed_ticks + 1;
         }
-        if (d->piece_held)
+        if (!lost && d->piece_held)
             hand_on(d, a);
         if ((d->piece_last && !d->piece_held) || d->failed_ticks >= DECODER_MAX_FAILED_TICKS)
             d->state = DECODER_ENDED;
@@ -340,7 +343,9 @@ int decoder_tick(void *user_data) {
         audiooutput_poll(&d->handle->audiooutput);
     const bool ended = d->state == DECODER_ENDED && !d->end_quiet;
     pthread_mutex_unlock(&d->mutex);
-    if (ended && d->handle)
+    if (lost)
+        handle_dispatch(d->handle, EVENT_PAUSE, nullptr);
+    else if (ended && d->handle)
         handle_dispatch(d->handle, EVENT_END_OF_TRACK, nullptr);
     return 1;
 }
@@ -391,6 +396,8 @@ int32_t decoder_open(tHandleDecoder *d, const char *path) {
     } while (false);
     if (result == 0 && d->state != DECODER_PLAYING)
         d->state = DECODER_READY;
+    else if (result != 0)
+        d->state = DECODER_IDLE;  // the old file is closed: nothing is left that could play
     pthread_mutex_unlock(&d->mutex);
     return result;
 }

@@ -206,3 +206,10 @@ int32_t config_set_bool(tHandleConfig *c, const char *key, int32_t flag) {
 int32_t config_set_onoff(tHandleConfig *c, const char *key, int32_t flag) {
     return set_text(c, key, flag == 1 ? "ON" : "OFF", flag ? "ON" : "OFF");
 }
+
+int32_t config_has(const tHandleConfig *c, const char *key) {
+    for (int32_t i = 0; i < c->count; ++i)
+        if (strcmp(c->keys[i], key) == 0)
+            return 1;
+    return 0;
+}

@@ -26,6 +26,8 @@ int32_t config_get_string(tHandleConfig *c, const char *key, char out[CONFIG_VAL
                           const char *default_text);
 int32_t config_get_bool(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value);
 int32_t config_get_onoff(tHandleConfig *c, const char *key, int32_t *out, int32_t default_value);
+// 1 when the file holds the key; unlike the getters, adds nothing.
+int32_t config_has(const tHandleConfig *c, const char *key);
 int32_t config_set_int(tHandleConfig *c, const char *key, int32_t value);
 int32_t config_set_string(tHandleConfig *c, const char *key, const char *text);
 int32_t config_set_bool(tHandleConfig *c, const char *key, int32_t flag);

@@ -44,7 +44,9 @@ bool resolve_target(const char *path, char (&target)[PATH_SIZE]) {
     return false;
 }
 
-bool write_and_close(int fd, tSaveWriter write, const void *context) {
+// `durable`: the contents reach the disk before the file is closed, so that a power cut after
+// the rename never finds an empty file in the old one's place.
+bool write_and_close(int fd, tSaveWriter write, const void *context, bool durable) {
     FILE *f = fdopen(fd, "wb");
     if (f == nullptr) {
         close(fd);
@@ -52,70 +54,39 @@ bool write_and_close(int fd, tSaveWriter write, const void *context) {
     }
     bool ok = write(f, context);
     if (fflush(f) != 0 || ferror(f) != 0) ok = false;
+    if (ok && durable && fsync(fd) != 0) ok = false;
     if (fclose(f) != 0) ok = false;
     return ok;
 }
 
-// A temporary file beside `target` that nobody else has: path + mark + six characters.
-int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
-    static std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<size_t> pick(0, sizeof SUFFIX_CHARS - 2);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int n = snprintf(temp, sizeof temp, "%s%s", target, TEMP_MARK);
-        if (n < 0 || static_cast<size_t>(n) + SUFFIX_LENGTH >= sizeof temp) return -1;
-        for (int k = 0; k < SUFFIX_LENGTH; ++k) temp[n + k] = SUFFIX_CHARS[pick(random)];
-        temp[n + SUFFIX_LENGTH] = '\0';
-        const int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-}  // namespace
-
-int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
-    char target[PATH_SIZE];
-    if (path == nullptr || path[0] == '\0' || !resolve_target(path, target)) return -1;
-    struct stat st;
-    const bool exists = stat(target, &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return -1;
-    if (exists && !S_ISREG(st.st_mode)) {
-        // A device or a FIFO cannot be replaced by a file; a FIFO without a reader fails
-        // instead of blocking.
-        const int fd = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return -1;
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return write_and_close(fd, write, context) ? 0 : -1;
-    }
-    char temp[PATH_SIZE];
-    const int fd = create_temporary(target, exists ? (st.st_mode & 07777) : new_mode, temp);
-    if (fd < 0) return -1;
-    if (exists) {
-        // The umask applied at creation; the file keeps what it had, and its owner where allowed.
-        fchmod(fd, st.st_mode & 07777);
-        if ((st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Only a privileged user may give a file away; it then stays the writer's.
-        }
-    }
-    if (!write_and_close(fd, write, context) || rename(temp, target) != 0) {
-        unlink(temp);
-        return -1;
-    }
-    return 0;
-}
-
-void save_file_remove_stale(const char *path) {
-    char target[PATH_SIZE];
-    if (path == nullptr || !resolve_target(path, target)) return;
-    char *slash = strrchr(target, '/');
-    const char *base = slash != nullptr ? slash + 1 : target;
-    const size_t base_length = strlen(base);
-    char dir[PATH_SIZE];
+// The folder that holds `file`, and where its name begins.
+const char *folder_of(const char *file, char (&dir)[PATH_SIZE]) {
+    const char *slash = strrchr(file, '/');
     if (slash == nullptr)
         snprintf(dir, sizeof dir, ".");
+    else if (slash == file)
+        snprintf(dir, sizeof dir, "/");
     else
-        snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - target), target);
-    if (dir[0] == '\0') snprintf(dir, sizeof dir, "/");
+        snprintf(dir, sizeof dir, "%.*s", static_cast<int>(slash - file), file);
+    return slash != nullptr ? slash + 1 : file;
+}
+
+// The folder's entry for a renamed file reaches the disk too. Some file systems refuse to sync
+// a folder; the file itself is safe by then, so that is no failure.
+void sync_folder_of(const char *file) {
+    char dir[PATH_SIZE];
+    folder_of(file, dir);
+    const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Removes the temporary files that killed saves of `target` left beside it.
+void remove_stale_of(const char *target) {
+    char dir[PATH_SIZE];
+    const char *base = folder_of(target, dir);
+    const size_t base_length = strlen(base);
     DIR *d = opendir(dir);
     if (d == nullptr) return;
     while (const dirent *e = readdir(d)) {
@@ -133,4 +104,72 @@ void save_file_remove_stale(const char *path) {
         if (lstat(stale, &st) == 0 && S_ISREG(st.st_mode)) unlink(stale);
     }
     closedir(d);
+}
+
+// A temporary file beside `target` that nobody else has: path + mark + six characters.
+int create_temporary(const char *target, mode_t mode, char (&temp)[PATH_SIZE]) {
+    static std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, sizeof SUFFIX_CHARS - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int n = snprintf(temp, sizeof temp, "%s%s", target, TEMP_MARK);
+        if (n < 0 || static_cast<size_t>(n) + SUFFIX_LENGTH >= sizeof temp) return -1;
+        for (int k = 0; k < SUFFIX_LENGTH; ++k) temp[n + k] = SUFFIX_CHARS[pick(random)];
+        temp[n + SUFFIX_LENGTH] = '\0';
+        const int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// `follow`: a symlink at `target` has been resolved already; otherwise one there is replaced
+// like any file that is not a regular one.
+int32_t replace(const char *target, bool follow, mode_t new_mode, tSaveWriter write, const void *context) {
+    struct stat st;
+    bool exists = (follow ? stat(target, &st) : lstat(target, &st)) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return -1;
+    if (exists && S_ISLNK(st.st_mode)) exists = false;
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a FIFO cannot be replaced by a file; a FIFO without a reader fails
+        // instead of blocking.
+        const int fd = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return -1;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return write_and_close(fd, write, context, false) ? 0 : -1;
+    }
+    // What a killed save of this file left is removed first; it may be what fills the disk.
+    if (follow) remove_stale_of(target);
+    char temp[PATH_SIZE];
+    const int fd = create_temporary(target, exists ? (st.st_mode & 07777) : new_mode, temp);
+    if (fd < 0) return -1;
+    if (exists) {
+        // The umask applied at creation; the file keeps what it had, and its owner where allowed.
+        fchmod(fd, st.st_mode & 07777);
+        if ((st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Only a privileged user may give a file away; it then stays the writer's.
+        }
+    }
+    if (!write_and_close(fd, write, context, follow) || rename(temp, target) != 0) {
+        unlink(temp);
+        return -1;
+    }
+    if (follow) sync_folder_of(target);
+    return 0;
+}
+
+}  // namespace
+
+int32_t save_file_replace(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
+    char target[PATH_SIZE];
+    if (path == nullptr || path[0] == '\0' || !resolve_target(path, target)) return -1;
+    return replace(target, true, new_mode, write, context);
+}
+
+int32_t save_file_put(const char *path, mode_t new_mode, tSaveWriter write, const void *context) {
+    if (path == nullptr || path[0] == '\0' || strlen(path) >= PATH_SIZE) return -1;
+    return replace(path, false, new_mode, write, context);
+}
+
+void save_file_remove_stale(const char *path) {
+    char target[PATH_SIZE];
+    if (path != nullptr && resolve_target(path, target)) remove_stale_of(target);
 }

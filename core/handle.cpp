@@ -62,6 +62,15 @@ int32_t read_int(const void *arg) {
     return value;
 }
 
+// Streams stay in the list but cannot be played yet: said, and opened as nothing.
+int32_t open_path(tHandle *h, const char *path) {
+    if (path != nullptr && playlist_is_stream(path)) {
+        fprintf(stderr, "streams are not played yet [%s]\n", path);
+        path = nullptr;
+    }
+    return decoder_open(&h->decoder, path);
+}
+
 // Makes entry i current and opens it. The playlist window is redrawn once the step is done,
 // not for every entry tried: a list of missing files would cost a full render each.
 bool open_entry(tHandle *h, int32_t i) {
@@ -69,7 +78,7 @@ bool open_entry(tHandle *h, int32_t i) {
     playlist_set_current(&h->playlist, i);
     playlist_get_entry(&h->playlist, i, &entry, nullptr);
     entry.path[sizeof entry.path - 1] = '\0';
-    if (decoder_open(&h->decoder, entry.path) != RESULT_OK)
+    if (open_path(h, entry.path) != RESULT_OK)
         return false;
     playlist_set_title(&h->playlist, i, h->decoder.song.title);
     return true;
@@ -84,6 +93,9 @@ void finish_step(tHandle *h, const tSnapshot &s) {
         set_status(h, STATUS_READY);
     }
 }
+
+// Every entry tried failed to open: nothing is left that could play.
+void nothing_opened(tHandle *h) { set_status(h, STATUS_NONE); }
 
 // Returns false when every attempt failed.
 bool step_next(tHandle *h, const tSnapshot &s, bool end_of_track) {
@@ -117,17 +129,20 @@ bool step_next(tHandle *h, const tSnapshot &s, bool end_of_track) {
             return true;
         }
     }
+    if (!end_of_track)
+        nothing_opened(h);
     return false;
 }
 
-void step_prev(tHandle *h, const tSnapshot &s) {
+bool step_prev(tHandle *h, const tSnapshot &s) {
     if (s.count == 0) {
         if (s.state != DECODER_IDLE) {
             decoder_seek(&h->decoder, 0);
             decoder_play(&h->decoder);
             set_status(h, STATUS_PLAYING);
+            return true;
         }
-        return;
+        return false;
     }
     int32_t i = s.current;
     for (int32_t attempt = 0; attempt < HANDLE_HISTORY_SIZE; ++attempt) {
@@ -140,9 +155,11 @@ void step_prev(tHandle *h, const tSnapshot &s) {
         }
         if (open_entry(h, i)) {
             finish_step(h, s);
-            return;
+            return true;
         }
     }
+    nothing_opened(h);
+    return false;
 }
 
 // A step over a non-empty list has made some entry current.
@@ -157,7 +174,26 @@ void run_pages(tHandle *h, const tPageCallback *callbacks) {
             callbacks[k](h->page_context[k]);
 }
 
-void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
+// Plays entry i, or the next entry after it that opens, as the end of a track steps on.
+bool play_entry(tHandle *h, tSnapshot s, int32_t i) {
+    if (i < 0 || i >= s.count)
+        return false;
+    s.state = DECODER_PLAYING;
+    audiooutput_flush(&h->audiooutput);
+    bool opened = open_entry(h, i);
+    if (opened) {
+        finish_step(h, s);
+    } else {
+        s.current = i;
+        opened = step_next(h, s, false);
+    }
+    window_playlist_redraw(&h->gui.window_playlist);
+    return opened;
+}
+
+// False when the event could not do what it was asked (nothing opened, nothing to play).
+bool act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
+    bool done = true;
     switch (type) {
     case EVENT_REFRESH:
         gui_refresh(&h->gui);
@@ -192,8 +228,9 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         const char *path = arg ? *static_cast<const char *const *>(arg) : nullptr;
         // What was queued of the old file is not heard after another was asked for.
         audiooutput_flush(&h->audiooutput);
-        if (!path || decoder_open(&h->decoder, path) != RESULT_OK) {
+        if (!path || open_path(h, path) != RESULT_OK) {
             set_status(h, STATUS_NONE);
+            done = false;
             break;
         }
         set_status(h, s.state == DECODER_PLAYING ? STATUS_PLAYING : STATUS_READY);
@@ -205,8 +242,10 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         break;
     }
     case EVENT_PLAY:
-        decoder_play(&h->decoder);
-        set_status(h, STATUS_PLAYING);
+        if (arg)
+            done = play_entry(h, s, read_int(arg));
+        else if ((done = decoder_play(&h->decoder) == RESULT_OK))
+            set_status(h, STATUS_PLAYING);
         break;
     case EVENT_PAUSE:
         decoder_pause(&h->decoder);
@@ -241,12 +280,12 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         break;
     case EVENT_NEXT:
         audiooutput_flush(&h->audiooutput);
-        step_next(h, s, false);
+        done = step_next(h, s, false);
         redraw_after_step(h, s);
         break;
     case EVENT_PREV:
         audiooutput_flush(&h->audiooutput);
-        step_prev(h, s);
+        done = step_prev(h, s);
         redraw_after_step(h, s);
         break;
     case EVENT_SCALE: {
@@ -280,6 +319,8 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         run_pages(h, h->page_apply);
         break;
     case EVENT_QUIT:
+        // A sound server's client is closed in order, not dropped with the process.
+        audiooutput_quit(&h->audiooutput);
         exit(0);
     default:
         // Odd wording, kept: scripts that watch the output for unknown events match this line.
@@ -287,6 +328,7 @@ void act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         fflush(stdout);
         break;
     }
+    return done;
 }
 
 } // namespace
@@ -305,13 +347,13 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     window_main_get_shuffle_repeat(&h->gui.window_main, &s.shuffle, &s.repeat);
     s.shuffle = s.shuffle == 1;
     s.repeat = s.repeat == 1;
-    act(h, type, arg, s);
+    const bool done = act(h, type, arg, s);
     // Whatever the event changed may have set something on screen moving.
     window_main_wake(&h->gui.window_main);
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
     mpris_announce(&h->mpris, type);
-    return RESULT_OK;
+    return done ? RESULT_OK : RESULT_FAILED;
 }
 
 int32_t handle_send_int(tHandle *h, uint32_t type, int32_t value) { return handle_dispatch(h, type, &value); }

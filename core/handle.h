@@ -45,7 +45,7 @@ enum : uint32_t {
     EVENT_BALANCE = 5,
     EVENT_EQ_BAND = 6,
     EVENT_OPEN_FILE = 7,
-    EVENT_PLAY = 8,
+    EVENT_PLAY = 8,  // with an int argument: that playlist entry, or the next one that opens
     EVENT_PAUSE = 9,
     EVENT_STOP = 10,
     EVENT_SEEK = 11,
@@ -99,6 +99,8 @@ struct tHandle {
 
 int32_t handle_get_size(int32_t *size);
 int32_t handle_init(tHandle *h, GtkApplication *application);
+// RESULT_FAILED when the event could not do its work: a file that did not open, a step on
+// which no entry opened, Play with nothing to play.
 int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg);
 // Typed forms of handle_dispatch for the events that take an argument.
 int32_t handle_send_int(tHandle *h, uint32_t type, int32_t value);

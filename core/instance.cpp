@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <gio/gio.h>
@@ -47,7 +46,7 @@ void add_path(tHandlePlaylist *p, const char *path) {
         playlist_add_directory(p, path);
         break;
     case KIND_LIST:
-        if (playlist_add_m3u(p, path) != 0)
+        if (playlist_add_file(p, path) != 0)
             fprintf(stderr, "unable to read the playlist [%s]\n", path);
         break;
     case KIND_SONG:
@@ -60,12 +59,76 @@ void add_path(tHandlePlaylist *p, const char *path) {
     }
 }
 
+// The number of entries that `add` appends to the list.
+template <typename Add> int32_t count_added(tHandlePlaylist *p, Add add) {
+    int32_t before = 0;
+    int32_t after = 0;
+    int32_t current = 0;
+    playlist_get_position(p, &before, &current);
+    add();
+    playlist_get_position(p, &after, &current);
+    return after - before;
+}
+
+int32_t add_paths(tHandlePlaylist *p, const tPaths &list) {
+    return count_added(p, [&] {
+        for (int32_t k = 0; k < list.count; ++k)
+            if (list.paths[k])
+                add_path(p, list.paths[k]);
+    });
+}
+
+// Replaces the list with what `add` appends, only once something is known to be added: the
+// new entries go after the old ones first, and the old ones are removed only then. A folder
+// of folders, an empty folder or an empty playlist leave the list as it was.
+template <typename Add> int32_t replace_with(tHandlePlaylist *p, Add add) {
+    static tSongInfo spare; // main thread only; too large for the stack
+    uint8_t spare_mark = 0;
+    int32_t count = 0;
+    int32_t current = 0;
+    playlist_get_position(p, &count, &current);
+    // A full list makes room for one entry, which is all it takes to know.
+    const bool full = count == PLAYLIST_CAPACITY;
+    if (full) {
+        playlist_get_entry(p, count - 1, &spare, &spare_mark);
+        playlist_remove(p, count - 1);
+    }
+    const int32_t added = add();
+    if (added == 0) {
+        if (full) {
+            playlist_add(p, &spare);
+            if (spare_mark)
+                playlist_toggle_selected(p, count - 1);
+            playlist_set_current(p, current);
+        }
+        return 0;
+    }
+    int32_t now = 0;
+    playlist_get_position(p, &now, &current);
+    if (now < PLAYLIST_CAPACITY) {
+        playlist_remove_first(p, now - added);
+        return added;
+    }
+    // The old entries left no room for all of the new ones.
+    playlist_clear(p);
+    return add();
+}
+
+// Makes the first of the `added` last entries the current one and opens it.
+void open_first_added(tHandle *h, int32_t added) {
+    static tSongInfo entry; // main thread only
+    int32_t now = 0;
+    int32_t current = 0;
+    playlist_get_position(&h->playlist, &now, &current);
+    playlist_set_current(&h->playlist, now - added);
+    playlist_get_entry(&h->playlist, now - added, &entry, nullptr);
+    entry.path[sizeof entry.path - 1] = '\0';
+    handle_send_path(h, entry.path);
+}
+
 } // namespace
 
-bool instance_is_m3u(const char *path) {
-    const size_t n = strlen(path);
-    return n >= 4 && strcasecmp(path + n - 4, ".m3u") == 0;
-}
+bool instance_is_m3u(const char *path) { return playlist_is_list_file(path); }
 
 void instance_app_id(const char *data_dir, const char *default_dir, char *out, size_t size) {
     // Lexically, without following links, so a directory that is not made yet has the
@@ -101,26 +164,31 @@ int32_t instance_open_files(tHandle *h, GFile *const *files, int32_t count, int3
     if (!usable)
         return 0;
     tHandlePlaylist *p = &h->playlist;
-    if (mode == INSTANCE_REPLACE)
-        playlist_clear(p);
-    int32_t first = 0;
-    int32_t current = 0;
-    playlist_get_position(p, &first, &current);
-    for (int32_t k = 0; k < count; ++k)
-        if (list.paths[k])
-            add_path(p, list.paths[k]);
-    int32_t now = 0;
-    playlist_get_position(p, &now, &current);
+    const int32_t added =
+        mode == INSTANCE_REPLACE ? replace_with(p, [&] { return add_paths(p, list); }) : add_paths(p, list);
     window_playlist_redraw(&h->gui.window_playlist);
-    if (now <= first)
+    if (added == 0)
         return 0;
-    static tSongInfo entry; // main thread only
-    playlist_set_current(p, first);
-    playlist_get_entry(p, first, &entry, nullptr);
-    entry.path[sizeof entry.path - 1] = '\0';
-    handle_send_path(h, entry.path);
-    handle_dispatch(h, EVENT_PLAY, nullptr);
-    return now - first;
+    // Playing an entry steps on past those that fail to open.
+    int32_t now = 0;
+    int32_t current = 0;
+    playlist_get_position(p, &now, &current);
+    handle_send_int(h, EVENT_PLAY, now - added);
+    return added;
+}
+
+int32_t instance_load_playlist(tHandle *h, const char *path) {
+    tHandlePlaylist *p = &h->playlist;
+    const int32_t added = replace_with(p, [&] {
+        return count_added(p, [&] {
+            if (playlist_add_file(p, path) != 0)
+                fprintf(stderr, "unable to read the playlist [%s]\n", path);
+        });
+    });
+    window_playlist_redraw(&h->gui.window_playlist);
+    if (added > 0)
+        open_first_added(h, added);
+    return added;
 }
 
 void instance_present(tHandle *h) {

@@ -239,7 +239,11 @@ gboolean on_set_property(GDBusConnection *, const char *, const char *, const ch
     tHandle *h = m->handle;
     if (strcmp(name, "Volume") == 0) {
         double v = g_variant_get_double(value);
-        if (!std::isfinite(v) || v < 0.0)
+        if (std::isnan(v)) {
+            g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "the volume is not a number");
+            return FALSE;
+        }
+        if (v < 0.0)
             v = 0.0;
         handle_send_int(h, EVENT_VOLUME, static_cast<int32_t>(lround(v > 1.0 ? 100.0 : v * 100.0)));
         return TRUE;
@@ -264,9 +268,16 @@ gboolean on_set_property(GDBusConnection *, const char *, const char *, const ch
 // A file is added to the playlist and played, a playlist file replaces the list and plays
 // its first entry, as the playlist window's choosers and a double-click would.
 bool open_uri(tHandle *h, const char *uri) {
-    gchar *path = g_filename_from_uri(uri, nullptr, nullptr);
-    if (path == nullptr)
+    gchar *host = nullptr;
+    gchar *path = g_filename_from_uri(uri, &host, nullptr);
+    // A file on another machine is not the local file of the same name.
+    const bool local = host == nullptr || *host == '\0' || g_ascii_strcasecmp(host, "localhost") == 0;
+    g_free(host);
+    if (path == nullptr || !local) {
+        fprintf(stderr, "not a local file [%s]\n", uri);
+        g_free(path);
         return false;
+    }
     GFile *file = g_file_new_for_path(path);
     const int32_t mode = instance_is_m3u(path) ? INSTANCE_REPLACE : INSTANCE_APPEND;
     const bool ok = instance_open_files(h, &file, 1, mode) > 0;
@@ -314,8 +325,12 @@ void on_method_call(GDBusConnection *connection, const char *, const char *, con
         gint64 offset = 0;
         g_variant_get(parameters, "(x)", &offset);
         const tSongInfo &song = song_now(h);
+        // Far beyond the end either way, without overflowing: forward goes to the next track.
+        int64_t target = 0;
+        if (__builtin_add_overflow(static_cast<int64_t>(song.position) * MICROSECONDS, offset, &target))
+            target = offset > 0 ? INT64_MAX : 0;
         if (state_now(h, song).can_seek)
-            seek_to(h, song, static_cast<int64_t>(song.position) * MICROSECONDS + offset);
+            seek_to(h, song, target);
     } else if (strcmp(method, "SetPosition") == 0) {
         const char *track = nullptr;
         gint64 position = 0;

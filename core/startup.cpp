@@ -1,17 +1,20 @@
 #include "core/startup.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <gtk/gtk.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/handle.h"
 #include "core/instance.h"
 #include "theme/default_theme.h"
 #include "theme/template.h"
-
-const char *const RAVLOX_CONTACT = "ravlox-maintainers@ravlox.invalid";
 
 namespace {
 
@@ -20,6 +23,9 @@ constexpr int VERSION_MAJOR = 0;
 constexpr int VERSION_MINOR = 6;
 constexpr int VERSION_PATCH = 1;
 constexpr const char *COPYRIGHT = "Copyright (c) 2026, the ravlox developers";
+
+// In the data directory, locked by the player that uses it.
+constexpr const char *LOCK_FILE = "player.lock";
 
 bool starts_with(const char *text, const char *prefix) {
     return strncmp(text, prefix, strlen(prefix)) == 0;
@@ -171,11 +177,51 @@ int32_t resolve_data_dir(const tArgList *kept, char *dir, size_t size) {
     return result;
 }
 
+// Why a data directory is not safe to use, or null. Others who may write there could plant
+// files or links that our saves would then write through.
+const char *unsafe_data_dir(const char *dir) {
+    char bare[HANDLE_PATH_SIZE]; // a trailing slash would make lstat follow a link
+    snprintf(bare, sizeof bare, "%s", dir);
+    for (size_t n = strlen(bare); n > 1 && bare[n - 1] == '/'; --n)
+        bare[n - 1] = '\0';
+    struct stat info;
+    if (lstat(bare, &info) == 0 && S_ISLNK(info.st_mode) && info.st_uid != geteuid())
+        return "it is a link that belongs to another user";
+    if (stat(bare, &info) != 0)
+        return nullptr; // not there and not made: every save says so
+    if (info.st_uid != geteuid())
+        return "it belongs to another user";
+    if ((info.st_mode & S_IWOTH) != 0)
+        return "everyone may write to it";
+    return nullptr;
+}
+
+// Held for the life of the process (the descriptor is never closed), so that no second player
+// writes into the same data directory: two starts without a session bus, one with and one
+// without, or one directory under two names. A directory where the lock file cannot be made
+// cannot be written by anyone either.
+bool lock_data_dir(const char *dir) {
+    char path[HANDLE_PATH_SIZE + 16];
+    snprintf(path, sizeof path, "%s/%s", dir, LOCK_FILE);
+    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return true;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+        return true;
+    close(fd);
+    return false;
+}
+
 } // namespace
 
 int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
     int32_t result = resolve_data_dir(kept, h->data_dir, sizeof h->data_dir);
-    handle_create_data_dir(h);
+    if (handle_create_data_dir(h) != RESULT_OK)
+        return RESULT_FAILED; // nothing is read from or written into it
+    if (!lock_data_dir(h->data_dir)) {
+        fprintf(stderr, "another player uses the data directory [%s]\n", h->data_dir);
+        exit(1);
+    }
     for (int k = 0; k < kept->count; ++k)
         result |= handle_parse_option(h, nullptr, kept->args[k]);
     if (result == RESULT_DONE)
@@ -200,6 +246,10 @@ int32_t handle_create_data_dir(tHandle *h) {
             created = true;
             last_ok = mkdir(prefix, 0700) == 0;
         }
+    }
+    if (const char *unsafe = unsafe_data_dir(h->data_dir)) {
+        fprintf(stderr, "refusing the data directory [%s]: %s\n", h->data_dir, unsafe);
+        return RESULT_FAILED;
     }
     char theme[HANDLE_PATH_SIZE];
     if (created && last_ok && handle_get_theme_dir(h, theme) == RESULT_OK) {
@@ -229,33 +279,128 @@ int32_t handle_read_configs(tHandle *h) {
 
 namespace {
 
-tHandle *running; // the started player, once "activate" or "open" has made it
+tHandle *running; // the started player, once "activate", "open" or "command-line" has made it
 
-// The application and its id: one player per data directory on the session bus. Without a bus
-// there is nothing to share and every start is a player of its own, as with options that set
-// up a start (a theme, a playlist, a device): they are not handed to a running player.
+// The player's options reach a running player as the values of this hidden option of the
+// application's command line. Declaring an option also keeps GTK's own parsing strict: an
+// option that nobody knows is still refused there, and "--help-all" still answers.
+constexpr const char *HANDED_OPTIONS = "ravlox-options";
+constexpr GOptionEntry HANDED_ENTRIES[] = {
+    {HANDED_OPTIONS, 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_STRING_ARRAY, nullptr, nullptr, nullptr},
+    {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
+};
+
+// The application and its id: one player per data directory on the session bus, whatever
+// options it was started with. Every later start hands its command line to it (its
+// options and files) and ends with the status it answers. Without a bus there is no id:
+// the data directory's lock keeps a second player out.
 GtkApplication *make_application(const tArgList *kept) {
+    const auto flags = static_cast<GApplicationFlags>(G_APPLICATION_HANDLES_OPEN | G_APPLICATION_HANDLES_COMMAND_LINE);
     const char *bus = getenv("DBUS_SESSION_BUS_ADDRESS");
     const char *home = home_directory();
     char dir[HANDLE_PATH_SIZE];
     char plain[HANDLE_PATH_SIZE];
     snprintf(plain, sizeof plain, "%s/.ravlox/", home ? home : "");
     snprintf(dir, sizeof dir, "%s", plain);
-    if (!bus || !*bus || !home || resolve_data_dir(kept, dir, sizeof dir) != 0)
-        return gtk_application_new(nullptr, G_APPLICATION_HANDLES_OPEN);
-    int flags = G_APPLICATION_HANDLES_OPEN;
-    for (int k = 1; k < kept->count; ++k)
-        if (!starts_with(kept->args[k], "--dir="))
-            flags |= G_APPLICATION_NON_UNIQUE;
     char id[256];
-    instance_app_id(dir, plain, id, sizeof id);
-    return gtk_application_new(id, static_cast<GApplicationFlags>(flags));
+    const bool shared = bus && *bus && home && resolve_data_dir(kept, dir, sizeof dir) == 0;
+    if (shared)
+        instance_app_id(dir, plain, id, sizeof id);
+    GtkApplication *application = gtk_application_new(shared ? id : nullptr, flags);
+    g_application_add_main_option_entries(G_APPLICATION(application), HANDED_ENTRIES);
+    return application;
+}
+
+int handle_local_options(GApplication *, GVariantDict *options, void *kept_list) {
+    const tArgList *kept = static_cast<const tArgList *>(kept_list);
+    if (kept->count > 1)
+        g_variant_dict_insert_value(options, HANDED_OPTIONS, g_variant_new_strv(kept->args + 1, kept->count - 1));
+    return -1; // go on
 }
 
 void handle_open(GApplication *application, GFile **files, int count, const char *, void *kept_list) {
     if (!running)
         handle_activate(GTK_APPLICATION(application), kept_list);
     instance_open_files(running, files, count, INSTANCE_APPEND);
+}
+
+// A path in an option is the sender's: relative to its working directory.
+void absolute_option(const char *a, const char *cwd, char *out, size_t size) {
+    const char *value = strchr(a, '=');
+    if (value && value[1] != '\0' && value[1] != '/' && cwd && !starts_with(a, "--audiooutput."))
+        snprintf(out, size, "%.*s%s/%s", static_cast<int>(value + 1 - a), a, cwd, value + 1);
+    else
+        snprintf(out, size, "%s", a);
+}
+
+// The running player's devices, as a start of its own lists them: by number.
+void print_devices(tHandle *h, GApplicationCommandLine *line) {
+    static tPortaudioDeviceList list; // main thread only
+    portaudio_list_devices(&h->audiooutput.portaudio, &list);
+    g_application_command_line_print(line, "Available portaudio devices:\n   %3d> DEFAULT DEVICE\n", -1);
+    int32_t order[PORTAUDIO_LIST_MAX];
+    for (int32_t k = 0; k < list.count; ++k)
+        order[k] = k;
+    std::sort(order, order + list.count, [](int32_t a, int32_t b) { return list.device[a] < list.device[b]; });
+    for (int32_t k = 0; k < list.count; ++k) {
+        const int32_t d = list.device[order[k]];
+        if (d >= 0)
+            g_application_command_line_print(line, "   %3d> %s%s\n", d, list.name[order[k]],
+                                             d == list.default_device ? " (default device)" : "");
+    }
+}
+
+// One option of a later start, applied as the player's own command line applies it.
+int32_t apply_option(tHandle *h, GApplicationCommandLine *line, const char *a) {
+    char option[2 * HANDLE_PATH_SIZE];
+    absolute_option(a, g_application_command_line_get_cwd(line), option, sizeof option);
+    if (starts_with(option, "--dir="))
+        return RESULT_OK; // it chose this player
+    if (starts_with(option, "--audiooutput.portaudio.device=?")) {
+        print_devices(h, line);
+        return RESULT_OK;
+    }
+    if (starts_with(option, "--audiooutput."))
+        return audiooutput_apply_option(&h->audiooutput, option);
+    if (starts_with(option, "--gui."))
+        return gui_parse_option(&h->gui, option);
+    if (starts_with(option, "--playlist.m3u=") && option[15] != '\0')
+        return instance_load_playlist(h, option + 15) > 0 ? RESULT_OK : RESULT_FAILED;
+    return RESULT_UNKNOWN_OPTION;
+}
+
+// The first command line is the player's own start; a later start's is applied here, its
+// options first, and answered with its exit status: 0, or 1 with a line on its standard error.
+int handle_command_line(GApplication *application, GApplicationCommandLine *line, void *kept_list) {
+    if (!running)
+        handle_activate(GTK_APPLICATION(application), kept_list);
+    int status = 0;
+    if (g_application_command_line_get_is_remote(line)) {
+        const gchar **options = nullptr;
+        GVariantDict *dict = g_application_command_line_get_options_dict(line);
+        g_variant_dict_lookup(dict, HANDED_OPTIONS, "^a&s", &options);
+        for (const gchar **a = options; a && *a; ++a) {
+            if (apply_option(running, line, *a) != RESULT_OK) {
+                g_application_command_line_printerr(line, "the running player could not apply [%s]\n", *a);
+                status = 1;
+            }
+        }
+        g_free(options);
+    }
+    int argc = 0;
+    gchar **args = g_application_command_line_get_arguments(line, &argc);
+    GFile **files = g_new0(GFile *, argc + 1);
+    for (int k = 1; k < argc; ++k)
+        files[k - 1] = g_application_command_line_create_file_for_arg(line, args[k]);
+    if (argc > 1)
+        instance_open_files(running, files, argc - 1, INSTANCE_APPEND);
+    if (g_application_command_line_get_is_remote(line))
+        instance_present(running);
+    for (int k = 0; k + 1 < argc; ++k)
+        g_object_unref(files[k]);
+    g_free(files);
+    g_strfreev(args);
+    return status;
 }
 
 } // namespace
@@ -276,7 +421,8 @@ void handle_activate(GtkApplication *application, void *kept_list) {
     if (h) {
         result |= handle_init(h, application);
         result |= handle_apply_options(h, kept);
-        result |= handle_read_configs(h);
+        if (result == RESULT_OK)
+            result |= handle_read_configs(h);
     }
     if (!h || result != RESULT_OK) {
         fprintf(stderr, "ERROR initializing modules\n");
@@ -312,6 +458,8 @@ int ravlox_main(int argc, char **argv) {
     GtkApplication *application = make_application(&kept);
     g_signal_connect(application, "activate", G_CALLBACK(handle_activate), &kept);
     g_signal_connect(application, "open", G_CALLBACK(handle_open), &kept);
+    g_signal_connect(application, "command-line", G_CALLBACK(handle_command_line), &kept);
+    g_signal_connect(application, "handle-local-options", G_CALLBACK(handle_local_options), &kept);
     const int status = g_application_run(G_APPLICATION(application), gtk.count, gtk.args);
     g_object_unref(application);
     return status;

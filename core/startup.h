@@ -6,8 +6,6 @@
 struct tHandle;
 typedef struct _GtkApplication GtkApplication;
 
-// Maintainer contact printed at the end of some diagnostics.
-extern const char *const RAVLOX_CONTACT;
 // The whole licence text, as printed by --bsd and shown in the licence window.
 extern const char RAVLOX_LICENCE_TEXT[];
 

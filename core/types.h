@@ -6,6 +6,9 @@
 
 constexpr int32_t SAMPLE_FORMAT_S16 = 1;
 
+// Maintainer contact printed at the end of some diagnostics.
+inline constexpr const char *RAVLOX_CONTACT = "ravlox-maintainers@ravlox.invalid";
+
 // Operation results. Several steps are combined with a bitwise or, so any failure
 // survives the or, and RESULT_DONE only when every other step gave RESULT_OK.
 enum : int32_t {

@@ -1,5 +1,6 @@
 #include "gui/dock.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,6 +172,21 @@ void size_of(GtkWidget *window, int32_t *width, int32_t *height) {
     *height = h;
 }
 
+// No screen lies this far out; past it, sums of a place and a size could overflow.
+constexpr long DOCK_COORDINATE_LIMIT = 1 << 20;
+
+// One coordinate of a hand-editable file: a number (leading blanks and a sign allowed, as for
+// every integer setting) within the limit. What atoi would wrap onto a screen is refused.
+bool stored_coordinate(const char *text, int32_t *v) {
+    char *end = nullptr;
+    errno = 0;
+    const long n = strtol(text, &end, 10);
+    if (end == text || errno != 0 || n < -DOCK_COORDINATE_LIMIT || n > DOCK_COORDINATE_LIMIT)
+        return false;
+    *v = static_cast<int32_t>(n);
+    return true;
+}
+
 // A stored position, without adding the keys when there is none.
 bool stored_position(const tHandleDock *d, int32_t which, int32_t *x, int32_t *y) {
     const tHandleConfig *c = d->config;
@@ -181,9 +197,7 @@ bool stored_position(const tHandleDock *d, int32_t which, int32_t *x, int32_t *y
                 found[k] = i;
     if (found[0] < 0 || found[1] < 0)
         return false;
-    *x = atoi(c->values[found[0]]);
-    *y = atoi(c->values[found[1]]);
-    return true;
+    return stored_coordinate(c->values[found[0]], x) && stored_coordinate(c->values[found[1]], y);
 }
 
 void store_position(tHandleDock *d, int32_t which, const tDockRect &r) {

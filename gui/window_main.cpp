@@ -357,7 +357,10 @@ void on_realize(GtkWidget *widget, gpointer data) {
     g_signal_connect(surface, "notify::state", G_CALLBACK(on_shown_or_hidden), data);
 }
 
-gboolean on_close_request(GtkWindow *, gpointer) { exit(0); }
+gboolean on_close_request(GtkWindow *, gpointer data) {
+    handle_dispatch(static_cast<tHandleWindowMain *>(data)->handle, EVENT_QUIT, nullptr);
+    exit(0);
+}
 
 } // namespace
 

@@ -7,7 +7,6 @@
 #include "core/handle.h"
 #include "gui/window_main.h"
 #include "theme/catalogue.h"
-#include "theme/default_theme.h"
 #include "theme/theme.h"
 
 namespace {
@@ -105,9 +104,9 @@ void on_menu_skins_default(GSimpleAction *, GVariant *, void *data) {
     char dir[HANDLE_PATH_SIZE];
     if (handle_get_theme_dir(w->handle, dir) != RESULT_OK)
         return;
-    theme_default_write_all(dir);
-    theme_load_directory(w->theme, dir, dir);
-    handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
+    // A reset that cannot be written leaves the old theme on the screen; it said why.
+    if (theme_load_default(w->theme, dir) == 0)
+        handle_dispatch(w->handle, EVENT_REFRESH, nullptr);
 }
 
 // ---- controllers

@@ -110,17 +110,6 @@ int32_t compose(void *record) {
     return window_playlist_refresh(static_cast<tHandleWindowPlaylist *>(record));
 }
 
-// The text after the last "/" that is not the final byte; the whole path when there is none.
-const char *file_name_of(const char *path) {
-    const size_t n = strlen(path);
-    if (n < 2)
-        return path;
-    for (size_t i = n - 1; i-- > 0;)
-        if (path[i] == '/')
-            return path + i + 1;
-    return path;
-}
-
 // Cairo takes the colours with red and blue exchanged: its native bytes become RGBA bytes.
 void set_colour(cairo_t *cr, const uint8_t c[3]) {
     cairo_set_source_rgb(cr, c[2] / 255.0, c[1] / 255.0, c[0] / 255.0);
@@ -217,10 +206,7 @@ int32_t draw_entries(tHandleWindowPlaylist *w) {
         set_colour(cr, e == current ? colours[1] : colours[0]);
         entry.title[sizeof entry.title - 1] = '\0';
         unread |= w->showtitles && !entry.tags_read;
-        if (w->showtitles && entry.title[0] != '\0')
-            draw_entry_text(cr, entry.title);
-        else
-            draw_entry_text(cr, w->showfull ? entry.path : file_name_of(entry.path));
+        draw_entry_text(cr, window_playlist_shown_text(w, &entry));
         // A failed line must not stop the others; the context keeps an error once it has one.
         if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
             cairo_destroy(cr);
@@ -281,27 +267,64 @@ int32_t draw_pressed(tHandleWindowPlaylist *w) {
     return 0;
 }
 
+// The check buttons of the "Playlist" page, each an integer 0 or 1 in "playlist.config".
+struct tPageSetting {
+    const char *label;
+    const char *key;
+    int32_t initial;
+    int32_t tHandleWindowPlaylist::*value;
+};
+
+constexpr tPageSetting PAGE_SETTINGS[WINDOW_PLAYLIST_SETTINGS] = {
+    {"Show full path", "showfull", 1, &tHandleWindowPlaylist::showfull},
+    {"Show titles from tags", "showtitles", 1, &tHandleWindowPlaylist::showtitles},
+    {"Read every playlist line as a path", "plainlines", 0, &tHandleWindowPlaylist::plainlines},
+    {"Save plain paths", "plainsave", 0, &tHandleWindowPlaylist::plainsave},
+    {"Add a folder's own files only, as the system lists them", "flatfolders", 0,
+     &tHandleWindowPlaylist::flatfolders},
+};
+
+// The store follows the settings on how it reads, saves and adds folders.
+void apply_store_options(tHandleWindowPlaylist *w) {
+    if (!w->playlist)
+        return;
+    int32_t options = w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN | PLAYLIST_FOLDERS_FLAT);
+    if (w->plainlines)
+        options |= PLAYLIST_READ_PLAIN;
+    if (w->plainsave)
+        options |= PLAYLIST_SAVE_PLAIN;
+    if (w->flatfolders)
+        options |= PLAYLIST_FOLDERS_FLAT;
+    w->playlist->options = options;
+}
+
 int32_t page_open(void *context) {
     auto *w = static_cast<tHandleWindowPlaylist *>(context);
-    if (w->showfull_check)
-        gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showfull_check), w->showfull != 0);
-    if (w->showtitles_check)
-        gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showtitles_check), w->showtitles != 0);
+    for (int32_t k = 0; k < WINDOW_PLAYLIST_SETTINGS; k++)
+        if (w->setting_checks[k])
+            gtk_check_button_set_active(GTK_CHECK_BUTTON(w->setting_checks[k]), w->*PAGE_SETTINGS[k].value != 0);
     return 0;
 }
 
 int32_t page_apply(void *context) {
     auto *w = static_cast<tHandleWindowPlaylist *>(context);
-    if (w->showfull_check)
-        w->showfull = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showfull_check)) ? 1 : 0;
-    config_set_int(&w->config, "showfull", w->showfull);
-    if (w->showtitles_check)
-        w->showtitles = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showtitles_check)) ? 1 : 0;
-    config_set_int(&w->config, "showtitles", w->showtitles);
+    for (int32_t k = 0; k < WINDOW_PLAYLIST_SETTINGS; k++) {
+        if (w->setting_checks[k])
+            w->*PAGE_SETTINGS[k].value = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->setting_checks[k])) ? 1 : 0;
+        config_set_int(&w->config, PAGE_SETTINGS[k].key, w->*PAGE_SETTINGS[k].value);
+    }
+    apply_store_options(w);
     return window_playlist_redraw(w);
 }
 
 } // namespace
+
+const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry) {
+    // The title a playlist file gave shows until the tags give one.
+    if (w->showtitles && entry->title[0] != '\0')
+        return entry->title;
+    return w->showfull ? entry->path : playlist_file_name(entry->path);
+}
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,
                              GtkApplication *application, tHandlePlaylist *playlist) {
@@ -345,8 +368,8 @@ int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme 
     w->pressed = 0;
     pthread_mutex_init(&w->mutex, nullptr);
     result |= window_playlist_attach_input(w);
-    w->showfull = 1;
-    w->showtitles = 1;
+    for (const tPageSetting &setting : PAGE_SETTINGS)
+        w->*setting.value = setting.initial;
     return result;
 }
 
@@ -501,20 +524,18 @@ int32_t window_playlist_read_config(tHandleWindowPlaylist *w) {
     int32_t result = config_open(&w->config, w->handle->data_dir, "playlist.config");
     int32_t rows = w->rows;
     int32_t columns = MIN_COLUMNS;
-    int32_t showfull = w->showfull;
     config_get_int(&w->config, "rows", &rows, w->rows);
     config_get_int(&w->config, "columns", &columns, MIN_COLUMNS);
-    int32_t showtitles = w->showtitles;
-    config_get_int(&w->config, "showfull", &showfull, w->showfull);
-    config_get_int(&w->config, "showtitles", &showtitles, w->showtitles);
-    w->showfull = showfull != 0 ? 1 : 0;
-    w->showtitles = showtitles != 0 ? 1 : 0;
-
     GtkWidget *page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 3);
-    w->showfull_check = gtk_check_button_new_with_label("Show full path");
-    gtk_box_append(GTK_BOX(page), w->showfull_check);
-    w->showtitles_check = gtk_check_button_new_with_label("Show titles from tags");
-    gtk_box_append(GTK_BOX(page), w->showtitles_check);
+    for (int32_t k = 0; k < WINDOW_PLAYLIST_SETTINGS; k++) {
+        const tPageSetting &setting = PAGE_SETTINGS[k];
+        int32_t value = w->*setting.value;
+        config_get_int(&w->config, setting.key, &value, w->*setting.value);
+        w->*setting.value = value != 0 ? 1 : 0;
+        w->setting_checks[k] = gtk_check_button_new_with_label(setting.label);
+        gtk_box_append(GTK_BOX(page), w->setting_checks[k]);
+    }
+    apply_store_options(w);
     result |= handle_register_page(w->handle, page, "Playlist", page_open, page_apply, w);
 
     result |= window_playlist_resize(w, rows, columns);

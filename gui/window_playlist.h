@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "config/config.h"
+#include "core/types.h"
 #include "gui/skin_window.h"
 #include "gui/keys.h"
 
@@ -16,6 +17,15 @@ typedef struct _GtkEventController GtkEventController;
 constexpr int WINDOW_PLAYLIST_HITBOXES = 33;
 constexpr int WINDOW_PLAYLIST_MENUS = 5;
 constexpr int WINDOW_PLAYLIST_SORT_ITEMS = 16;
+// The check buttons of the "Playlist" page, in order.
+enum : int32_t {
+    WINDOW_PLAYLIST_SHOWFULL,
+    WINDOW_PLAYLIST_SHOWTITLES,
+    WINDOW_PLAYLIST_PLAINLINES,
+    WINDOW_PLAYLIST_PLAINSAVE,
+    WINDOW_PLAYLIST_FLATFOLDERS,
+    WINDOW_PLAYLIST_SETTINGS
+};
 // Upper bounds (4000 x 2958 base pixels, beyond the largest screens) that keep a hand-edited
 // "playlist.config" from asking for images of any size.
 constexpr int32_t WINDOW_PLAYLIST_MAX_ROWS = 100;
@@ -119,10 +129,15 @@ struct tHandleWindowPlaylist {
     int32_t sort_count;
     pthread_mutex_t mutex;
     int32_t showfull;
-    GtkWidget *showfull_check;
     // 1 shows the titles from the entries' tags where they have one, 0 only paths.
     int32_t showtitles;
-    GtkWidget *showtitles_check;
+    // The first versions' ways, each one setting away: every M3U line a path, M3U files saved
+    // as bare paths, a folder's own files in the system's order.
+    int32_t plainlines;
+    int32_t plainsave;
+    int32_t flatfolders;
+    // The "Playlist" page's check buttons, by the indexes above.
+    GtkWidget *setting_checks[WINDOW_PLAYLIST_SETTINGS];
     // The idle source reading the tags of visible entries, 0 when none runs.
     uint32_t tags_source;
     // What the title and body pictures show, scaled without filtering.
@@ -143,6 +158,9 @@ int32_t window_playlist_refresh(tHandleWindowPlaylist *w);
 int32_t window_playlist_set_scale(tHandleWindowPlaylist *w, uint32_t scale);
 int32_t window_playlist_show(tHandleWindowPlaylist *w);
 int32_t window_playlist_hide(tHandleWindowPlaylist *w);
+
+// What the list shows for an entry: its title, its path or its file name, as the settings say.
+const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry);
 
 // Shared by the window's drawing and input sources.
 int32_t window_playlist_draw_frame(tHandleWindowPlaylist *w);

@@ -133,11 +133,11 @@ void on_chosen(void *record, int32_t kind, const char *path) {
         playlist_add_directory(w->playlist, path);
         break;
     case CHOOSER_SAVE:
-        if (playlist_write_m3u(w->playlist, path, 1) != 0)
+        if (playlist_write_file(w->playlist, path) != 0)
             fprintf(stderr, "unable to write the playlist [%s]\n", path);
         break;
     case CHOOSER_LOAD:
-        if (playlist_read_m3u(w->playlist, path) != 0)
+        if (playlist_read_file(w->playlist, path) != 0)
             fprintf(stderr, "unable to read the playlist [%s]\n", path);
         break;
     default:
@@ -215,7 +215,13 @@ void list_click(tHandleWindowPlaylist *w, int32_t presses, double y) {
         }
         playlist_toggle_selected(w->playlist, index);
         window_playlist_redraw(w);
-        open_entry(w, index);
+        // While playing, an entry that does not open gives way to the next one that does.
+        int32_t state = DECODER_IDLE;
+        decoder_get_state(&w->handle->decoder, &state);
+        if (state == DECODER_PLAYING)
+            handle_send_int(w->handle, EVENT_PLAY, index);
+        else
+            open_entry(w, index);
     }
 }
 
@@ -298,8 +304,8 @@ void act_on_key(tHandleWindowPlaylist *w, int32_t id) {
     case ID_KEY_END: set_offset(w, w->entry_count - page); break;
     case ID_KEY_PLAY: {
         const int32_t index = selected_entry(w, false);
-        if (index >= 0 && open_entry(w, index) == 0)
-            handle_dispatch(w->handle, EVENT_PLAY, nullptr);
+        if (index >= 0)
+            handle_send_int(w->handle, EVENT_PLAY, index);
         break;
     }
     case ID_KEY_REMOVE: playlist_remove_selected(w->playlist); break;

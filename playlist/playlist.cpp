@@ -10,9 +10,13 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 
+#include <strings.h>
+
 #include "config/savefile.h"
+#include "playlist/listfile.h"
 
 namespace {
 
@@ -27,19 +31,6 @@ bool any_selected(const tHandlePlaylist *p) {
         if (p->selected[i] != 0) return true;
     }
     return false;
-}
-
-// The directory part of a playlist path: up to its last slash, looking at no more
-// than the first 1024 bytes. Returns false when there is no slash.
-bool playlist_directory(const char *path, char (&dir)[PATH_SIZE]) {
-    snprintf(dir, sizeof dir, "%s", path);
-    char *slash = strrchr(dir, '/');
-    if (slash == nullptr) {
-        dir[0] = '\0';
-        return false;
-    }
-    *slash = '\0';
-    return true;
 }
 
 // Text fields of an entry are kept zero after their terminator (every way in makes
@@ -125,6 +116,11 @@ bool write_lines(FILE *f, const void *context) {
     const size_t dir_len = strlen(w->dir);
     for (int32_t i = 0; i < w->p->count; i++) {
         const char *e = w->p->entries[i].path;
+        // A newline in a name would be written as two entries.
+        if (list_has_control(e)) {
+            list_refuse_entry(i, e);
+            continue;
+        }
         if (w->mode == 0 && e[0] != '/' && w->has_dir) {
             fputs(w->dir, f);
             fputc('/', f);
@@ -149,7 +145,9 @@ int32_t playlist_init(tHandlePlaylist *p) {
 }
 
 int32_t playlist_clear(tHandlePlaylist *p) {
+    const int32_t options = p->options;
     memset(p, 0, sizeof *p);
+    p->options = options;
     return RESULT_OK;
 }
 
@@ -167,44 +165,189 @@ int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
     return RESULT_OK;
 }
 
-int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
-    if (directory == nullptr) return RESULT_OK;
-    DIR *dir = opendir(directory);
-    if (dir == nullptr) return RESULT_OK;
-    char path[PATH_SIZE];
-    while (const struct dirent *de = readdir(dir)) {
+namespace {
+
+enum tFound { FOUND_OTHER, FOUND_SONG, FOUND_FOLDER };
+
+// What an entry of a folder is. Links and file systems that do not give entry types
+// (DT_UNKNOWN) are asked with stat, which follows links.
+tFound kind_of(const char *folder, const struct dirent *de, char (&path)[PATH_SIZE], bool *fits) {
+    const int n = snprintf(path, sizeof path, "%s/%s", folder, de->d_name);
+    *fits = n > 0 && static_cast<size_t>(n) < sizeof path;
+    const size_t len = strlen(de->d_name);
+    const bool song_name = len >= 4 && len <= 1022 && ends_in_audio(de->d_name, len);
+    int type = DT_UNKNOWN;
 #ifdef DT_REG
-        if (de->d_type != DT_REG) continue;
-#else
-        continue;  // without entry types nothing can be told to be a regular file
+    type = de->d_type;
 #endif
-        size_t len = strlen(de->d_name);
-        if (len < 4 || len > 1022 || !ends_in_audio(de->d_name, len)) continue;
+    if (type == DT_UNKNOWN || type == DT_LNK) {
+        struct stat info;
+        if (!*fits || stat(path, &info) != 0) return FOUND_OTHER;
+        type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_UNKNOWN;
+    }
+    if (type == DT_REG) return song_name ? FOUND_SONG : FOUND_OTHER;
+    return type == DT_DIR ? FOUND_FOLDER : FOUND_OTHER;
+}
+
+// The first versions' way: the folder's own songs in the order the system lists them.
+void add_flat(tHandlePlaylist *p, const char *directory) {
+    DIR *dir = opendir(directory);
+    if (dir == nullptr) return;
+    char path[PATH_SIZE];
+    bool fits;
+    while (const struct dirent *de = readdir(dir)) {
         if (p->count >= PLAYLIST_CAPACITY) continue;
-        snprintf(path, sizeof path, "%s/%s", directory, de->d_name);
-        append_path(p, path);
+        if (kind_of(directory, de, path, &fits) == FOUND_SONG) append_path(p, path);
     }
     closedir(dir);
+}
+
+// "2" before "10": runs of digits compare by their value, the rest without regard to case,
+// and names that differ only there by their bytes.
+int natural_compare(const char *a, const char *b) {
+    const char *x = a, *y = b;
+    while (*x && *y) {
+        if (isdigit(static_cast<unsigned char>(*x)) && isdigit(static_cast<unsigned char>(*y))) {
+            while (*x == '0') x++;
+            while (*y == '0') y++;
+            size_t nx = 0, ny = 0;
+            while (isdigit(static_cast<unsigned char>(x[nx]))) nx++;
+            while (isdigit(static_cast<unsigned char>(y[ny]))) ny++;
+            if (nx != ny) return nx < ny ? -1 : 1;
+            if (int c = strncmp(x, y, nx)) return c;
+            x += nx;
+            y += ny;
+            continue;
+        }
+        const int cx = tolower(static_cast<unsigned char>(*x)), cy = tolower(static_cast<unsigned char>(*y));
+        if (cx != cy) return cx < cy ? -1 : 1;
+        x++;
+        y++;
+    }
+    if (*x || *y) return *x ? 1 : -1;
+    return strcmp(a, b);
+}
+
+// The names of the folders being read, one level above the other, in one fixed pool: adding a
+// folder allocates nothing.
+constexpr int32_t FOLDER_DEPTH = 16;
+constexpr size_t NAME_POOL = 4u << 20;
+constexpr int32_t NAME_SLOTS = 65536;
+constexpr int32_t FOLDERS_SEEN = 4096;
+
+struct tFolderScan {
+    char pool[NAME_POOL];
+    size_t pool_used;
+    int32_t names[NAME_SLOTS];  // offsets into the pool
+    int32_t name_count;
+    struct {
+        dev_t dev;
+        ino_t ino;
+    } seen[FOLDERS_SEEN];  // every folder read in this scan, so a link back is not read again
+    int32_t seen_count;
+    bool said_full;
+    char paths[FOLDER_DEPTH][PATH_SIZE];  // the path of an entry, per level
+    struct dirent entry;                   // what kind_of needs: the name and the type
+};
+
+bool first_visit(tFolderScan *s, const char *path) {
+    struct stat info;
+    if (stat(path, &info) != 0) return false;
+    for (int32_t k = 0; k < s->seen_count; k++)
+        if (s->seen[k].dev == info.st_dev && s->seen[k].ino == info.st_ino) return false;
+    if (s->seen_count == FOLDERS_SEEN) return false;
+    s->seen[s->seen_count].dev = info.st_dev;
+    s->seen[s->seen_count].ino = info.st_ino;
+    s->seen_count++;
+    return true;
+}
+
+void add_tree(tHandlePlaylist *p, tFolderScan *s, const char *directory, int32_t depth) {
+    if (depth >= FOLDER_DEPTH || p->count >= PLAYLIST_CAPACITY || !first_visit(s, directory)) return;
+    DIR *dir = opendir(directory);
+    if (dir == nullptr) return;
+    // This level's names go above the levels that are still being added.
+    const size_t pool_base = s->pool_used;
+    const int32_t first = s->name_count;
+    bool dropped = false;
+    while (const struct dirent *de = readdir(dir)) {
+        if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
+        // Each name after a byte that keeps the entry's type.
+        const size_t len = strlen(de->d_name) + 1;
+        if (s->name_count == NAME_SLOTS || s->pool_used + len + 1 > NAME_POOL) {
+            dropped = true;
+            continue;
+        }
+#ifdef DT_REG
+        s->pool[s->pool_used] = static_cast<char>(de->d_type);
+#else
+        s->pool[s->pool_used] = 0;
+#endif
+        memcpy(s->pool + s->pool_used + 1, de->d_name, len);
+        s->names[s->name_count++] = static_cast<int32_t>(s->pool_used);
+        s->pool_used += len + 1;
+    }
+    closedir(dir);
+    if (dropped) fprintf(stderr, "too many names in [%s]: some were left out\n", directory);
+    const char *pool = s->pool;
+    std::sort(s->names + first, s->names + s->name_count,
+              [pool](int32_t a, int32_t b) { return natural_compare(pool + a + 1, pool + b + 1) < 0; });
+    const int32_t last = s->name_count;
+    char(&path)[PATH_SIZE] = s->paths[depth];
+    for (int32_t k = first; k < last && p->count < PLAYLIST_CAPACITY; k++) {
+        struct dirent &entry = s->entry;
+        snprintf(entry.d_name, sizeof entry.d_name, "%s", pool + s->names[k] + 1);
+#ifdef DT_REG
+        entry.d_type = static_cast<unsigned char>(pool[s->names[k]]);
+#endif
+        bool fits;
+        switch (kind_of(directory, &entry, path, &fits)) {
+        case FOUND_SONG:
+            append_path(p, path);
+            break;
+        case FOUND_FOLDER:
+            // Hidden folders (a trash, a program's own) are not music.
+            if (fits && entry.d_name[0] != '.') add_tree(p, s, path, depth + 1);
+            break;
+        case FOUND_OTHER:
+            break;
+        }
+    }
+    if (p->count >= PLAYLIST_CAPACITY && !s->said_full) {
+        s->said_full = true;
+        fprintf(stderr, "the list is full: files of [%s] were left out\n", directory);
+    }
+    s->name_count = first;
+    s->pool_used = pool_base;
+}
+
+}  // namespace
+
+int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory) {
+    if (directory == nullptr) return RESULT_OK;
+    if (p->options & PLAYLIST_FOLDERS_FLAT) {
+        add_flat(p, directory);
+        return RESULT_OK;
+    }
+    static tFolderScan scan;  // main thread only; 4 MB of names
+    scan.pool_used = 0;
+    scan.name_count = 0;
+    scan.seen_count = 0;
+    scan.said_full = false;
+    add_tree(p, &scan, directory, 0);
     return RESULT_OK;
 }
 
 namespace {
 
-// Appends the lines of an M3U file; with `replace` the old entries go first, once the file
-// has opened.
-int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
+// Every line a path, as the first versions read M3U files; with `replace` the old entries go
+// first, once the file has opened.
+int32_t read_plain_m3u(tHandlePlaylist *p, const char *path, bool replace) {
     if (path == nullptr) return RESULT_FAILED;
     char dir[PATH_SIZE];
-    bool has_dir = playlist_directory(path, dir);
-    FILE *f = fopen(path, "r");
+    bool has_dir = list_directory(path, dir);
+    FILE *f = list_open_file(path);
     if (f == nullptr) return RESULT_FAILED;
-    // A directory opens for reading on some systems but holds no lines: refuse it
-    // instead of emptying the list.
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(f);
-        return RESULT_FAILED;
-    }
     if (replace) {
         p->count = 0;
         p->current = 0;
@@ -229,16 +372,66 @@ int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
     return RESULT_OK;
 }
 
+int32_t read_m3u(tHandlePlaylist *p, const char *path, bool replace) {
+    if (p->options & PLAYLIST_READ_PLAIN) return read_plain_m3u(p, path, replace);
+    return m3u_read(p, path, replace);
+}
+
+bool has_extension(const char *path, const char *extension) {
+    const size_t n = strlen(path);
+    const size_t e = strlen(extension);
+    return n > e && strcasecmp(path + n - e, extension) == 0;
+}
+
+int32_t read_file(tHandlePlaylist *p, const char *path, bool replace) {
+    if (path == nullptr) return RESULT_FAILED;
+    if (has_extension(path, ".pls")) return pls_read(p, path, replace);
+    if (has_extension(path, ".xspf")) return xspf_read(p, path, replace);
+    return read_m3u(p, path, replace);
+}
+
 }  // namespace
+
+void list_replace(tHandlePlaylist *p) {
+    p->count = 0;
+    p->current = 0;
+}
 
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, true); }
 
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, false); }
 
+int32_t playlist_read_file(tHandlePlaylist *p, const char *path) { return read_file(p, path, true); }
+
+int32_t playlist_add_file(tHandlePlaylist *p, const char *path) { return read_file(p, path, false); }
+
+int32_t playlist_write_file(tHandlePlaylist *p, const char *path) {
+    if (path == nullptr) return RESULT_FAILED;
+    if (has_extension(path, ".pls")) return pls_write(p, path);
+    if (has_extension(path, ".xspf")) return xspf_write(p, path);
+    return playlist_write_m3u(p, path, 1);
+}
+
+bool playlist_is_list_file(const char *path) {
+    return has_extension(path, ".m3u") || has_extension(path, ".m3u8") || has_extension(path, ".pls") ||
+           has_extension(path, ".xspf");
+}
+
+bool playlist_is_stream(const char *path) { return list_is_stream(path); }
+
+const char *playlist_file_name(const char *path) {
+    const size_t n = strlen(path);
+    if (n < 2) return path;
+    for (size_t i = n - 1; i-- > 0;)
+        if (path[i] == '/') return path + i + 1;
+    return path;
+}
+
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     if (path == nullptr) return RESULT_FAILED;
+    if ((p->options & PLAYLIST_SAVE_PLAIN) == 0) return m3u_write(p, path, mode);
     tM3uWrite w{p, mode, {}, false};
-    w.has_dir = playlist_directory(path, w.dir);
+    w.has_dir = list_directory(path, w.dir);
     // The old playlist stays until the new one is complete.
     if (save_file_replace(path, 0666, write_lines, &w) != 0) {
         fprintf(stderr, "unable to write [%s]\n", path);
@@ -252,7 +445,7 @@ int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {
     constexpr size_t PREFIX_LEN = sizeof PREFIX - 1;
     static_assert(PREFIX_LEN == 15);
     if (arg == nullptr || strlen(arg) < 16 || strncmp(arg, PREFIX, PREFIX_LEN) != 0) return RESULT_UNKNOWN_OPTION;
-    return playlist_read_m3u(p, arg + PREFIX_LEN);
+    return playlist_read_file(p, arg + PREFIX_LEN);
 }
 
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current) {
@@ -270,10 +463,11 @@ int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title)
     if (index < 0 || index >= p->count || title == nullptr)
         return RESULT_FAILED;
     tSongInfo &e = p->entries[index];
+    e.tags_read = 1;
+    if (title[0] == '\0') return RESULT_OK;
     // Zero after the terminator, as every text of an entry is kept.
     memset(e.title, 0, sizeof e.title);
     memcpy(e.title, title, strnlen(title, sizeof e.title - 1));
-    e.tags_read = 1;
     return RESULT_OK;
 }
 
@@ -389,6 +583,19 @@ int32_t playlist_remove_selected(tHandlePlaylist *p) {
     for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
     p->count = kept;
     p->current = current;
+    return RESULT_OK;
+}
+
+int32_t playlist_remove_first(tHandlePlaylist *p, int32_t n) {
+    if (n < 0 || n > p->count) return RESULT_FAILED;
+    const int32_t kept = p->count - n;
+    for (int32_t i = 0; i < kept; i++) {
+        move_entry(&p->entries[i], &p->entries[n + i]);
+        p->selected[i] = p->selected[n + i];
+    }
+    for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
+    p->count = kept;
+    p->current = p->current > n ? p->current - n : 0;
     return RESULT_OK;
 }
 

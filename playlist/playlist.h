@@ -13,26 +13,53 @@ enum : int32_t {
     PLAYLIST_SELECT_INVERT = 2,
 };
 
+// How the store reads and writes files; kept when the list is cleared.
+enum : int32_t {
+    // Every line of an M3U file is a path, as the first versions read them.
+    PLAYLIST_READ_PLAIN = 1,
+    // M3U files are saved as bare paths, one a line, without titles.
+    PLAYLIST_SAVE_PLAIN = 2,
+    // A folder adds its own files in the order the system lists them, without sub-folders.
+    PLAYLIST_FOLDERS_FLAT = 4,
+};
+
 // Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.
 struct tHandlePlaylist {
     tSongInfo entries[PLAYLIST_CAPACITY];
     uint8_t selected[PLAYLIST_CAPACITY];
     int32_t count;
     int32_t current;
+    int32_t options;
 };
 
 int32_t playlist_init(tHandlePlaylist *p);
 int32_t playlist_clear(tHandlePlaylist *p);
 int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry);
+// A folder's MP3 files by name in natural order ("2" before "10"), each sub-folder's where its
+// name falls, at most 16 levels deep and every folder once (links back are not followed again);
+// with PLAYLIST_FOLDERS_FLAT only the folder's own files, in the order the system lists them.
 int32_t playlist_add_directory(tHandlePlaylist *p, const char *directory);
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path);
 // Appends the entries of an M3U file, keeping the list and its current index.
 int32_t playlist_add_m3u(tHandlePlaylist *p, const char *path);
 int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode);
+// M3U (".m3u", ".m3u8"), PLS (".pls") or XSPF (".xspf"), chosen by the name's extension; any
+// other name is read as M3U. Reading replaces the list, adding appends to it.
+int32_t playlist_read_file(tHandlePlaylist *p, const char *path);
+int32_t playlist_add_file(tHandlePlaylist *p, const char *path);
+// Writes the list in the format the name's extension asks for (M3U for any other name).
+int32_t playlist_write_file(tHandlePlaylist *p, const char *path);
+// True for the names of playlists: ".m3u", ".m3u8", ".pls", ".xspf", in any case.
+bool playlist_is_list_file(const char *path);
+// The part of a path after its last "/", where a "/" in the last place does not count.
+const char *playlist_file_name(const char *path);
+// True for a URL entry ("http://..."): kept in the list, but not a file that can be opened.
+bool playlist_is_stream(const char *path);
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index);
-// Stores what the tags of entry `index` give as its title and marks its tags as read.
+// Stores what the tags of entry `index` give as its title and marks its tags as read; an
+// empty title keeps the one the playlist file gave.
 int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title);
 int32_t playlist_get_entry(tHandlePlaylist *p, int32_t index, tSongInfo *entry, uint8_t *mark);
 int32_t playlist_sort_by_filename(tHandlePlaylist *p);
@@ -40,5 +67,7 @@ int32_t playlist_sort_randomize(tHandlePlaylist *p);
 int32_t playlist_sort_reverse(tHandlePlaylist *p);
 int32_t playlist_remove(tHandlePlaylist *p, int32_t index);
 int32_t playlist_remove_selected(tHandlePlaylist *p);
+// Removes entries 0 to n - 1 at once, as n removals of entry 0 would.
+int32_t playlist_remove_first(tHandlePlaylist *p, int32_t n);
 int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index);
 int32_t playlist_select(tHandlePlaylist *p, int32_t mode);

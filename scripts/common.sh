@@ -9,7 +9,7 @@ BUILD_PACKAGES=(build-essential pkg-config cmake ninja-build
   portaudio19-dev libzip-dev fonts-dejavu-core librsvg2-common)
 TEST_PACKAGES=(googletest libgtest-dev xvfb xauth xdotool imagemagick lame sox
   mpg123 flac vorbis-tools opus-tools wavpack ffmpeg zip jackd2 ccache dbus-daemon playerctl libglib2.0-bin openbox x11-utils
-  desktop-file-utils appstream man-db)
+  desktop-file-utils appstream man-db strace)
 # Optional: the fuzz targets (scripts/fuzz, and a short stage of scripts/test) need them.
 FUZZ_PACKAGES=(clang libfuzzer-14-dev)
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/savefile.h"
+
 namespace {
 
 int32_t read_le32(const unsigned char *p)
@@ -26,18 +28,28 @@ struct tBuffer {
     tBuffer &operator=(const tBuffer &) = delete;
 };
 
-// Decompress entry e into out (at least e.size bytes) and write it to path.
-// Returns -1 when the file cannot be opened.
+struct tBytes {
+    const unsigned char *data;
+    size_t size;
+};
+
+bool write_bytes(FILE *f, const void *context)
+{
+    const tBytes *b = static_cast<const tBytes *>(context);
+    return fwrite(b->data, 1, b->size, f) == b->size;
+}
+
+// Decompress entry e into out (at least e.size bytes) and write it to path. A symlink planted
+// there is replaced, not written through, and a full disk leaves the old file. Returns -1 when
+// the file cannot be written.
 int32_t write_entry(const tThemeDefaultEntry &e, unsigned char *out, const char *path, FILE *messages)
 {
-    int32_t produced = theme_lz_decompress_bounded(out, theme_default_streams + e.offset, e.packed, e.size);
-    FILE *f = fopen(path, "wb");
-    if (!f) {
+    const int32_t produced = theme_lz_decompress_bounded(out, theme_default_streams + e.offset, e.packed, e.size);
+    const tBytes bytes{out, produced > 0 ? static_cast<size_t>(produced) : 0};
+    if (save_file_put(path, 0666, write_bytes, &bytes) != 0) {
         fprintf(messages, "unable to open file [%s] for writing\n", path);
         return -1;
     }
-    if (produced > 0) fwrite(out, 1, static_cast<size_t>(produced), f);
-    fclose(f);
     return 0;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/startup.h"
+#include "core/types.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <climits>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -376,10 +377,16 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *) { ret
 
 void remove_folder(const char *path) { nftw(path, remove_entry, 16, FTW_DEPTH | FTW_PHYS); }
 
-// The theme folder's path without its trailing slashes.
+// The theme folder's path without its trailing slashes. A link there is the user's own (the
+// data directory is theirs alone), so a new theme replaces the folder it points to.
 void folder_base(const char *folder, char base[PATH_SIZE]) {
     snprintf(base, PATH_SIZE, "%s", folder);
     for (size_t n = strlen(base); n > 1 && base[n - 1] == '/'; --n) base[n - 1] = '\0';
+    struct stat st;
+    char target[PATH_MAX];
+    if (lstat(base, &st) == 0 && S_ISLNK(st.st_mode) && realpath(base, target) != nullptr &&
+        strlen(target) < PATH_SIZE)
+        snprintf(base, PATH_SIZE, "%s", target);
 }
 
 // A new theme is put together beside the theme folder: the default theme first, then the new
@@ -608,17 +615,19 @@ int32_t theme_read_pledit(tHandleTheme *t, const char *path) {
 int32_t theme_load_directory(tHandleTheme *t, const char *directory, const char *folder) {
     if (!prepare_folder(folder)) return -1;
 
-    // Another theme replaces the folder whole, so nothing of the previous one stays behind.
+    // Another theme replaces the folder whole, so nothing of the previous one stays behind. When
+    // that fails, the folder and the record keep the old theme.
     if (!same_file(directory, folder)) {
         DIR *source = opendir(directory);
         if (source == nullptr) {
             fprintf(stderr, "unable to open directory [%s]\n", directory);
-        } else {
-            closedir(source);
-            tStaging staging;
-            if (staging_begin(folder, &staging) && theme_copy_files(directory, staging.path) == 0)
-                staging_swap(&staging, folder);
+            return -1;
         }
+        closedir(source);
+        tStaging staging;
+        if (!staging_begin(folder, &staging) || theme_copy_files(directory, staging.path) != 0 ||
+            !staging_swap(&staging, folder))
+            return -1;
     }
 
     // Anything the folder lacks comes from the default theme (which has no AVS.BMP or MB.BMP).
@@ -658,6 +667,13 @@ int32_t theme_load_directory(tHandleTheme *t, const char *directory, const char 
     theme_read_pledit(t, path);
 
     return loaded < MIN_LOADED_BITMAPS ? -1 : 0;
+}
+
+int32_t theme_load_default(tHandleTheme *t, const char *folder) {
+    if (!prepare_folder(folder)) return -1;
+    tStaging staging;
+    if (!staging_begin(folder, &staging) || !staging_swap(&staging, folder)) return -1;
+    return theme_load_directory(t, folder, folder);
 }
 
 // Extracting touches no bitmap: the theme record is loaded from the folder afterwards.

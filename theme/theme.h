@@ -40,10 +40,13 @@ struct tHandleTheme {
 };
 
 int32_t theme_init(tHandleTheme *t);
-// Both pass the theme through `folder` (the data directory's theme folder, made if missing)
-// and load it from there.
+// These pass the theme through `folder` (the data directory's theme folder, made if missing);
+// all but the archive load it from there. A theme that cannot be put into the folder gives -1
+// and a message, and the folder and the record keep the old theme.
 int32_t theme_load_directory(tHandleTheme *t, const char *directory, const char *folder);
 int32_t theme_load_wsz(tHandleTheme *t, const char *archive, const char *folder);
+// The default theme, in place of every file of the old one.
+int32_t theme_load_default(tHandleTheme *t, const char *folder);
 int32_t theme_copy_files(const char *source, const char *destination);
 int32_t theme_find_file(const char *directory, char name[1024]);
 int32_t theme_read_viscolor(uint8_t colours[THEME_VISCOLOR_COUNT][3], const char *path);

@@ -66,7 +66,7 @@ TEST(Decoder, StateTable) {
     EXPECT_EQ(decoder_seek(d, 5), 0);
     EXPECT_EQ(state_of(d), DECODER_IDLE);
 
-    // A failed open changes no state, but from now on an open was attempted.
+    // A failed open leaves nothing to play, and from now on an open was attempted.
     EXPECT_EQ(decoder_open(d, fixture_path("empty.mp3").c_str()), -1);
     EXPECT_EQ(state_of(d), DECODER_IDLE);
     EXPECT_EQ(d->open_attempted, 1);
@@ -93,17 +93,18 @@ TEST(Decoder, StateTable) {
     EXPECT_EQ(decoder_play(d), 0);
     EXPECT_EQ(state_of(d), DECODER_PLAYING);
 
-    // A failed open while playing: still playing, but nothing is decoded or handed on.
+    // A failed open while playing closed the old file: nothing can play until another opens.
     EXPECT_EQ(decoder_open(d, "/nonexistent/file.mp3"), -1);
-    EXPECT_EQ(state_of(d), DECODER_PLAYING);
+    EXPECT_EQ(state_of(d), DECODER_IDLE);
     EXPECT_EQ(d->stream.is_open, 0);
+    EXPECT_EQ(decoder_play(d), -1);
     d->chunk.bytes = 0;
     testing::internal::CaptureStdout();
     for (int i = 0; i < 10; i++)
         decoder_tick(d);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(d->chunk.bytes, 0);
-    EXPECT_EQ(state_of(d), DECODER_PLAYING);
+    EXPECT_EQ(state_of(d), DECODER_IDLE);
     // A seek with no file open lands nowhere and fails nothing.
     EXPECT_EQ(decoder_seek(d, 1), 0);
     decoder_pause(d);

@@ -247,20 +247,30 @@ TEST(AudioRing, VolumeBalanceAndMonoConversion) {
     }
 }
 
-TEST(AudioRing, NoStreamDropsFramesAtOnce) {
+// Never initialised PortAudio: the stream cannot open and nothing waits for it, but frames
+// are dropped no faster than they would have played.
+TEST(AudioRing, NoStreamDropsFramesInRealTime) {
     tHandleAudioOutput *a = static_cast<tHandleAudioOutput *>(calloc(1, sizeof(tHandleAudioOutput)));
     audiooutput_init(a, nullptr);
-    // Never initialised PortAudio: the stream cannot open, nothing must wait for it.
     std::vector<int16_t> s(2 * 1152, 7);
     tPcmChunk c{reinterpret_cast<unsigned char *>(s.data()), 2 * 2 * 1152, 2, 44100, SAMPLE_FORMAT_S16};
     testing::internal::CaptureStdout();
-    for (int i = 0; i < 20; i++) {
-        EXPECT_EQ(audiooutput_can_write(a, 1152), 1);
+    const auto start = std::chrono::steady_clock::now();
+    int written = 0;
+    while (written < 40) {  // 40 frames: about 1.04 s of sound
+        const auto t0 = std::chrono::steady_clock::now();
         audiooutput_write(a, &c);
+        written++;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50)) << "a write waited";
+        while (!audiooutput_can_write(a, 1152))
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, 0.9) << "frames dropped faster than real time";
+    EXPECT_LT(seconds, 2.0);
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed, "Unable to open audio. Sorry. Portaudio Error:-10000\n") << "retried per frame";
-    EXPECT_EQ(a->portaudio.dropped_frames, 20 * 1152);
+    EXPECT_EQ(a->portaudio.dropped_frames, 40 * 1152);
     for (int i = 0; i < AUDIO_BUFFER_COUNT; i++)
         EXPECT_EQ(a->portaudio.fill[i], 0);
     free(a->portaudio.params);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -300,3 +301,67 @@ TEST_F(ConfigStore, StaleTemporaryFilesOfTheStoreAreRemovedWhenOpened) {
 }
 
 } // namespace
+
+#include <regex>
+#include <thread>
+#include <utility>
+
+#include "support/harness.h"
+
+namespace {
+
+// The real player's first start writes every settings file; strace shows, per settings file,
+// that the new contents were synced before the rename and the folder after it.
+TEST(ConfigDurability, EverySaveSyncsTheFileBeforeTheRenameAndTheFolderAfter) {
+    if (!run_command({"strace", "-o", "/dev/null", "true"}).exited_with(0))
+        GTEST_SKIP() << "strace cannot trace here";
+    TempDir data{"ravlox-durable"};
+    Xvfb x;
+    ASSERT_TRUE(x.ok());
+    const std::string log = data / "trace";
+    ProgramOptions options;
+    options.display = x.display();
+    options.program = "strace";
+    options.args = {"-f", "-y", "-qq", "-o", log, "-e", "trace=fsync,fdatasync,rename,renameat,renameat2",
+                    RAVLOX_BINARY, "--dir=" + data.path() + "/d"};
+    ProgramProcess p(options);
+    ASSERT_TRUE(p.started());
+    ASSERT_TRUE(x.wait_window("ravlox main", milliseconds(60000)).has_value()) << p.err();
+    // Killed once the first start's saves are over, not in the middle of one.
+    std::uintmax_t size = 0;
+    wait_until([&] {
+        std::this_thread::sleep_for(milliseconds(500));
+        const std::uintmax_t now = std::filesystem::file_size(log);
+        return std::exchange(size, now) == now;
+    }, milliseconds(15000));
+    p.stop(SIGKILL);
+
+    const std::string dir = data.path() + "/d";
+    const std::regex synced_file("fsync\\(\\d+<(.*\\.saving-[A-Za-z0-9]{6})>\\) = 0");
+    const std::regex renamed("rename(?:at2?)?\\(.*\"(.*\\.saving-[A-Za-z0-9]{6})\".*\"(.*)\".*\\) = 0");
+    const std::regex synced_folder("fsync\\(\\d+<(.*)>\\) = 0");
+    std::istringstream lines(read_file(log));
+    std::set<std::string> synced;          // temporaries whose contents are on the disk
+    std::string pending_folder;            // a rename whose folder is not synced yet
+    int renames = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, synced_file)) {
+            synced.insert(std::filesystem::path(m[1].str()).filename());
+        } else if (std::regex_search(line, m, renamed)) {
+            // Theme files can be made again from the default theme: only the settings count.
+            if (std::filesystem::path(m[2].str()).parent_path() != dir) continue;
+            EXPECT_TRUE(pending_folder.empty()) << "no folder sync after a rename into " << pending_folder;
+            EXPECT_EQ(synced.count(std::filesystem::path(m[1].str()).filename()), 1u) << line;
+            pending_folder = std::filesystem::path(m[2].str()).parent_path();
+            ++renames;
+        } else if (std::regex_search(line, m, synced_folder) && m[1].str() == pending_folder) {
+            pending_folder.clear();
+        }
+    }
+    EXPECT_TRUE(pending_folder.empty()) << pending_folder;
+    EXPECT_GE(renames, 5) << read_file(log);
+    EXPECT_TRUE(path_exists(dir + "/gui.config"));
+}
+
+}  // namespace

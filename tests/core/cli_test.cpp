@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/harness.h"
 
@@ -151,7 +152,8 @@ TEST_F(CommandLine, DataDirectoryTooLongForItsThemeFolder) {
     EXPECT_TRUE(r.exited_with(0)) << r;
     EXPECT_TRUE(is_directory(dir));
     EXPECT_NE(r.err.find("too long for its theme folder"), std::string::npos) << r;
-    EXPECT_EQ(list_dir(dir), std::vector<std::string>{}) << "nothing under a cut name";
+    // Only the lock that keeps a second player out.
+    EXPECT_EQ(list_dir(dir), std::vector<std::string>{"player.lock"}) << "nothing under a cut name";
 }
 
 TEST_F(CommandLine, LaterDirOptionWinsAndTildeMeansHome) {
@@ -188,6 +190,74 @@ TEST_F(CommandLine, UnwritableDataDirectoryStillStarts) {
         << p.err();
     EXPECT_TRUE(x.wait_window("ravlox main").has_value()) << p.out() << p.err();
     EXPECT_TRUE(p.running());
+}
+
+// Folders that others may write to: the player refuses them before it reads or writes a file.
+TEST_F(CommandLine, DataDirectoryOthersMayWriteIsRefused) {
+    TempDir data{"ravlox-cli-data"};
+    const std::string open_to_all = data / "shared";
+    ASSERT_EQ(mkdir(open_to_all.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open_to_all.c_str(), 01777), 0);
+    ProgramResult r = run({"--dir=" + open_to_all});
+    EXPECT_TRUE(r.exited_with(1)) << r;
+    EXPECT_NE(r.err.find("refusing the data directory [" + open_to_all + "]: everyone may write to it\n"),
+              std::string::npos)
+        << r;
+    EXPECT_EQ(list_dir(open_to_all), std::vector<std::string>{});
+
+    // Another user's folder: as root one is made, otherwise the system's own is one.
+    std::string theirs = "/usr/share";
+    if (geteuid() == 0) {
+        theirs = data / "theirs";
+        ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    r = run({"--dir=" + theirs});
+    EXPECT_TRUE(r.exited_with(1)) << r;
+    EXPECT_NE(r.err.find("refusing the data directory [" + theirs + "]: it belongs to another user\n"),
+              std::string::npos)
+        << r;
+    if (geteuid() == 0) {
+        EXPECT_EQ(list_dir(theirs), std::vector<std::string>{});
+    }
+
+    // A link of another user's, even to a folder of ours: they may point it elsewhere later.
+    if (geteuid() != 0) return;
+    const std::string ours = data / "ours", link = data / "link";
+    ASSERT_EQ(mkdir(ours.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(ours.c_str(), link.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
+    r = run({"--dir=" + link + "/"});
+    EXPECT_TRUE(r.exited_with(1)) << r;
+    EXPECT_NE(r.err.find("it is a link that belongs to another user\n"), std::string::npos) << r;
+    EXPECT_EQ(list_dir(ours), std::vector<std::string>{});
+}
+
+// A symlink planted in the theme folder in place of a sheet is replaced by the default sheet,
+// never written through.
+TEST_F(CommandLine, PlantedThemeSymlinkIsReplacedNotFollowed) {
+    TempDir data{"ravlox-cli-data"};
+    const std::string dir = data / "d";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir + "/theme").c_str(), 0700), 0);
+    const std::string victim = data / "victim.txt";
+    ASSERT_TRUE(write_file(victim, "precious\n"));
+    ASSERT_EQ(symlink(victim.c_str(), (dir + "/theme/MAIN.BMP").c_str()), 0);
+    Xvfb x;
+    ASSERT_TRUE(x.ok());
+    ProgramOptions options;
+    options.home = home.path();
+    options.display = x.display();
+    options.args = {"--dir=" + dir};
+    ProgramProcess p(options);
+    ASSERT_TRUE(p.started());
+    EXPECT_TRUE(x.wait_window("ravlox main").has_value()) << p.out() << p.err();
+    p.stop(SIGKILL);
+    EXPECT_EQ(read_file(victim), "precious\n");
+    struct stat st;
+    ASSERT_EQ(lstat((dir + "/theme/MAIN.BMP").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(read_file(dir + "/theme/MAIN.BMP").substr(0, 2), "BM");
 }
 
 } // namespace

@@ -175,10 +175,61 @@ TEST_F(Live, ScaleCyclesFromOneAndFromThree) {
     EXPECT_NE(read_file(live->data_dir() + "gui.config").find("scalefactor=1\n"), std::string::npos);
 }
 
-TEST_F(Live, PlayWithNothingOpenStillShowsPlaying) {
-    live->dispatch(EVENT_PLAY);
-    EXPECT_EQ(live->status(), STATUS_PLAYING);
+void add_entries(tHandle *h, const std::vector<std::string> &paths) {
+    for (const std::string &path : paths) {
+        tSongInfo entry{};
+        snprintf(entry.path, sizeof entry.path, "%s", path.c_str());
+        playlist_add(&h->playlist, &entry);
+    }
+}
+
+TEST_F(Live, PlayWithNothingOpenDoesNothing) {
+    EXPECT_EQ(live->dispatch(EVENT_PLAY), RESULT_FAILED);
+    EXPECT_EQ(live->status(), STATUS_NONE);
     EXPECT_EQ(live->decoder_state(), DECODER_IDLE);
+    EXPECT_EQ(live->get()->decoder.timer, 0u) << "a tick runs with nothing to decode";
+}
+
+// A file that does not open while another plays: nothing is left playing and the status
+// says so; Play then does nothing until something opens, and playing an entry that does
+// not open goes on to the next one that does.
+TEST_F(Live, FailedOpenWhilePlayingLeavesNothingPlaying) {
+    tHandle *h = live->get();
+    const std::string missing = live->data_dir() + "missing.mp3";
+    add_entries(h, {fixture_path("stereo44.mp3"), missing, fixture_path("mono22.mp3"), missing});
+    ASSERT_EQ(live->dispatch_int(EVENT_PLAY, 0), RESULT_OK);
+    EXPECT_EQ(live->status(), STATUS_PLAYING);
+    live->pump(100);
+    const char *m = missing.c_str();
+    EXPECT_EQ(live->dispatch(EVENT_OPEN_FILE, &m), RESULT_FAILED);
+    EXPECT_EQ(live->status(), STATUS_NONE);
+    EXPECT_NE(live->decoder_state(), DECODER_PLAYING);
+    live->pump(1200);  // past the output's drain: the tick has stopped
+    EXPECT_EQ(h->decoder.timer, 0u) << "the tick runs on with no file open";
+    EXPECT_EQ(live->dispatch(EVENT_PLAY), RESULT_FAILED);
+    EXPECT_EQ(live->status(), STATUS_NONE);
+    EXPECT_EQ(h->decoder.timer, 0u);
+
+    // Return on the missing entry 1 plays entry 2.
+    EXPECT_EQ(live->dispatch_int(EVENT_PLAY, 1), RESULT_OK);
+    EXPECT_EQ(h->playlist.current, 2);
+    EXPECT_EQ(live->status(), STATUS_PLAYING);
+    EXPECT_EQ(live->decoder_state(), DECODER_PLAYING);
+    EXPECT_EQ(std::string(h->decoder.song.path), fixture_path("mono22.mp3"));
+
+    // Next when every later entry fails (repeat off): nothing plays, and the step says so.
+    EXPECT_EQ(live->dispatch(EVENT_NEXT), RESULT_FAILED);
+    EXPECT_EQ(h->playlist.current, 3);
+    EXPECT_EQ(live->status(), STATUS_NONE);
+    EXPECT_EQ(live->decoder_state(), DECODER_IDLE);
+    live->pump(1200);
+    EXPECT_EQ(h->decoder.timer, 0u);
+    // With repeat on the same step wraps round to an entry that opens.
+    h->gui.window_main.repeat = 1;
+    EXPECT_EQ(live->dispatch_int(EVENT_PLAY, 3), RESULT_OK);
+    EXPECT_EQ(h->playlist.current, 0);
+    EXPECT_EQ(live->status(), STATUS_PLAYING);
+    live->dispatch(EVENT_STOP);
 }
 
 TEST_F(Live, OpenSeekAndStatus) {
@@ -198,6 +249,20 @@ TEST_F(Live, OpenSeekAndStatus) {
     const char *m = missing.c_str();
     live->dispatch(EVENT_OPEN_FILE, &m);
     EXPECT_EQ(live->status(), STATUS_NONE);
+}
+
+TEST_F(Live, AStreamEntryIsRefusedAndSaysWhy) {
+    const std::string path = fixture_path("stereo44.mp3");
+    const char *p = path.c_str();
+    live->dispatch(EVENT_OPEN_FILE, &p);
+    ASSERT_EQ(live->status(), STATUS_READY);
+    const char *stream = "http://radio.example/live";
+    testing::internal::CaptureStderr();
+    live->dispatch(EVENT_OPEN_FILE, &stream);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(live->status(), STATUS_NONE);
+    EXPECT_NE(said.find("streams are not played yet [http://radio.example/live]"), std::string::npos) << said;
+    EXPECT_EQ(live->get()->decoder.stream.is_open, 0) << "the old file is not left open to be played instead";
 }
 
 TEST_F(Live, TypedSendersReachTheirModules) {

@@ -153,24 +153,101 @@ TEST_F(Instance, EveryDataDirectoryHasAPlayerOfItsOwn) {
     EXPECT_TRUE(again.exited_with(0)) << again;
     EXPECT_EQ(again.out.find("allocating"), std::string::npos) << again;
     EXPECT_EQ(x_.find_windows("ravlox main").size(), 2u);
+
+    // Under a name that links to it, the id cannot tell: the directory's lock keeps the start out.
+    std::filesystem::create_directory_symlink(dir_ / "other", dir_ / "link");
+    const ProgramResult linked = run_program(options({b_}, dir_ / "link"));
+    EXPECT_TRUE(linked.exited_with(1)) << linked;
+    EXPECT_NE(linked.err.find("another player uses the data directory [" + dir_ / "link"), std::string::npos)
+        << linked;
+    EXPECT_EQ(x_.find_windows("ravlox main").size(), 2u);
     EXPECT_TRUE(plain.running() && other.running());
 }
 
-TEST_F(Instance, OptionsThatSetUpAStartAndNoBusMakeAPlayerEach) {
+// The running player owns the data directory whatever options it was started with; a later
+// start hands its options and paths to it, which applies them as its own command line would,
+// and the later start ends with the answer.
+TEST_F(Instance, ASecondStartHandsItsOptionsToTheRunningPlayer) {
     const std::string data = dir_ / "data";
-    ProgramProcess first(options({a_}, data));
+    const auto two_devices = [&](std::vector<std::string> args) {
+        ProgramOptions o = options(std::move(args), data);
+        o.alsa = AlsaConfig::TwoFiles;
+        o.env.push_back({"CAPTURE_FILE_A", dir_ / "a.raw"});
+        o.env.push_back({"CAPTURE_FILE_B", dir_ / "b.raw"});
+        o.cwd = dir_.path();
+        return o;
+    };
+    ProgramProcess first(two_devices({"--audiooutput.portaudio.device=0", b_}));
     ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
-    // A theme for this start: a player of its own, not handed over.
+    ASSERT_TRUE(playing_url(b_)) << ctl({"metadata"});
+    EXPECT_TRUE(heard(b_, "a.raw")) << "not playing on ravlox_a\n" << first.out() << first.err();
+    const auto handed = [&](std::vector<std::string> args, int status = 0) {
+        const ProgramResult r = run_program(two_devices(std::move(args)));
+        EXPECT_TRUE(r.exited_with(status)) << r;
+        EXPECT_EQ(r.out.find("allocating"), std::string::npos) << r;
+        EXPECT_EQ(x_.find_windows("ravlox main").size(), 1u);
+        return r;
+    };
+    const auto opened = [&](const std::string &path) {
+        return wait_until([&] { return ctl({"metadata", "--format", "{{xesam:url}}"}) == "file://" + path; });
+    };
+
+    // The running player's devices, and a switch to the second one.
+    EXPECT_NE(handed({"--audiooutput.portaudio.device=?"}).out.find("     1> ravlox_b\n"), std::string::npos);
+    handed({"--audiooutput.portaudio.device=1"});
+    ctl({"open", "file://" + b_}); // b.mp3 again from its start, whether it still plays or not
+    EXPECT_TRUE(heard(b_, "b.raw")) << "not switched to ravlox_b\n" << first.out() << first.err();
+
+    // A theme and a playlist named relative to where the later start was made.
+    ASSERT_TRUE(run_program({"--gui.theme.dumptemplate=" + dir_ / "template/"}).exited_with(0));
+    const Image before = x_.screenshot(*x_.wait_window("ravlox main"));
+    handed({"--gui.theme.dir=template/"});
+    EXPECT_EQ(read_file(data + "/theme/MAIN.BMP"), read_file(dir_ / "template/MAIN.BMP"));
+    EXPECT_TRUE(wait_until([&] { return x_.screenshot(*x_.wait_window("ravlox main")).rgb != before.rgb; }))
+        << "the window still shows the old theme";
+    ASSERT_TRUE(write_file(dir_ / "list.m3u", "a.mp3\n"));
+    handed({"--playlist.m3u=list.m3u"});
+    EXPECT_TRUE(opened(a_)) << ctl({"metadata"});
+
+    // What the running player cannot apply fails the later start, and the player goes on with
+    // its list: a missing or empty playlist, an option it does not know.
+    const ProgramResult missing = handed({"--playlist.m3u=missing.m3u"}, 1);
+    EXPECT_NE(missing.err.find("could not apply [--playlist.m3u=missing.m3u]"), std::string::npos) << missing;
+    ASSERT_TRUE(write_file(dir_ / "empty.m3u", "\n"));
+    handed({"--playlist.m3u=empty.m3u"}, 1);
+    handed({"--gui.nonsense=1"}, 1);
+    EXPECT_TRUE(first.running()) << first.out() << first.err();
+    EXPECT_TRUE(opened(a_)) << ctl({"metadata"});
+    // Options nobody knows are refused before anything is handed over.
+    const ProgramResult unknown = handed({"--gui.theme.dir=template/", "--nonsense"}, 1);
+    EXPECT_NE(unknown.err.find("--nonsense"), std::string::npos) << unknown;
+}
+
+// Without a session bus, or with a player that runs without one, the data directory's lock
+// keeps a second player out of it; it frees with the player.
+TEST_F(Instance, WithoutASessionBusTheDataDirectoryIsLocked) {
+    const std::string data = dir_ / "data";
+    ProgramProcess first(options({a_}, data, false));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    ASSERT_TRUE(wait_until([&] { return path_exists(data + "/gui.config"); }));
+    const std::string settings = read_file(data + "/gui.config");
     const std::string theme = dir_ / "theme";
-    ASSERT_TRUE(run_program({"--gui.theme.dumpdefault=" + theme + "/"}).exited_with(0));
-    ProgramProcess themed(options({"--gui.theme.dir=" + theme + "/"}, data));
-    ProgramProcess lonely(options({b_}, data, false, "lonely.raw"));
-    EXPECT_TRUE(wait_until([&] { return x_.find_windows("ravlox main").size() == 3; }))
-        << themed.out() << themed.err() << lonely.out() << lonely.err();
-    EXPECT_TRUE(first.running() && themed.running() && lonely.running());
-    EXPECT_NE(lonely.out().find("allocating"), std::string::npos) << lonely.out();
-    // Without a bus the file still plays.
-    EXPECT_TRUE(heard(b_, "lonely.raw")) << lonely.out() << lonely.err();
+    ASSERT_TRUE(run_program({"--gui.theme.dumptemplate=" + theme + "/"}).exited_with(0));
+    for (const bool bus : {false, true}) {
+        const ProgramResult second = run_program(options({"--gui.theme.dir=" + theme + "/", b_}, data, bus));
+        EXPECT_TRUE(second.exited_with(1)) << second;
+        EXPECT_NE(second.err.find("another player uses the data directory [" + data), std::string::npos)
+            << second;
+        EXPECT_EQ(x_.find_windows("ravlox main").size(), 1u);
+    }
+    EXPECT_TRUE(first.running()) << first.out() << first.err();
+    EXPECT_EQ(read_file(data + "/gui.config"), settings);
+    EXPECT_NE(read_file(data + "/theme/MAIN.BMP"), read_file(theme + "/MAIN.BMP"));
+
+    first.stop(SIGKILL);
+    ProgramProcess again(options({b_}, data, false, "again.raw"));
+    EXPECT_TRUE(x_.wait_window("ravlox main").has_value()) << again.out() << again.err();
+    EXPECT_TRUE(heard(b_, "again.raw")) << again.out() << again.err();
 }
 
 // Under a window manager a second start without files brings a minimised player back.

@@ -190,6 +190,62 @@ TEST_F(Mpris, PlayerctlDrivesThePlayer) {
         << ctl_out({"metadata"});
 }
 
+// Requests a careless or hostile client may send: bounded, or refused with the state kept.
+TEST_F(Mpris, OutOfRangeRequestsAreBoundedOrRefused) {
+    start();
+    const auto call = [&](std::vector<std::string> args) {
+        std::vector<std::string> argv = {"gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.ravlox",
+                                         "--object-path", "/org/mpris/MediaPlayer2", "--method"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run_command(argv, bus_.env(), milliseconds(10000));
+    };
+    const auto set_volume = [&](const std::string &value) {
+        return call({"org.freedesktop.DBus.Properties.Set", "org.mpris.MediaPlayer2.Player", "Volume", value});
+    };
+    const std::string url = "{{xesam:url}}";
+
+    ASSERT_TRUE(ctl({"play"}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", url}, "file://" + fixture_path("stereo44.mp3")));
+    // Far past the end is past the end: the next entry, not a wrapped-round rewind.
+    ASSERT_TRUE(call({"org.mpris.MediaPlayer2.Player.Seek", "9223372036854775807"}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", url}, "file://" + fixture_path("tagged.mp3")));
+    ASSERT_TRUE(call({"org.mpris.MediaPlayer2.Player.Seek", "--", "-9223372036854775808"}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"position"}, "0.000000"));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", url}, "file://" + fixture_path("tagged.mp3")));
+
+    ASSERT_TRUE(set_volume("<0.5>").exited_with(0));
+    EXPECT_TRUE(config_has("audiooutout.config", "volume=50"));
+    const ProgramResult nan = set_volume("<nan>");
+    EXPECT_FALSE(nan.exited_with(0)) << nan;
+    EXPECT_NE(nan.err.find("not a number"), std::string::npos) << nan;
+    ASSERT_TRUE(set_volume("<-inf>").exited_with(0));
+    EXPECT_TRUE(config_has("audiooutout.config", "volume=0"));
+    ASSERT_TRUE(set_volume("<inf>").exited_with(0));
+    EXPECT_TRUE(config_has("audiooutout.config", "volume=100"));
+
+    // Another machine's file is not the local one of the same name.
+    const std::string mono = fixture_path("mono22.mp3");
+    const ProgramResult remote_call = call({"org.mpris.MediaPlayer2.Player.OpenUri", "file://otherhost" + mono});
+    EXPECT_FALSE(remote_call.exited_with(0)) << remote_call;
+    EXPECT_EQ(ctl_out({"metadata", "--format", url}), "file://" + fixture_path("tagged.mp3"));
+    EXPECT_NE(p_->err().find("not a local file [file://otherhost" + mono + "]"), std::string::npos) << p_->err();
+    ASSERT_TRUE(call({"org.mpris.MediaPlayer2.Player.OpenUri", "file://localhost" + mono}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", url}, "file://" + mono));
+}
+
+// A replacing playlist that adds nothing leaves the list as it was.
+TEST_F(Mpris, AnEmptyPlaylistKeepsTheList) {
+    start();
+    const std::string empty = dir_ / "empty.m3u";
+    ASSERT_TRUE(write_file(empty, "\n\n"));
+    const ProgramResult open = ctl({"open", "file://" + empty});
+    EXPECT_TRUE(ctl_says({"metadata", "--format", "{{xesam:url}}"}, "file://" + fixture_path("stereo44.mp3")))
+        << open;
+    ASSERT_TRUE(ctl({"next"}).exited_with(0));
+    EXPECT_TRUE(ctl_says({"metadata", "--format", "{{xesam:url}}"}, "file://" + fixture_path("tagged.mp3")))
+        << "the list's second entry is still there";
+}
+
 TEST_F(Mpris, TheBusFollowsTheWindow) {
     start();
     const ProgramResult introspect =

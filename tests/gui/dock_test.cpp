@@ -252,6 +252,15 @@ TEST_P(Dock, PositionsOffTheScreensFallBack) {
     EXPECT_EQ(geometry(0).x, 100);
     EXPECT_EQ(geometry(0).y, 200);
     expect_stacked(0, 1);
+    stop();
+
+    // Numbers out of every range, which would wrap to 100 and 200, and words: not places.
+    write_file(data_ + "/gui.config", "mainx=4294967396\nmainy=4294967496\nequalizerx=left\nequalizery=top\n"
+                                      "showequalizer=TRUE\n");
+    start({true, true, false});
+    EXPECT_EQ(geometry(0).x, (SCREEN_W - 275) / 2);
+    EXPECT_NE(geometry(0).y, 200);
+    expect_stacked(0, 1);
 }
 
 // A scale change keeps the stack docked: the windows below follow the new heights.

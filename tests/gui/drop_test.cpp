@@ -69,7 +69,7 @@ protected:
         std::filesystem::create_directories(music + "/deeper");
         std::filesystem::copy_file(fixture_path("mono22.mp3"), music + "/one.mp3");
         std::filesystem::copy_file(fixture_path("mono8.mp3"), music + "/two.MP3");
-        std::filesystem::copy_file(fixture_path("stereo48.mp3"), music + "/deeper/not-added.mp3");
+        std::filesystem::copy_file(fixture_path("stereo48.mp3"), music + "/deeper/inner.mp3");
         ASSERT_TRUE(write_file(music + "/cover.txt", "not music"));
         song = dir / "song.mp3";
         std::filesystem::copy_file(fixture_path("stereo44.mp3"), song);
@@ -94,14 +94,14 @@ TEST_F(Drop, OntoThePlaylistAddsAtTheEndAndPlaysTheFirstDropped) {
     EXPECT_TRUE(drop(playlist, {song, music, list, dir / "gone.mp3"}));
     live.pump(100);
     std::vector<std::string> got = entries(h);
-    ASSERT_EQ(got.size(), 6u);
+    ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(got[0], fixture_path("len10_9.mp3")) << "what was there stays first";
     EXPECT_EQ(got[1], song);
-    std::vector<std::string> folder(got.begin() + 2, got.begin() + 4);
-    std::sort(folder.begin(), folder.end());
-    EXPECT_EQ(folder, (std::vector<std::string>{music + "/one.mp3", music + "/two.MP3"}));
-    EXPECT_EQ(got[4], fixture_path("tagged.mp3"));
-    EXPECT_EQ(got[5], dir / "relative.mp3") << "a playlist's own folder completes its relative lines";
+    // The folder's songs by name, a sub-folder's where its name falls; not the notes.
+    const std::vector<std::string> folder(got.begin() + 2, got.begin() + 5);
+    EXPECT_EQ(folder, (std::vector<std::string>{music + "/deeper/inner.mp3", music + "/one.mp3", music + "/two.MP3"}));
+    EXPECT_EQ(got[5], fixture_path("tagged.mp3"));
+    EXPECT_EQ(got[6], dir / "relative.mp3") << "a playlist's own folder completes its relative lines";
     EXPECT_EQ(h->playlist.current, 1);
     EXPECT_EQ(playing(h), song);
     EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
@@ -133,9 +133,61 @@ TEST_F(Drop, OntoTheMainWindowReplacesTheListAndPlays) {
 
     // The main window's drop replaces; the playlist window's appends.
     EXPECT_TRUE(drop(main, {music}));
-    EXPECT_EQ(entries(h).size(), 2u);
+    EXPECT_EQ(entries(h).size(), 3u);
     EXPECT_EQ(playing(h), entries(h)[0]);
     EXPECT_TRUE(drop(h->gui.window_playlist.window, {song}));
-    EXPECT_EQ(entries(h).size(), 3u);
+    EXPECT_EQ(entries(h).size(), 4u);
+    EXPECT_EQ(playing(h), song);
+}
+
+// A replacing drop that adds nothing keeps the list, also when the list is full. The artist's
+// folder holds album folders without songs.
+TEST_F(Drop, OntoTheMainWindowNothingToAddKeepsTheList) {
+    const std::string artist = dir / "artist";
+    std::filesystem::create_directories(artist + "/album one");
+    std::filesystem::create_directories(artist + "/album two");
+    ASSERT_TRUE(write_file(artist + "/album one/cover.txt", "not music"));
+    const std::string empty = dir / "empty";
+    std::filesystem::create_directories(empty);
+    const std::string blank = dir / "blank.m3u";
+    ASSERT_TRUE(write_file(blank, ""));
+    const std::string lines = dir / "lines.m3u";
+    ASSERT_TRUE(write_file(lines, "\n\r\n\n"));
+    const std::string two = dir / "two.m3u";
+    ASSERT_TRUE(write_file(two, fixture_path("tagged.mp3") + "\n" + fixture_path("len10_9.mp3") + "\n"));
+
+    LiveHandle live({"--playlist.m3u=" + two});
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    GtkWidget *main = h->gui.window_main.window;
+    ASSERT_TRUE(live.dispatch(EVENT_NEXT) == 0 && live.dispatch(EVENT_PLAY) == 0);
+    const std::vector<std::string> before = entries(h);
+    ASSERT_EQ(before.size(), 2u);
+
+    for (const std::vector<std::string> &paths :
+         std::vector<std::vector<std::string>>{{artist}, {empty}, {blank}, {lines}, {empty, blank, artist}}) {
+        EXPECT_FALSE(drop(main, paths)) << paths[0];
+        EXPECT_EQ(entries(h), before) << paths[0];
+        EXPECT_EQ(h->playlist.current, 1) << paths[0];
+        EXPECT_EQ(playing(h), before[1]) << paths[0];
+        EXPECT_EQ(live.status(), STATUS_PLAYING) << paths[0];
+    }
+
+    // A full list: refused and kept whole, with its last entry's mark; what adds replaces it.
+    static tSongInfo entry;
+    while (h->playlist.count < PLAYLIST_CAPACITY) {
+        snprintf(entry.path, sizeof entry.path, "%s/%d.mp3", dir.path().c_str(), h->playlist.count);
+        playlist_add(&h->playlist, &entry);
+    }
+    playlist_toggle_selected(&h->playlist, PLAYLIST_CAPACITY - 1);
+    const std::vector<std::string> full = entries(h);
+    EXPECT_FALSE(drop(main, {empty, lines}));
+    EXPECT_EQ(entries(h), full);
+    EXPECT_EQ(h->playlist.selected[PLAYLIST_CAPACITY - 1], 1);
+    EXPECT_EQ(h->playlist.current, 1);
+    EXPECT_TRUE(drop(main, {song, music}));
+    ASSERT_EQ(entries(h).size(), 4u);
+    EXPECT_EQ(entries(h)[0], song);
+    EXPECT_EQ(h->playlist.selected[0] + h->playlist.selected[1] + h->playlist.selected[2] + h->playlist.selected[3], 0);
     EXPECT_EQ(playing(h), song);
 }

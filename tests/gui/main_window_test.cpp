@@ -146,6 +146,20 @@ protected:
         std::this_thread::sleep_for(milliseconds(150));
     }
 
+    // The status marker left of the time shows the theme element `element`.
+    bool marker_is(int element) {
+        Expected want;
+        want.at(element, 24, 18);
+        return wait_until([&] {
+            Image s = shot();
+            for (int y = 18; y < 27; y++)
+                for (int x = 24; x < 24 + THEME_ELEMENTS[element].width; x++)
+                    if (!(s.pixel(x, y) == want.img.pixel(x, y)))
+                        return false;
+            return true;
+        });
+    }
+
     // The window at base size; at a larger scale every base pixel must be a uniform block, and
     // a block that is not shows as magenta, which no template colour matches.
     Image shot() const {
@@ -298,27 +312,17 @@ TEST_F(MainWindow, ControlDCyclesTheScale) {
 
 TEST_F(MainWindow, TransportButtonsSetTheStatusMarker) {
     start();
-    auto marker_is = [&](int element) {
-        Expected want;
-        want.at(element, 24, 18);
-        return wait_until([&] {
-            Image s = shot();
-            for (int y = 18; y < 27; y++)
-                for (int x = 24; x < 24 + THEME_ELEMENTS[element].width; x++)
-                    if (!(s.pixel(x, y) == want.img.pixel(x, y)))
-                        return false;
-            return true;
-        });
-    };
     EXPECT_TRUE(marker_is(186)); // nothing opened yet
     click(50, 96);
-    EXPECT_TRUE(marker_is(183)) << "play";
+    std::this_thread::sleep_for(milliseconds(200));
+    EXPECT_TRUE(marker_is(186)) << "play with nothing opened does nothing";
     click(73, 96);
     EXPECT_TRUE(marker_is(184)) << "pause";
     click(96, 96);
     EXPECT_TRUE(marker_is(185)) << "stop";
     key("x");
-    EXPECT_TRUE(marker_is(183)) << "x plays";
+    std::this_thread::sleep_for(milliseconds(200));
+    EXPECT_TRUE(marker_is(185)) << "x with nothing opened does nothing";
     key("c");
     EXPECT_TRUE(marker_is(184)) << "c pauses";
     key("v");
@@ -334,6 +338,15 @@ TEST_F(MainWindow, TransportButtonsSetTheStatusMarker) {
     key("shift+x");
     std::this_thread::sleep_for(milliseconds(200));
     EXPECT_TRUE(marker_is(185)) << "shift+x is no key of the table";
+}
+
+TEST_F(MainWindow, AFileFromTheCommandLinePlaysWithThePlayMarker) {
+    start(1, true, {fixture_path("len10_9.mp3")});
+    EXPECT_TRUE(marker_is(183));
+    click(73, 96);
+    EXPECT_TRUE(marker_is(184)) << "pause";
+    click(50, 96);
+    EXPECT_TRUE(marker_is(183)) << "play again";
 }
 
 TEST_F(MainWindow, TogglesAndKeysWriteTheirFiles) {

@@ -111,19 +111,19 @@ TEST(PlaylistTitles, ThePageSwitchesBackToPaths) {
     ASSERT_TRUE(live.ok());
     tHandle *h = live.get();
     tHandleWindowPlaylist *w = &h->gui.window_playlist;
-    ASSERT_NE(w->showtitles_check, nullptr);
-    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(w->showtitles_check)), "Show titles from tags");
+    ASSERT_NE(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES], nullptr);
+    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES])), "Show titles from tags");
     live.dispatch_int(EVENT_PREFERENCES, 1);
-    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showtitles_check)));
-    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showtitles_check), FALSE);
+    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES])));
+    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES]), FALSE);
     live.dispatch(EVENT_PREFERENCES_APPLY);
     EXPECT_EQ(w->showtitles, 0);
     const std::string config = read_file(live.data_dir() + "/playlist.config");
     EXPECT_NE(config.find("showtitles=0\n"), std::string::npos) << config;
     // Cancel leaves the stored value: the next opening shows it again.
-    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showtitles_check), TRUE);
+    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES]), TRUE);
     live.dispatch_int(EVENT_PREFERENCES, 0);
     live.dispatch_int(EVENT_PREFERENCES, 1);
-    EXPECT_FALSE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showtitles_check)));
+    EXPECT_FALSE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWTITLES])));
     live.dispatch_int(EVENT_PREFERENCES, 0);
 }

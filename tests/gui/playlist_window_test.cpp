@@ -263,14 +263,14 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     tHandleWindowPlaylist *w = &h->gui.window_playlist;
     ASSERT_GE(h->page_count, 1);
     EXPECT_EQ(h->page_context[0], w) << "the playlist page is registered first";
-    ASSERT_NE(w->showfull_check, nullptr);
-    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(w->showfull_check)),
+    ASSERT_NE(w->setting_checks[WINDOW_PLAYLIST_SHOWFULL], nullptr);
+    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWFULL])),
                  "Show full path");
 
     // Opening the dialog shows the current value; applying stores the check button's.
     live.dispatch_int(EVENT_PREFERENCES, 1);
-    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->showfull_check)));
-    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->showfull_check), FALSE);
+    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWFULL])));
+    gtk_check_button_set_active(GTK_CHECK_BUTTON(w->setting_checks[WINDOW_PLAYLIST_SHOWFULL]), FALSE);
     live.dispatch(EVENT_PREFERENCES_APPLY);
     EXPECT_EQ(w->showfull, 0);
     const std::string config = read_file(live.data_dir() + "/playlist.config");
@@ -278,6 +278,36 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
     EXPECT_NE(config.find("rows=2\n"), std::string::npos) << config;
     EXPECT_NE(config.find("columns=11\n"), std::string::npos) << config;
     live.dispatch_int(EVENT_PREFERENCES, 0);
+
+    // The first versions' playlist reading, saving and folder adding are a check button away
+    // each, off at first.
+    struct {
+        int32_t check;
+        const char *label;
+        const char *stored;
+        int32_t option;
+    } const plain_ways[] = {
+        {WINDOW_PLAYLIST_PLAINLINES, "Read every playlist line as a path", "plainlines=1\n", PLAYLIST_READ_PLAIN},
+        {WINDOW_PLAYLIST_PLAINSAVE, "Save plain paths", "plainsave=1\n", PLAYLIST_SAVE_PLAIN},
+        {WINDOW_PLAYLIST_FLATFOLDERS, "Add a folder's own files only, as the system lists them", "flatfolders=1\n",
+         PLAYLIST_FOLDERS_FLAT},
+    };
+    for (const auto &way : plain_ways) {
+        SCOPED_TRACE(way.label);
+        GtkWidget *plain = w->setting_checks[way.check];
+        ASSERT_NE(plain, nullptr);
+        EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(plain)), way.label);
+        live.dispatch_int(EVENT_PREFERENCES, 1);
+        EXPECT_FALSE(gtk_check_button_get_active(GTK_CHECK_BUTTON(plain)));
+        EXPECT_EQ(h->playlist.options & way.option, 0);
+        gtk_check_button_set_active(GTK_CHECK_BUTTON(plain), TRUE);
+        live.dispatch(EVENT_PREFERENCES_APPLY);
+        live.dispatch_int(EVENT_PREFERENCES, 0);
+        EXPECT_NE(h->playlist.options & way.option, 0);
+        EXPECT_NE(read_file(live.data_dir() + "/playlist.config").find(way.stored), std::string::npos);
+        playlist_clear(&h->playlist);
+        EXPECT_NE(h->playlist.options & way.option, 0) << "clearing the list keeps how it reads and saves";
+    }
 
     // A resize moves the edge boxes and stores the size. (One handle per test process: GTK
     // stays on the display it first opened.)

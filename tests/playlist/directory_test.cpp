@@ -1,4 +1,5 @@
-// Adding the MP3 files of a real directory.
+// Adding the MP3 files of a real directory: by name in natural order through its sub-folders,
+// or, one setting away, its own files in the order the system lists them.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,9 +28,10 @@ Paths listed(const std::string &dir, const std::set<std::string> &wanted) {
 
 }  // namespace
 
-TEST(PlaylistDirectory, TakesRegularFilesEndingInMp3AnyCaseInListingOrder) {
+TEST(PlaylistDirectory, FlatTakesFilesEndingInMp3AnyCaseInListingOrderAndFollowsLinks) {
     TempDir t;
     auto p = make_store();
+    p->options = PLAYLIST_FOLDERS_FLAT;
     for (const char *name : {"a.MP3", "b.mP3", "c.mp3", "d.mp4", "e.MP3.bak", ".mp3", "mp3", "x.mp", "y.MP3x",
                              "z.mp3 ", "k.Mp3", "\xff\xfe.mp3"}) {
         ASSERT_TRUE(write_file(t / name, "not really audio"));
@@ -37,12 +39,15 @@ TEST(PlaylistDirectory, TakesRegularFilesEndingInMp3AnyCaseInListingOrder) {
     ASSERT_EQ(mkdir((t / "f.mp3").c_str(), 0700), 0);
     ASSERT_EQ(symlink((t / "c.mp3").c_str(), (t / "g.mp3").c_str()), 0);
     ASSERT_EQ(mkfifo((t / "h.mp3").c_str(), 0600), 0);
+    // A link to a file is that file; a link to a folder or to nothing is not a song.
+    ASSERT_EQ(symlink((t / "f.mp3").c_str(), (t / "dirlink.mp3").c_str()), 0);
+    ASSERT_EQ(symlink((t / "absent").c_str(), (t / "dangling.mp3").c_str()), 0);
     add_path(p.get(), "/before.mp3");
     ASSERT_EQ(playlist_add_directory(p.get(), t.path().c_str()), 0);
     Paths want{"/before.mp3"};
-    for (const auto &s : listed(t.path(), {"a.MP3", "b.mP3", "c.mp3", ".mp3", "k.Mp3", "\xff\xfe.mp3"}))
+    for (const auto &s : listed(t.path(), {"a.MP3", "b.mP3", "c.mp3", ".mp3", "k.Mp3", "\xff\xfe.mp3", "g.mp3"}))
         want.push_back(s);
-    EXPECT_EQ(want.size(), 7u);
+    EXPECT_EQ(want.size(), 8u);
     EXPECT_EQ(paths_of(p.get()), want);
     for (int32_t i = 0; i < p->count; i++) EXPECT_EQ(p->selected[i], 0);
 }
@@ -107,4 +112,48 @@ TEST(PlaylistDirectory, TwentyThousandFilesFillTheStoreAndStop) {
     ASSERT_EQ(playlist_add_directory(p.get(), t.path().c_str()), 0);
     EXPECT_EQ(p->count, PLAYLIST_CAPACITY);
     EXPECT_STREQ(p->entries[0].path, "/first.mp3");
+}
+
+TEST(PlaylistDirectory, AlbumsInSubFoldersInNaturalOrderEveryFileOnce) {
+    TempDir t;
+    auto p = make_store();
+    const std::string artist = t / "Artist";
+    for (const char *dir : {"", "/Album 10", "/Album 2", "/Album 2/CD1", "/.hidden", "/empty"})
+        ASSERT_EQ(mkdir((artist + dir).c_str(), 0700), 0) << dir;
+    for (const char *file : {"/Album 10/1.mp3", "/Album 2/10 Ten.mp3", "/Album 2/2 Two.mp3", "/Album 2/CD1/x.mp3",
+                             "/Album 2/cover.jpg", "/.hidden/no.mp3", "/intro.MP3", "/Zed.mp3", "/album 2b.mp3"})
+        ASSERT_TRUE(write_file(artist + file, "x")) << file;
+    // Links back up, to itself and across: no folder is read twice; a link to a file is a song.
+    ASSERT_EQ(symlink("..", (artist + "/Album 2/up").c_str()), 0);
+    ASSERT_EQ(symlink(".", (artist + "/Album 10/self").c_str()), 0);
+    ASSERT_EQ(symlink(artist.c_str(), (t / "loop").c_str()), 0);
+    ASSERT_EQ(symlink("../../Album 10", (artist + "/Album 2/CD1/across").c_str()), 0);
+    ASSERT_EQ(symlink("../Zed.mp3", (artist + "/empty/linked.mp3").c_str()), 0);
+    ASSERT_EQ(playlist_add_directory(p.get(), artist.c_str()), 0);
+    // "2" before "10"; case does not order; sub-folders where their names fall. "Album 10" was
+    // reached through the link from CD1 first, so its own name adds nothing again.
+    EXPECT_EQ(paths_of(p.get()), (Paths{artist + "/Album 2/2 Two.mp3", artist + "/Album 2/10 Ten.mp3",
+                                        artist + "/Album 2/CD1/across/1.mp3", artist + "/Album 2/CD1/x.mp3",
+                                        artist + "/album 2b.mp3", artist + "/empty/linked.mp3",
+                                        artist + "/intro.MP3", artist + "/Zed.mp3"}));
+    // Through a link to the artist, the same files once each.
+    auto q = make_store();
+    ASSERT_EQ(playlist_add_directory(q.get(), t.path().c_str()), 0);
+    EXPECT_EQ(q->count, 8);
+}
+
+TEST(PlaylistDirectory, DeepFoldersStopAtSixteenLevels) {
+    TempDir t;
+    auto p = make_store();
+    std::string dir = t.path();
+    for (int level = 1; level <= 20; level++) {
+        dir += "/d" + std::to_string(level);
+        ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+        ASSERT_TRUE(write_file(dir + "/song.mp3", "x"));
+    }
+    ASSERT_EQ(playlist_add_directory(p.get(), t.path().c_str()), 0);
+    // "d2" comes before "song.mp3": the deepest song read is the first.
+    ASSERT_EQ(p->count, 15);
+    EXPECT_EQ(std::string(p->entries[0].path).size(), (t / "d1/d2/d3/d4/d5/d6/d7/d8/d9/d10/d11/d12/d13/d14/d15/song.mp3").size());
+    EXPECT_EQ(std::string(p->entries[14].path), t / "d1/song.mp3");
 }

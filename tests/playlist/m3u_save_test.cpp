@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ protected:
     void SetUp() override {
         p = make_store();
         ASSERT_TRUE(p);
+        p->options = PLAYLIST_SAVE_PLAIN;  // bare paths: the bytes are easy to state
         ASSERT_TRUE(write_file(list, OLD_LIST));
     }
     // Temporary files beside the list.
@@ -105,6 +107,10 @@ TEST_F(M3uSave, KillWhileWritingLeavesTheOldPlaylistIntact) {
             continue;
         }
         EXPECT_TRUE(after == OLD_LIST) << after.size() << " bytes after the kill";
+        // The next save of the playlist clears away what the killed one left beside it.
+        EXPECT_FALSE(others().empty());
+        EXPECT_EQ(playlist_write_m3u(p.get(), list.c_str(), 0), 0);
+        EXPECT_TRUE(others().empty());
     }
     if (!caught) GTEST_SKIP() << "the writer always finished before it could be stopped";
 }
@@ -131,4 +137,16 @@ TEST_F(M3uSave, ModeAndSymlinkOfTheOldPlaylistStay) {
     ASSERT_EQ(playlist_write_m3u(p.get(), (tmp / "fresh.m3u").c_str(), 0), 0);
     umask(old_mask);
     EXPECT_EQ(file_mode(tmp / "fresh.m3u"), 0640);
+}
+
+TEST_F(M3uSave, LeftoversOfKilledSavesGoOnlyTheirOwn) {
+    for (const char *name : {"list.m3u.saving-a1B2c3", "list.m3u.saving-ZZZZZZ", "list.m3u.backup",
+                             "other.m3u.saving-a1B2c3", "list.m3u.saving-abc"})
+        ASSERT_TRUE(write_file(tmp / name, "left over\n"));
+    add_path(p.get(), "/new/a.mp3");
+    ASSERT_EQ(playlist_write_m3u(p.get(), list.c_str(), 0), 0);
+    EXPECT_EQ(read_file(list), "/new/a.mp3\n");
+    std::vector<std::string> left = others();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"list.m3u.backup", "list.m3u.saving-abc", "other.m3u.saving-a1B2c3"}));
 }

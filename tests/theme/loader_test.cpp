@@ -1,6 +1,10 @@
 // Loading theme directories into the theme folder and the theme record.
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "theme/default_theme.h"
 #include "theme_test_util.h"
@@ -323,4 +327,88 @@ TEST(ThemeFindFile, MatchesWholeNameIgnoringAsciiCase) {
     EXPECT_EQ(theme_find_file(tmp.path().c_str(), name), 0);
     snprintf(name, sizeof name, "MAIN.BMP");
     EXPECT_EQ(theme_find_file((tmp / "missing").c_str(), name), 0);
+}
+
+// A load that cannot put the new theme into the folder says why and changes nothing: not the
+// folder, not the record, and nothing is left beside the folder.
+TEST(ThemeLoad, FailedLoadsSayWhyAndKeepTheOldTheme) {
+    ThemeEnv env;
+    const std::string a = env.tmp / "a", b = env.tmp / "b";
+    write_full_theme(a, 1);
+    write_full_theme(b, 2);
+    ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), env.folder.c_str()), 0);
+    const auto before = snapshot(env.folder);
+    auto unchanged = [&](const char *what) {
+        EXPECT_TRUE(snapshot(env.folder) == before) << what;
+        EXPECT_EQ(list_dir(env.data), std::vector<std::string>{"theme"}) << what;
+        expect_sheet_pattern(env, BITMAP_MAIN, 1, 275, 116);
+        EXPECT_STREQ(env.theme->font, "Test Sans 1") << what;
+    };
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(theme_load_directory(env.theme, (env.tmp / "missing").c_str(), env.folder.c_str()), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to open directory [" + (env.tmp / "missing") + "]\n");
+    unchanged("missing source");
+
+    // A full disk: writes past 64 KB fail, in a child so that the limit stays there.
+    testing::internal::CaptureStderr();
+    fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool failed = theme_load_directory(env.theme, b.c_str(), env.folder.c_str()) == -1;
+        const bool kept = strcmp(env.theme->font, "Test Sans 1") == 0 &&
+                          pixel_at(env.bitmap(BITMAP_MAIN), 3, 4) == opaque(sheet_colour(BITMAP_MAIN, 3, 4, 1));
+        fflush(nullptr);
+        _exit(failed && kept ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the load must fail and keep the old record";
+    EXPECT_EQ(said.rfind("unable to open file [" + env.folder + ".new-", 0), 0u) << said;
+    unchanged("full disk");
+
+    // The folder is a file: neither a directory nor the default theme can replace it.
+    ASSERT_TRUE(remove_tree(env.folder));
+    ASSERT_TRUE(write_file(env.folder, "not a folder"));
+    for (const bool reset : {false, true}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(reset ? theme_load_default(env.theme, env.folder.c_str())
+                        : theme_load_directory(env.theme, b.c_str(), env.folder.c_str()),
+                  -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to replace [" + env.folder + "]: not a folder\n");
+        EXPECT_EQ(read_file(env.folder), "not a folder");
+        expect_sheet_pattern(env, BITMAP_MAIN, 1, 275, 116);
+    }
+}
+
+// A theme folder that is a link (the user keeps the theme elsewhere): the theme replaces the
+// folder it points to, and the link stays.
+TEST(ThemeLoad, ThemeFolderThatIsALinkIsReplacedWhereItPoints) {
+    ThemeEnv env;
+    const std::string a = env.tmp / "a", elsewhere = env.tmp / "kept";
+    write_full_theme(a, 3);
+    ASSERT_TRUE(remove_tree(env.folder));
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), env.folder.c_str()), 0);
+    for (const std::string &folder : {env.folder, env.folder + "/"}) {
+        ASSERT_EQ(theme_load_directory(env.theme, a.c_str(), folder.c_str()), 0) << folder;
+        struct stat st;
+        ASSERT_EQ(lstat(env.folder.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_TRUE(read_file(elsewhere + "/MAIN.BMP") == read_file(a + "/MAIN.BMP"));
+        expect_sheet_pattern(env, BITMAP_MAIN, 3, 275, 116);
+        EXPECT_EQ(list_dir(env.data), std::vector<std::string>{"theme"});
+        EXPECT_EQ(list_dir(env.tmp.path()), (std::vector<std::string>{"a", "data", "kept"}));
+    }
+    // The reset too.
+    ASSERT_EQ(theme_load_default(env.theme, env.folder.c_str()), 0);
+    EXPECT_FALSE(path_exists(elsewhere + "/AVS.BMP"));
+    EXPECT_EQ(read_file(elsewhere + "/PLEDIT.TXT").substr(0, 8), "[Text]\r\n");
+    EXPECT_STREQ(env.theme->font, "Arial");
 }

@@ -46,16 +46,16 @@ static uint64_t played(paced_t *p) {
 
 /* Wakes a waiting writer about once a period, at most every 5 ms. */
 static void arm(paced_t *p) {
-  struct itimerspec spec;
-  memset(&spec, 0, sizeof spec);
+  struct itimerspec when;
+  memset(&when, 0, sizeof when);
   if (p->io.rate > 0) {
     uint64_t ns = (uint64_t)p->io.period_size * 1000000000u / p->io.rate;
     if (ns > 5000000u) ns = 5000000u;
     if (ns < 500000u) ns = 500000u;
-    spec.it_value.tv_nsec = (long)ns;
-    spec.it_interval.tv_nsec = (long)ns;
+    when.it_value.tv_nsec = (long)ns;
+    when.it_interval.tv_nsec = (long)ns;
   }
-  timerfd_settime(p->timer, 0, &spec, NULL);
+  timerfd_settime(p->timer, 0, &when, NULL);
 }
 
 static int paced_start(snd_pcm_ioplug_t *io) {

@@ -1,0 +1,9 @@
+[playlist]
+File1=/music/a.mp3
+Title1=First
+Length1=215
+File2=http://radio.example/live
+File3=file:///music/b%20c.mp3
+File4=rel\\win.mp3
+NumberOfEntries=4
+Version=2
