@@ -111,7 +111,8 @@ cp "$work/lib24.wav" "$out/wav24.wav"
 cp "$work/lib96.wav" "$out/wav96.wav"
 cp "$work/lib192.wav" "$out/wav192.wav"
 cp "$work/lib51.wav" "$out/wav51.wav"
-sox -D "$work/lib16.wav" "$out/aiff16.aiff"
+# No comment chunk: it would carry the time of making.
+sox -D "$work/lib16.wav" --comment "" "$out/aiff16.aiff"
 wavpack -q -y "$work/lib16.wav" -o "$out/wavpack.wv"
 wavpack -q -y "$work/lib24.wav" -o "$out/wavpack24.wv"
 # A FLAC under an MP3's name; a video with a sound track; a picture and nothing else.
