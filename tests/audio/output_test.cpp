@@ -1214,7 +1214,7 @@ TEST(AudioOutput, EqualizerOnOtherFormatsMatchesTheMpegPath) {
 // A device that refuses 192 kHz: the stream opens at a rate it takes, and the sound is
 // resampled to it, of the same length and pitch.
 TEST(AudioOutput, RateTheDeviceRefusesIsResampled) {
-    FileOutput out(AlsaConfig::FileUpTo96k);
+    FileOutput out(AlsaConfig::RateLimited);
     LiveHandle live;
     Quiet quiet(live);
     ASSERT_TRUE(live.ok());
@@ -1237,4 +1237,24 @@ TEST(AudioOutput, RateTheDeviceRefusesIsResampled) {
     EXPECT_EQ(rate, 96000.0);
     // (Dithered from 24 bits: a frame at either end may round to silence or not.)
     EXPECT_NEAR(static_cast<double>(sound_only(out.samples()).size()), static_cast<double>(sound_only(ref.samples).size()), 4.0);
+}
+
+// The same for MPEG audio: a card that takes nothing above 32 kHz plays a 44.1 kHz MP3 at its
+// own rate, three seconds long, its steady tone at its pitch.
+TEST(AudioOutput, RateTheDeviceRefusesIsResampledForMpegToo) {
+    ScopedEnv limit("CAPTURE_RATE_MAX", "32000");
+    FileOutput out(AlsaConfig::RateLimited);
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    double rate = 0;
+    ASSERT_NE(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr);
+    EXPECT_GT(rate, 0.0);
+    EXPECT_LE(rate, 32000.0);
+    const std::vector<int16_t> heard = sound_only(out.samples());
+    const size_t frames = decode_reference(fixture_path("stereo44.mp3")).frames();
+    EXPECT_NEAR(static_cast<double>(heard.size() / 2), static_cast<double>(frames) * rate / 44100.0, 100.0);
+    EXPECT_NEAR(frequency_of(heard, 1, static_cast<int>(rate)), 440.0, 2.0);
 }

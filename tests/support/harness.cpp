@@ -346,7 +346,7 @@ std::string alsa_config_path(AlsaConfig config) {
   case AlsaConfig::File: name = "file.conf"; break;
   case AlsaConfig::FileAppend: name = "file_append.conf"; break;
   case AlsaConfig::TwoFiles: name = "twofiles.conf"; break;
-  case AlsaConfig::FileUpTo96k: name = "ratemax.conf"; break;
+  case AlsaConfig::RateLimited: name = "ratemax.conf"; break;
   }
   return std::string(RAVLOX_SOURCE_DIR "/tests/support/alsa/") + name;
 }

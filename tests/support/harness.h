@@ -97,7 +97,7 @@ enum class AlsaConfig {
   FileAppend, // the same, but reopening a stream appends instead of truncating
   TwoFiles,   // "ravlox_a" ($CAPTURE_FILE_A), "ravlox_b" ($CAPTURE_FILE_B)
               // and "default" ($CAPTURE_FILE), in that device order
-  FileUpTo96k, // as File, for a card that refuses rates above 96000 Hz
+  RateLimited, // as File, for a card that refuses rates above $CAPTURE_RATE_MAX (96000 Hz)
 };
 std::string alsa_config_path(AlsaConfig config);
 

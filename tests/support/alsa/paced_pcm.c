@@ -153,7 +153,11 @@ SND_PCM_PLUGIN_DEFINE_FUNC(ravlox_paced) {
     if (snd_config_get_id(n, &id) < 0) continue;
     if (strcmp(id, "comment") == 0 || strcmp(id, "type") == 0 || strcmp(id, "hint") == 0) continue;
     if (strcmp(id, "rate_max") == 0) {
-      if (snd_config_get_integer(n, &rate_max) < 0 || rate_max < 4000 || rate_max > 384000) {
+      /* A number, or a string of digits (what a configuration's getenv gives). */
+      const char *text = NULL;
+      if (snd_config_get_integer(n, &rate_max) < 0)
+        rate_max = snd_config_get_string(n, &text) < 0 ? 0 : strtol(text, NULL, 10);
+      if (rate_max < 4000 || rate_max > 384000) {
         SNDERR("rate_max must be a rate from 4000 to 384000");
         return -EINVAL;
       }
