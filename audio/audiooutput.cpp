@@ -527,8 +527,8 @@ PaError open_at_a_rate(tPortaudioOutput *p, const PaStreamParameters *params, in
     const int32_t rates[] = {rate, 48000, 44100, info ? static_cast<int32_t>(info->defaultSampleRate) : 0};
     PaError first = paNoError;
     for (size_t i = 0; i < sizeof rates / sizeof rates[0]; i++) {
-        if (rates[i] <= 0 || (i > 0 && rates[i] == rate) || (i == 3 && (rates[3] == 48000 || rates[3] == 44100)))
-            continue;
+        if (rates[i] <= 0 || std::find(rates, rates + i, rates[i]) != rates + i)
+            continue;  // tried already
         const PaError err = Pa_OpenStream(stream, nullptr, params, static_cast<double>(rates[i]),
                                           AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
         if (err == paNoError) {

@@ -115,9 +115,10 @@ bool reserve(tFfmpegStream *s, int32_t frames) {
     return true;
 }
 
-// The frame's samples after the pcm already there, from sample `skip` of the frame on.
+// While the equalizer acts, the converter gives it float planes.
 bool wants_float(const tFfmpegStream *s) { return s->eq != nullptr && s->eq->active && s->channels <= EQUALIZER_CHANNELS; }
 
+// The frame's samples after the pcm already there, from sample `skip` of the frame on.
 void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
     if (f && (f->ch_layout.nb_channels > MAX_CHANNELS ||
               ((f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels ||

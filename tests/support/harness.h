@@ -108,6 +108,9 @@ std::vector<int16_t> read_samples(const std::string &path);
 std::optional<size_t> find_samples(const std::vector<int16_t> &haystack,
                                    const std::vector<int16_t> &needle, size_t from = 0);
 
+// Root mean square of the middle half of the values (a tone's level without its edges).
+double rms_of_middle_half(const std::vector<int16_t> &samples);
+
 // A JACK server with the dummy backend, paced in real time, under a name of
 // its own ("ravlox-test-0" to "-7"; parallel tests get different ones).
 // PortAudio uses it as its default output device when JACK_DEFAULT_SERVER
