@@ -227,20 +227,18 @@ int16_t read_s16(const unsigned char *b) {
     return v;
 }
 
-// Converts `frames` input frames into the stage (volume, balance, saturation).
-void stage_frames(tPortaudioOutput *p, const unsigned char *in, int32_t frames, bool mono) {
+// Moves the frames not yet placed to the front of the stage.
+void compact_stage(tPortaudioOutput *p) {
     if (p->stage_pos > 0) {
         const int32_t left = p->stage_frames - p->stage_pos;
         memmove(p->stage, &p->stage[2 * p->stage_pos], static_cast<size_t>(left) * OUT_BYTES_PER_FRAME);
         p->stage_frames = left;
         p->stage_pos = 0;
     }
-    const int32_t space = AUDIO_STAGE_FRAMES - p->stage_frames;
-    if (frames > space) {
-        p->dropped_frames += frames - space;
-        frames = space;
-    }
-    int16_t *out = &p->stage[2 * p->stage_frames];
+}
+
+// Converts `frames` input frames into stereo `out` (volume, balance, saturation).
+void convert_frames(const tPortaudioOutput *p, const unsigned char *in, int32_t frames, bool mono, int16_t *out) {
     const int64_t vol = p->volume;
     const int64_t bal = p->balance;
     const int in_bpf = mono ? 2 : 4;
@@ -266,7 +264,59 @@ void stage_frames(tPortaudioOutput *p, const unsigned char *in, int32_t frames, 
             out[2 * k + 1] = saturate(ro);
         }
     }
+}
+
+// Resamples `frames` converted frames from `in` into the stage; what does not fit is dropped.
+void stage_resampled(tPortaudioOutput *p, const int16_t *in, int32_t frames) {
+    const int32_t space = AUDIO_STAGE_FRAMES - p->stage_frames;
+    const int32_t n = std::min(frames, resampler_input_for(&p->resampler, space));
+    p->dropped_frames += frames - n;
+    p->stage_frames += resampler_run(&p->resampler, in, n, &p->stage[2 * p->stage_frames], space);
+}
+
+// Converts `frames` input frames into the stage, at the stream's rate once it is known.
+void stage_frames(tPortaudioOutput *p, const unsigned char *in, int32_t frames, bool mono) {
+    compact_stage(p);
+    if (p->resampler.swr != nullptr && p->switch_state == 0) {
+        const int32_t in_bpf = mono ? 2 : 4;
+        for (int32_t done = 0; done < frames;) {
+            const int32_t n = std::min(frames - done, AUDIO_STAGE_FRAMES);
+            convert_frames(p, in + static_cast<size_t>(done) * in_bpf, n, mono, p->scratch);
+            stage_resampled(p, p->scratch, n);
+            done += n;
+        }
+        return;
+    }
+    const int32_t space = AUDIO_STAGE_FRAMES - p->stage_frames;
+    if (frames > space) {
+        p->dropped_frames += frames - space;
+        frames = space;
+    }
+    convert_frames(p, in, frames, mono, &p->stage[2 * p->stage_frames]);
     p->stage_frames += frames;
+}
+
+// The sound held back in the converter goes into the stage (its sound ends or changes).
+void drain_resampler(tPortaudioOutput *p) {
+    if (p->resampler.swr == nullptr)
+        return;
+    compact_stage(p);
+    p->stage_frames += resampler_run(&p->resampler, nullptr, 0, &p->stage[2 * p->stage_frames],
+                                     AUDIO_STAGE_FRAMES - p->stage_frames);
+}
+
+// A stream has opened for the current format: at the sound's rate, or at another one that
+// the device takes, and then the frames waiting for it are resampled.
+void start_resampling(tPortaudioOutput *p) {
+    const int32_t rate = load_atomic(&p->play_rate);
+    resampler_setup(&p->resampler, p->cur_rate, load_atomic(&p->stream_live) && rate > 0 ? rate : p->cur_rate);
+    if (p->resampler.swr == nullptr)
+        return;
+    compact_stage(p);
+    const int32_t waiting = p->stage_frames;
+    memcpy(p->scratch, p->stage, static_cast<size_t>(waiting) * OUT_BYTES_PER_FRAME);
+    p->stage_frames = 0;
+    stage_resampled(p, p->scratch, waiting);
 }
 
 void fill_params(tPortaudioOutput *p) {
@@ -469,6 +519,31 @@ bool bring_back_locked(tPortaudioOutput *p) {
     return false;
 }
 
+// Opens a stream at `rate`, or where the device refuses that rate, at the first it takes of
+// 48000 Hz, 44100 Hz and its own default rate (the output resamples to it). Under `control`.
+PaError open_at_a_rate(tPortaudioOutput *p, const PaStreamParameters *params, int32_t rate, PaStream **stream,
+                       int32_t *opened_rate) {
+    const PaDeviceInfo *info = Pa_GetDeviceInfo(params->device);
+    const int32_t rates[] = {rate, 48000, 44100, info ? static_cast<int32_t>(info->defaultSampleRate) : 0};
+    PaError first = paNoError;
+    for (size_t i = 0; i < sizeof rates / sizeof rates[0]; i++) {
+        if (rates[i] <= 0 || std::find(rates, rates + i, rates[i]) != rates + i)
+            continue;  // tried already
+        const PaError err = Pa_OpenStream(stream, nullptr, params, static_cast<double>(rates[i]),
+                                          AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+        if (err == paNoError) {
+            *opened_rate = rates[i];
+            return err;
+        }
+        if (i == 0)
+            first = err;
+        // Any other failure is not about the rate: another rate would fail the same way.
+        if (err != paInvalidSampleRate)
+            break;
+    }
+    return first;
+}
+
 // Opens and starts a stream for the current rate, closing the old one once the device has
 // played what it was given; under `control`.
 PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
@@ -486,16 +561,15 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
         p->params->sampleFormat = paInt16;
         PaStream *stream = nullptr;
         PaStreamParameters params = *p->params;
-        err = Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate),
-                            AUDIO_FRAMES_PER_CALLBACK, paClipOff, portaudio_callback, p);
+        int32_t opened_rate = rate;
+        err = open_at_a_rate(p, &params, rate, &stream, &opened_rate);
         // The device asked for is gone (or refuses): the sound goes to the default one.
         const PaDeviceIndex fallback = Pa_GetDefaultOutputDevice();
         if (err != paNoError && fallback >= 0 && fallback != params.device) {
             const PaDeviceInfo *info = Pa_GetDeviceInfo(fallback);
             params.device = fallback;
             params.suggestedLatency = info ? info->defaultLowOutputLatency : params.suggestedLatency;
-            if (Pa_OpenStream(&stream, nullptr, &params, static_cast<double>(rate), AUDIO_FRAMES_PER_CALLBACK,
-                              paClipOff, portaudio_callback, p) == paNoError)
+            if (open_at_a_rate(p, &params, rate, &stream, &opened_rate) == paNoError)
                 err = paNoError;
         }
         if (err == paNoError) {
@@ -505,8 +579,13 @@ PaError open_stream_locked(tPortaudioOutput *p, int32_t rate) {
                 Pa_CloseStream(stream);
             } else {
                 p->stream = stream;
-                p->stream_rate = rate;
+                p->stream_rate = opened_rate;
+                store_atomic(&p->play_rate, opened_rate);
                 p->stream_device = params.device;
+                if (opened_rate != rate) {
+                    printf("The sound device refuses %d Hz: playing at %d Hz.\n", rate, opened_rate);
+                    fflush(stdout);
+                }
             }
         }
     }
@@ -779,6 +858,7 @@ void advance(tPortaudioOutput *p) {
     // Opened or not: a failed opening keeps the format, so its frames do not retry it.
     if (p->switch_state == 2 && load_atomic(&p->opened_generation) == p->switch_generation) {
         p->switch_state = 0;
+        start_resampling(p);
         if (p->play_out_wanted) {
             p->play_out_wanted = 0;
             p->tail_frames = p->stage_frames - p->stage_pos;
@@ -1057,6 +1137,11 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
         forget_stream(p);
     if (chunk->channels != p->cur_channels || chunk->rate != p->cur_rate ||
         chunk->format != p->cur_format) {
+        // The last of the old sound plays before the change; the new one's rate is not known
+        // until its stream is open, and its frames wait unconverted till then.
+        if (p->switch_state == 0 && load_atomic(&p->stream_live))
+            drain_resampler(p);
+        resampler_setup(&p->resampler, 0, 0);
         p->cur_channels = chunk->channels;
         p->cur_rate = chunk->rate;
         p->cur_format = chunk->format;
@@ -1075,7 +1160,10 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
                 if (p->switch_state == 2)
                     p->switch_generation = open_stream(p, chunk->rate);
             } else {
-                open_stream(p, chunk->rate);
+                // Frames wait in the stage until the device has said at which rate it plays.
+                p->switch_generation = open_stream(p, chunk->rate);
+                p->switch_rate = chunk->rate;
+                p->switch_state = 2;
             }
         } else {
             store_atomic(&p->stream_live, 0);
@@ -1121,10 +1209,15 @@ int32_t audiooutput_room(tHandleAudioOutput *a) {
         return 0;
     place_stage(p);
     const int32_t room = ring_room(p) - (p->stage_frames - p->stage_pos);
-    return room > 0 ? room : 0;
+    return room > 0 ? resampler_input_for(&p->resampler, room) : 0;
 }
 
 int32_t audiooutput_can_write(tHandleAudioOutput *a, int32_t frames) {
+    // Resampled to a higher rate, a frame's worth may never fit the ring's room at once:
+    // half the ring's worth at a time is asked for at most (the stage takes the rest).
+    const tResampler *r = &a->portaudio.resampler;
+    if (r->swr != nullptr)
+        frames = std::min(frames, std::max(resampler_input_for(r, 2 * AUDIO_BUFFER_FRAMES), 1));
     return audiooutput_room(a) >= frames ? 1 : 0;
 }
 
@@ -1199,6 +1292,7 @@ int32_t audiooutput_play_out(tHandleAudioOutput *a) {
     if (p->switch_state != 0) {
         p->play_out_wanted = 1;
     } else {
+        drain_resampler(p);
         p->tail_frames = p->stage_frames - p->stage_pos;
         advance(p);
     }
@@ -1208,6 +1302,7 @@ int32_t audiooutput_play_out(tHandleAudioOutput *a) {
 int32_t audiooutput_flush(tHandleAudioOutput *a) {
     tPortaudioOutput *p = &a->portaudio;
     p->stage_pos = p->stage_frames = 0;
+    resampler_reset(&p->resampler);
     p->clock_start_ms = 0;
     p->tail_frames = -1;
     p->play_out_wanted = 0;

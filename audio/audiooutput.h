@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "audio/audiooutput_page.h"
+#include "audio/resampler.h"
 #include "config/config.h"
 #include "core/types.h"
 
@@ -71,6 +72,13 @@ struct tPortaudioOutput {
     int16_t stage[AUDIO_STAGE_FRAMES * 2];
     int32_t stage_frames;
     int32_t stage_pos;
+    // A device that refuses the sound's rate plays it at another one (`play_rate`, set by
+    // the helper when the stream opens, atomic): the converted frames are resampled on the
+    // way into the stage, through `scratch`. Frames staged while a stream is being opened
+    // are resampled once its rate is known.
+    tResampler resampler;
+    int16_t scratch[AUDIO_STAGE_FRAMES * 2];
+    int32_t play_rate;
     // Set by a flush for the buffer the playing side holds: it plays silence for the rest
     // of that buffer and empties it when it moves on (touched with atomic operations).
     int32_t drop[AUDIO_BUFFER_COUNT];

@@ -163,6 +163,8 @@ int32_t ffmpeg_backend_open(tHandleDecoder *d, const char *path) {
     take_path(d, path);
     if (ffmpeg_open(f, s->fd) != 0)
         return -1;
+    f->eq = &d->equalizer;
+    equalizer_start(&d->equalizer, f->rate);
     tSongTags tags;
     ffmpeg_tags(f, &tags);
     tags_display_title(&tags, d->song.title, sizeof d->song.title);
@@ -194,6 +196,7 @@ int32_t ffmpeg_backend_seek(tHandleDecoder *d, int64_t sample) {
     // Nothing decoded yet and asked for the start (the rewind after every open): stay.
     if (sample == 0 && d->ffmpeg.position == 0 && !d->ffmpeg.ended)
         return 0;
+    equalizer_reset(&d->equalizer);
     return ffmpeg_seek(&d->ffmpeg, sample);
 }
 
@@ -225,6 +228,10 @@ void hand_on(tHandleDecoder *d, tHandleAudioOutput *a) {
 }
 
 int32_t apply_eq(tHandleDecoder *d) {
+    int32_t values[1 + EQUALIZER_BANDS] = {d->eq_preamp};
+    for (int k = 1; k <= EQUALIZER_BANDS; k++)
+        values[k] = d->eq_band[EQ_RANGES[k].first];
+    equalizer_set(&d->equalizer, d->eq_enabled, values);
     int32_t result = 0;
     for (int i = 0; i < 32; i++) {
         int32_t b = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <pthread.h>
 
+#include "audio/equalizer.h"
 #include "audio/ffmpeg_stream.h"
 #include "core/types.h"
 
@@ -57,6 +58,8 @@ struct tHandleDecoder {
     int32_t eq_enabled;
     int32_t eq_band[32];
     int32_t eq_preamp;
+    // The same settings for the FFmpeg back end, whose samples it filters itself.
+    tEqualizer equalizer;
     // Set by decoder_quiet_end when an end of track led nowhere: the tick then stops
     // sending EVENT_END_OF_TRACK until the next open or play.
     int32_t end_quiet;

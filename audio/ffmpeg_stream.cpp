@@ -16,6 +16,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "audio/equalizer.h"
 #include "audio/tags.h"
 
 namespace {
@@ -114,10 +115,14 @@ bool reserve(tFfmpegStream *s, int32_t frames) {
     return true;
 }
 
+// While the equalizer acts, the converter gives it float planes.
+bool wants_float(const tFfmpegStream *s) { return s->eq != nullptr && s->eq->active && s->channels <= EQUALIZER_CHANNELS; }
+
 // The frame's samples after the pcm already there, from sample `skip` of the frame on.
 void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
     if (f && (f->ch_layout.nb_channels > MAX_CHANNELS ||
-              ((f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels) &&
+              ((f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels ||
+                wants_float(s) != (s->out_float != 0)) &&
                open_converter(s, f->format, &f->ch_layout) != 0)))
         return;
     if (s->swr == nullptr)
@@ -127,16 +132,21 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
     if (room <= 0 || !reserve(s, s->pcm_frames + room))
         return;
     const uint8_t *planes[MAX_CHANNELS] = {};
+    int planes_used = 0;
+    int step = 0;
     if (f) {
         const int bytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(f->format));
         const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(f->format));
-        const int planes_used = planar ? f->ch_layout.nb_channels : 1;
-        const int step = planar ? bytes : bytes * f->ch_layout.nb_channels;
+        planes_used = planar ? f->ch_layout.nb_channels : 1;
+        step = planar ? bytes : bytes * f->ch_layout.nb_channels;
         for (int i = 0; i < planes_used; i++)
             planes[i] = f->extended_data[i] + static_cast<size_t>(skip) * static_cast<size_t>(step);
     }
-    uint8_t *out = reinterpret_cast<uint8_t *>(s->pcm + static_cast<size_t>(s->pcm_frames) * static_cast<size_t>(s->channels));
-    const int got = swr_convert(s->swr, &out, room, f ? planes : nullptr, in);
+    int16_t *pcm = s->pcm + static_cast<size_t>(s->pcm_frames) * static_cast<size_t>(s->channels);
+    uint8_t *out = reinterpret_cast<uint8_t *>(pcm);
+    // Without resampling a float converter holds nothing back: nothing to drain at the end.
+    const int got = s->out_float ? (f ? equalizer_convert(s->eq, s->swr, planes, planes_used, step, in, s->channels, pcm) : 0)
+                                 : swr_convert(s->swr, &out, room, f ? planes : nullptr, in);
     if (got > 0)
         s->pcm_frames += got;
 }
@@ -171,12 +181,15 @@ int32_t open_converter(tFfmpegStream *s, int format, const AVChannelLayout *layo
     AVChannelLayout out{};
     av_channel_layout_default(&out, s->channels);
     const AVSampleFormat in_format = static_cast<AVSampleFormat>(format);
-    const int rc = swr_alloc_set_opts2(&s->swr, &out, AV_SAMPLE_FMT_S16, s->rate, &in, in_format, s->rate, 0, nullptr);
+    const bool to_float = wants_float(s);
+    const int rc = swr_alloc_set_opts2(&s->swr, &out, to_float ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_S16, s->rate, &in,
+                                       in_format, s->rate, 0, nullptr);
     av_channel_layout_uninit(&in);
     if (rc < 0 || s->swr == nullptr)
         return -1;
+    s->out_float = to_float;
     // Cutting more than 16 bits down to 16 without dither leaves distortion on quiet passages.
-    if (av_get_bytes_per_sample(in_format) > 2)
+    if (!to_float && av_get_bytes_per_sample(in_format) > 2)
         av_opt_set_int(s->swr, "dither_method", SWR_DITHER_TRIANGULAR, 0);
     if (swr_init(s->swr) < 0) {
         swr_free(&s->swr);

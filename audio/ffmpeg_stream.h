@@ -12,6 +12,7 @@ struct AVPacket;
 struct AVIOContext;
 struct SwrContext;
 struct tSongTags;
+struct tEqualizer;
 
 struct tFfmpegStream {
     AVFormatContext *format;
@@ -32,6 +33,10 @@ struct tFfmpegStream {
     int32_t ended;
     int32_t in_format;  // what the converter takes: the decoder's sample format, channels
     int32_t in_channels;
+    // The equalizer the decoder set after opening (none: the samples go straight to 16 bits);
+    // while it is active the converter gives float planes for it instead.
+    tEqualizer *eq;
+    int32_t out_float;
     // The converted samples of the latest packet, interleaved; grown as packets need.
     int16_t *pcm;
     int32_t pcm_frames;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/decoder.h"
+#include "audio/equalizer.h"
 #include "audio/tags.h"
 #include "support/harness.h"
 
@@ -250,4 +251,126 @@ TEST(FfmpegDecoder, TagsGiveTheTitles) {
     // ID3 gives the track and year too.
     EXPECT_EQ(tags_read_file(fixture_path("tagged.mp3").c_str(), &tags), 0);
     EXPECT_STREQ(tags.title, "Fixture Title");
+}
+
+namespace {
+
+constexpr int EQ_CENTRES[10] = {60, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
+
+// The equalizer's switch and values as the dispatcher sets them; index 0 is the preamp.
+void set_eq(tHandleDecoder *d, int32_t enabled, int32_t index = -1, int32_t value = 0) {
+    for (int32_t i = 0; i <= 10; i++)
+        decoder_set_eq(d, i, i == index ? value : 0);
+    decoder_enable_eq(d, enabled);
+}
+
+std::vector<int16_t> decode_all(tHandleDecoder *d, const std::string &path) {
+    EXPECT_EQ(decoder_open(d, path.c_str()), 0) << path;
+    decoder_seek(d, 0);
+    decoder_play(d);
+    return play_out(d);
+}
+
+double db(double ratio) { return 20.0 * std::log10(ratio); }
+
+}  // namespace
+
+// How the table of gains was measured, and that it still holds: a tone in the middle of what
+// one slider moves in libmpg123, with that slider (or the preamp) alone set.
+TEST(FfmpegEqualizer, TableIsTheMpegPathsMeasuredResponse) {
+    tHandleDecoder *d = new_decoder();
+    for (int k = 0; k <= 10; k++) {
+        const std::string mp3 = fixture_path("eqmpeg" + std::to_string(k == 0 ? 4 : k - 1) + ".mp3");
+        set_eq(d, 0);
+        const double off = rms_of_middle_half(decode_all(d, mp3));
+        ASSERT_GT(off, 3000.0) << mp3;
+        for (int32_t v : {-100, -70, -50, -20, 10, 50, 100}) {
+            set_eq(d, 1, k, v);
+            const double on = rms_of_middle_half(decode_all(d, mp3));
+            EXPECT_NEAR(db(on / off), equalizer_gain_db(v), 0.05) << "slider " << k << " at " << v;
+        }
+    }
+    EXPECT_DOUBLE_EQ(equalizer_gain_db(-100), -equalizer_gain_db(100));
+    EXPECT_DOUBLE_EQ(equalizer_gain_db(0), 0.0);
+}
+
+// Switched off with values stored, or on with every value at 0: the samples are those of the
+// plain decode, for every type (the plain decode is checked against the reference above).
+TEST(FfmpegEqualizer, OffOrFlatLeavesTheSamplesAlone) {
+    tHandleDecoder *d = new_decoder();
+    for (const Type &t : TYPES) {
+        const std::string path = fixture_path(t.name);
+        set_eq(d, 0);
+        const std::vector<int16_t> plain = decode_all(d, path);
+        ASSERT_FALSE(plain.empty()) << t.name;
+        set_eq(d, 0, 3, 100);
+        decoder_set_eq(d, 0, -60);
+        EXPECT_TRUE(decode_all(d, path) == plain) << t.name << ": switched off";
+        set_eq(d, 1);
+        EXPECT_TRUE(decode_all(d, path) == plain) << t.name << ": every value at 0";
+        // A band moved and put back while playing: from then on the plain samples again.
+        ASSERT_EQ(decoder_open(d, path.c_str()), 0);
+        decoder_play(d);
+        set_eq(d, 1, 1, 80);
+        for (int i = 0; i < 5; i++)
+            decoder_tick(d);
+        set_eq(d, 1);
+        const std::vector<int16_t> rest = play_out(d);
+        ASSERT_GT(rest.size(), 1000u) << t.name;
+        // (A converter made afresh starts its dither's noise afresh.)
+        const std::vector<int16_t> tail(rest.end() - 1000, rest.end());
+        EXPECT_LE(max_difference(tail, std::vector<int16_t>(plain.end() - 1000, plain.end())), t.dithered ? 2 : 0)
+            << t.name;
+    }
+}
+
+// Nothing of the sound before a seek or before another file rings on in the filters: the
+// sound after either is what a fresh start there gives (the dither's noise aside).
+TEST(FfmpegEqualizer, SeekAndOpenStartTheFiltersAfresh) {
+    tHandleDecoder *d = new_decoder();
+    const std::string song = fixture_path("flac16.flac");
+    set_eq(d, 1, 1, 100);
+    decoder_set_eq(d, 7, -100);
+    ASSERT_EQ(decoder_open(d, song.c_str()), 0);
+    ASSERT_EQ(decoder_seek(d, 2), 0);
+    decoder_play(d);
+    const std::vector<int16_t> fresh = play_out(d);
+    ASSERT_GT(fresh.size(), 44100u);
+
+    ASSERT_EQ(decoder_open(d, song.c_str()), 0);
+    decoder_play(d);
+    for (int i = 0; i < 20; i++)
+        decoder_tick(d);
+    ASSERT_EQ(decoder_seek(d, 2), 0);
+    decoder_play(d);
+    EXPECT_LE(max_difference(play_out(d), fresh), 2) << "after a seek";
+
+    ASSERT_EQ(decoder_open(d, fixture_path("eqtone0.flac").c_str()), 0);
+    decoder_play(d);
+    for (int i = 0; i < 5; i++)
+        decoder_tick(d);
+    ASSERT_EQ(decoder_open(d, song.c_str()), 0);
+    ASSERT_EQ(decoder_seek(d, 2), 0);
+    decoder_play(d);
+    EXPECT_LE(max_difference(play_out(d), fresh), 2) << "after another file";
+}
+
+// After the sound stops the filters' state decays to exactly zero, never through the range
+// of denormal numbers (where every operation is many times slower).
+TEST(FfmpegEqualizer, SilenceLeavesNoDenormalState) {
+    tHandleDecoder *d = new_decoder();
+    set_eq(d, 1);
+    for (int32_t i = 1; i <= 10; i++)
+        decoder_set_eq(d, i, i % 2 ? 100 : -100);
+    TempDir dir("ravlox-eq-silence");
+    const std::string path = dir / "click.wav";
+    ASSERT_TRUE(run_command({"sox", "-D", "-n", "-r", "48000", "-c", "2", "-b", "16", path.c_str(), "synth", "0.02",
+                             "sine", "60", "pad", "0", "3"}).exited_with(0));
+    const std::vector<int16_t> pcm = decode_all(d, path);
+    ASSERT_GT(pcm.size(), 48000u * 2 * 3);
+    EXPECT_TRUE(std::all_of(pcm.end() - 48000, pcm.end(), [](int16_t v) { return std::abs(v) <= 1; }));
+    for (const auto &channel : d->equalizer.state)
+        for (const auto &band : channel)
+            for (double s : band)
+                EXPECT_EQ(s, 0.0);
 }

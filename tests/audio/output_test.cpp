@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <csignal>
 #include <functional>
@@ -22,6 +23,7 @@
 
 #include "audio/audiooutput.h"
 #include "audio/decoder.h"
+#include "audio/equalizer.h"
 #include "core/handle.h"
 #include "playlist/playlist.h"
 #include "support/harness.h"
@@ -1118,4 +1120,108 @@ TEST(AudioOutput, BoundedWaitsIgnoreAWallClockThatIsSet) {
     int32_t device = -1;
     portaudio_get_device(p, &device);
     EXPECT_EQ(portaudio_select_device(p, device == 0 ? 1 : 0), 0) << "gave up on the helper at once";
+}
+
+namespace {
+
+// Every band and the preamp at 0 but slider `index` at `value`, and the switch on.
+void set_one_band(tHandle *h, int32_t index, int32_t value) {
+    for (int32_t i = 0; i <= 10; i++)
+        handle_send_band(h, i, i == index ? value : 0);
+    handle_send_int(h, EVENT_EQ_ENABLE, 1);
+}
+
+// The strongest frequency of one channel of interleaved stereo, from its zero crossings.
+double frequency_of(const std::vector<int16_t> &s, int channel, int rate) {
+    size_t crossings = 0;
+    size_t first = 0;
+    size_t last = 0;
+    for (size_t k = 2 + static_cast<size_t>(channel); k < s.size(); k += 2) {
+        if ((s[k - 2] < 0) != (s[k] < 0)) {
+            if (crossings == 0)
+                first = k / 2;
+            last = k / 2;
+            crossings++;
+        }
+    }
+    return crossings < 3 ? 0.0 : (static_cast<double>(crossings - 1) / 2.0) * rate / static_cast<double>(last - first);
+}
+
+}  // namespace
+
+// The FFmpeg back end's equalizer, heard on the device: a tone at each band's centre with that
+// band alone at +100 and at -100 is raised or cut as the MPEG path's own equalizer raises or
+// cuts what the same slider moves (its measured table, which FfmpegEqualizer checks against
+// libmpg123).
+TEST(AudioOutput, EqualizerOnOtherFormatsMatchesTheMpegPath) {
+    FileOutput out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    for (int32_t band = 1; band <= 10; band++) {
+        const std::string tone = fixture_path("eqtone" + std::to_string(band - 1) + ".flac");
+        const double plain = rms_of_middle_half(decode_ffmpeg_reference(tone, 2).samples);
+        ASSERT_GT(plain, 3000.0) << tone;
+        for (int32_t value : {100, -100}) {
+            set_one_band(live.get(), band, value);
+            const size_t before = out.samples().size();
+            play_to_end(live, tone);
+            live.dispatch(EVENT_STOP);
+            const std::vector<int16_t> all = out.samples();
+            ASSERT_GT(all.size(), before);
+            const std::vector<int16_t> heard = sound_only(std::vector<int16_t>(all.begin() + static_cast<long>(before), all.end()));
+            ASSERT_GT(heard.size(), 44100u / 4 * 2) << tone;
+            const double gain = 20.0 * std::log10(rms_of_middle_half(heard) / plain);
+            EXPECT_NEAR(gain, equalizer_gain_db(value), 0.5) << "band " << band << " at " << value;
+        }
+    }
+}
+
+// A device that refuses 192 kHz: the stream opens at a rate it takes, and the sound is
+// resampled to it, of the same length and pitch.
+TEST(AudioOutput, RateTheDeviceRefusesIsResampled) {
+    FileOutput out(AlsaConfig::RateLimited);
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    play_to_end(live, fixture_path("wav192.wav"));
+    double rate = 0;
+    ASSERT_NE(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr)
+        << "no stream: the device's refusal was not answered";
+    EXPECT_EQ(rate, 48000.0);
+    const std::vector<int16_t> heard = sound_only(out.samples());
+    // One second of sound (the filter's edges aside).
+    EXPECT_NEAR(static_cast<double>(heard.size() / 2), 48000.0, 100.0);
+    EXPECT_NEAR(frequency_of(heard, 0, 48000), 440.0, 2.0);
+    EXPECT_NEAR(frequency_of(heard, 1, 48000), 880.0, 2.0);
+    // A rate the device takes plays unconverted, on a stream of its own.
+    live.dispatch(EVENT_STOP);
+    const ReferencePcm ref = decode_ffmpeg_reference(fixture_path("wav96.wav"), 2);
+    play_to_end(live, fixture_path("wav96.wav"));
+    ASSERT_NE(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr);
+    EXPECT_EQ(rate, 96000.0);
+    // (Dithered from 24 bits: a frame at either end may round to silence or not.)
+    EXPECT_NEAR(static_cast<double>(sound_only(out.samples()).size()), static_cast<double>(sound_only(ref.samples).size()), 4.0);
+}
+
+// The same for MPEG audio: a card that takes nothing above 32 kHz plays a 44.1 kHz MP3 at its
+// own rate, three seconds long, its steady tone at its pitch.
+TEST(AudioOutput, RateTheDeviceRefusesIsResampledForMpegToo) {
+    ScopedEnv limit("CAPTURE_RATE_MAX", "32000");
+    FileOutput out(AlsaConfig::RateLimited);
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    play_to_end(live, fixture_path("stereo44.mp3"));
+    double rate = 0;
+    ASSERT_NE(portaudio_current_stream(&live.get()->audiooutput.portaudio, &rate), nullptr);
+    EXPECT_GT(rate, 0.0);
+    EXPECT_LE(rate, 32000.0);
+    const std::vector<int16_t> heard = sound_only(out.samples());
+    const size_t frames = decode_reference(fixture_path("stereo44.mp3")).frames();
+    EXPECT_NEAR(static_cast<double>(heard.size() / 2), static_cast<double>(frames) * rate / 44100.0, 100.0);
+    EXPECT_NEAR(frequency_of(heard, 1, static_cast<int>(rate)), 440.0, 2.0);
 }

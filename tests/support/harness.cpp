@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -346,8 +347,16 @@ std::string alsa_config_path(AlsaConfig config) {
   case AlsaConfig::File: name = "file.conf"; break;
   case AlsaConfig::FileAppend: name = "file_append.conf"; break;
   case AlsaConfig::TwoFiles: name = "twofiles.conf"; break;
+  case AlsaConfig::RateLimited: name = "ratemax.conf"; break;
   }
   return std::string(RAVLOX_SOURCE_DIR "/tests/support/alsa/") + name;
+}
+
+double rms_of_middle_half(const std::vector<int16_t> &samples) {
+  const size_t lo = samples.size() / 4, hi = samples.size() * 3 / 4;
+  double sum = 0;
+  for (size_t k = lo; k < hi; k++) sum += static_cast<double>(samples[k]) * samples[k];
+  return hi > lo ? std::sqrt(sum / static_cast<double>(hi - lo)) : 0.0;
 }
 
 std::vector<int16_t> read_samples(const std::string &path) {

@@ -97,6 +97,7 @@ enum class AlsaConfig {
   FileAppend, // the same, but reopening a stream appends instead of truncating
   TwoFiles,   // "ravlox_a" ($CAPTURE_FILE_A), "ravlox_b" ($CAPTURE_FILE_B)
               // and "default" ($CAPTURE_FILE), in that device order
+  RateLimited, // as File, for a card that refuses rates above $CAPTURE_RATE_MAX (96000 Hz)
 };
 std::string alsa_config_path(AlsaConfig config);
 
@@ -106,6 +107,9 @@ std::vector<int16_t> read_samples(const std::string &path);
 // `from`. The device writes leading zero frames, so compare by searching.
 std::optional<size_t> find_samples(const std::vector<int16_t> &haystack,
                                    const std::vector<int16_t> &needle, size_t from = 0);
+
+// Root mean square of the middle half of the values (a tone's level without its edges).
+double rms_of_middle_half(const std::vector<int16_t> &samples);
 
 // A JACK server with the dummy backend, paced in real time, under a name of
 // its own ("ravlox-test-0" to "-7"; parallel tests get different ones).

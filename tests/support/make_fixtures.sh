@@ -127,4 +127,16 @@ head -c $((size / 2 + 333)) "$out/flac16.flac" > "$out/truncated.flac"
 cp "$out/vorbis.ogg" "$out/damaged.ogg"
 printf '%*s' 600 '' | tr ' ' 'Z' | dd of="$out/damaged.ogg" bs=1 seek=$(( $(stat -c %s "$out/vorbis.ogg") / 2 )) conv=notrunc status=none
 
+# Equalizer tones, 0.4 s each at 44.1 kHz with room for a 12 dB boost: a FLAC at each band's
+# centre, and an MP3 in the middle of the range of libmpg123's bands that the same slider
+# moves (689.0625 Hz each).
+eq_centres=(60 170 310 600 1000 3000 6000 12000 14000 16000)
+eq_mpeg=(344.53125 1033.59375 1722.65625 2411.71875 3100.78125 4823.4375 7235.15625 9302.34375 11369.53125 13436.71875)
+for k in "${!eq_centres[@]}"; do
+  synth "eqtone$k" 44100 2 0.4 sine "${eq_centres[$k]}" gain -14
+  flac --silent --force -o "$out/eqtone$k.flac" "$work/eqtone$k.wav"
+  synth "eqmpeg$k" 44100 2 0.4 sine "${eq_mpeg[$k]}" gain -14
+  encode "eqmpeg$k" -b 320
+done
+
 touch "$out/.stamp"

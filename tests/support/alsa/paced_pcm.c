@@ -126,7 +126,7 @@ static const snd_pcm_ioplug_callback_t paced_callback = {
   .poll_revents = paced_poll_revents,
 };
 
-static int paced_constraints(snd_pcm_ioplug_t *io) {
+static int paced_constraints(snd_pcm_ioplug_t *io, long rate_max) {
   static const unsigned int access[] = {SND_PCM_ACCESS_MMAP_INTERLEAVED, SND_PCM_ACCESS_MMAP_NONINTERLEAVED,
                                         SND_PCM_ACCESS_RW_INTERLEAVED, SND_PCM_ACCESS_RW_NONINTERLEAVED};
   static const unsigned int formats[] = {SND_PCM_FORMAT_U8,     SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_LE,
@@ -135,7 +135,7 @@ static int paced_constraints(snd_pcm_ioplug_t *io) {
   if ((err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_ACCESS, 4, access)) < 0 ||
       (err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_FORMAT, 5, formats)) < 0 ||
       (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 8)) < 0 ||
-      (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_RATE, 4000, 384000)) < 0 ||
+      (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_RATE, 4000, (unsigned)rate_max)) < 0 ||
       (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 1 << 20)) < 0 ||
       (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIODS, 2, 1024)) < 0 ||
       (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128, 4 << 20)) < 0)
@@ -146,11 +146,23 @@ static int paced_constraints(snd_pcm_ioplug_t *io) {
 SND_PCM_PLUGIN_DEFINE_FUNC(ravlox_paced) {
   (void)root;
   snd_config_iterator_t i, next;
+  long rate_max = 384000; /* "rate_max": a card that refuses higher rates */
   snd_config_for_each(i, next, conf) {
     snd_config_t *n = snd_config_iterator_entry(i);
     const char *id;
     if (snd_config_get_id(n, &id) < 0) continue;
     if (strcmp(id, "comment") == 0 || strcmp(id, "type") == 0 || strcmp(id, "hint") == 0) continue;
+    if (strcmp(id, "rate_max") == 0) {
+      /* A number, or a string of digits (what a configuration's getenv gives). */
+      const char *text = NULL;
+      if (snd_config_get_integer(n, &rate_max) < 0)
+        rate_max = snd_config_get_string(n, &text) < 0 ? 0 : strtol(text, NULL, 10);
+      if (rate_max < 4000 || rate_max > 384000) {
+        SNDERR("rate_max must be a rate from 4000 to 384000");
+        return -EINVAL;
+      }
+      continue;
+    }
     SNDERR("Unknown field %s", id);
     return -EINVAL;
   }
@@ -178,7 +190,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(ravlox_paced) {
     free(p);
     return err;
   }
-  if ((err = paced_constraints(&p->io)) < 0) {
+  if ((err = paced_constraints(&p->io, rate_max)) < 0) {
     snd_pcm_ioplug_delete(&p->io);
     return err;
   }
