@@ -16,6 +16,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "audio/replaygain.h"
 #include "audio/tags.h"
 
 namespace {
@@ -142,7 +143,7 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
 }
 
 // A frame in: trimmed to the sample a seek asked for, counted and converted.
-void take_frame(tFfmpegStream *s, const AVFrame *f) {
+void take_frame(tFfmpegStream *s, AVFrame *f) {
     const AVStream *st = s->format->streams[s->stream_index];
     int64_t start = s->position;
     if (f->pts != AV_NOPTS_VALUE)
@@ -156,6 +157,7 @@ void take_frame(tFfmpegStream *s, const AVFrame *f) {
     }
     s->skip_to = 0;
     s->position = start + f->nb_samples;
+    replaygain_scale_frame(f, s->gain_db);
     convert(s, f, skip);
 }
 
