@@ -286,6 +286,8 @@ void replaygain_start(tHandleConfig *c, tHandleDecoder *d) {
 
 void replaygain_page_build(tReplayGainPage *page, GtkWidget *box) {
     GtkWidget *row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    gtk_widget_set_margin_start(row, 6);
+    gtk_widget_set_margin_end(row, 6);
     gtk_box_append(GTK_BOX(row), gtk_label_new("ReplayGain"));
     page->mode = GTK_DROP_DOWN(gtk_drop_down_new_from_strings(MODE_LABELS.data()));
     gtk_widget_set_hexpand(GTK_WIDGET(page->mode), TRUE);
