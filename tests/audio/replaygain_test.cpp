@@ -29,7 +29,14 @@ constexpr tReplayGainSettings OFF{REPLAYGAIN_OFF, 0};
 struct Decoder {
     tHandleDecoder *d = static_cast<tHandleDecoder *>(calloc(1, sizeof(tHandleDecoder)));
     Decoder() { EXPECT_EQ(decoder_init(d, nullptr), 0); }
-    ~Decoder() { free(d); }
+    ~Decoder() {
+        // Playing armed the decoder's timer on the main loop; a handle later in this process
+        // runs that loop.
+        if (d->timer != 0)
+            g_source_remove(d->timer);
+        decoder_open(d, nullptr);
+        free(d);
+    }
 
     bool playing() {
         int32_t state = 0;
@@ -267,6 +274,8 @@ TEST(ReplayGain, PageSettingIsStoredAndHeard) {
     LiveHandle live;
     ASSERT_TRUE(live.ok());
     tHandle *h = live.get();
+    // PortAudio let go while the dialog is open would start a new capture file.
+    __atomic_store_n(&h->audiooutput.portaudio.release_ms, INT32_MAX, __ATOMIC_RELEASE);
     const std::string config = live.data_dir() + "audiooutout.config";
     EXPECT_EQ(read_settings(config)["replaygain"], "off");
     EXPECT_EQ(read_settings(config)["replaygain_preamp"], "0.0");
