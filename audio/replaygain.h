@@ -53,11 +53,11 @@ bool replaygain_parse_gain(const char *text, double *db);
 bool replaygain_parse_peak(const char *text, double *peak);
 
 // An MP3 file whose tags libmpg123 has read (its first frame decoded): its values, and the
-// library's output scale set from them and the setting. Call again when the setting changes.
+// library's output scale set from them and the setting; the second again when it changes.
 void replaygain_mpg_open(tReplayGain *rg, mpg123_handle *mh);
 void replaygain_mpg_apply(const tReplayGain *rg, mpg123_handle *mh);
 // A file FFmpeg has opened: its values, and the gain its samples get before they are
-// converted to 16 bits. Call the second again when the setting changes.
+// converted to 16 bits; the second again when the setting changes.
 void replaygain_ffmpeg_open(tReplayGain *rg, tFfmpegStream *s);
 void replaygain_ffmpeg_apply(const tReplayGain *rg, tFfmpegStream *s);
 // Scales a decoded frame's samples in place by `gain_db` (0 leaves them as they are).
