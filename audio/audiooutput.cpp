@@ -1122,6 +1122,7 @@ int32_t audiooutput_start(tHandleAudioOutput *a) {
     handle_send_int(h, EVENT_VOLUME, std::clamp(volume, 0, 100));
     config_get_int(&a->config, "balance", &balance, 0);
     handle_send_int(h, EVENT_BALANCE, std::clamp(balance, -100, 100));
+    replaygain_start(&a->config, &h->decoder);
     // Without a display there is no preferences dialog to hold the page.
     if (gtk_is_initialized()) {
         GtkWidget *widget = nullptr;

@@ -8,6 +8,7 @@
 #include <portaudio.h>
 
 #include "audio/audiooutput.h"
+#include "core/handle.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ int32_t audiooutput_page_build(tHandleAudioOutputPage *page, GtkWidget **out_wid
     g_object_ref(page->model);
     page->dropdown = GTK_DROP_DOWN(gtk_drop_down_new(G_LIST_MODEL(page->model), nullptr));
     gtk_box_append(GTK_BOX(box), GTK_WIDGET(page->dropdown));
+    replaygain_page_build(&page->replaygain, box);
     *out_widget = box;
     return 0;
 }
@@ -60,6 +62,7 @@ int32_t audiooutput_page_open(void *audiooutput) {
     portaudio_get_device(&a->portaudio, &current);
     tPortaudioDeviceList list;
     portaudio_list_devices(&a->portaudio, &list);
+    replaygain_page_open(&page->replaygain, a->handle ? &a->handle->decoder : nullptr);
     if (page->model == nullptr || page->dropdown == nullptr) {
         page->device = current;
         return 0;
@@ -123,5 +126,6 @@ int32_t audiooutput_page_apply(void *audiooutput) {
         config_set_string(&a->config, "device_name", chosen ? list.name[k] : "");
         config_set_string(&a->config, "device_api", chosen ? list.api[k] : "");
     }
-    return listed | portaudio_select_named(&a->portaudio, d, chosen ? list.name[k] : "", chosen ? list.api[k] : "");
+    const int32_t replaygain = replaygain_page_apply(&page->replaygain, &a->config, a->handle ? &a->handle->decoder : nullptr);
+    return listed | replaygain | portaudio_select_named(&a->portaudio, d, chosen ? list.name[k] : "", chosen ? list.api[k] : "");
 }

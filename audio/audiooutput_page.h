@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "audio/replaygain.h"
+
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkDropDown GtkDropDown;
 typedef struct _GtkStringList GtkStringList;
@@ -30,6 +32,7 @@ struct tHandleAudioOutputPage {
     // when they were shown.
     tPortaudioDeviceList shown;
     uint32_t selected;
+    tReplayGainPage replaygain;
 };
 
 int32_t audiooutput_page_build(tHandleAudioOutputPage *page, GtkWidget **out_widget);

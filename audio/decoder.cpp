@@ -115,6 +115,7 @@ int32_t mpg_open(tHandleDecoder *d, const char *path) {
     if (mpg123_decode_frame(s->mh, &frame_number, &audio, &bytes) == MPG123_DONE)
         return -1;
     tags_read_title(s->mh, d->song.title, sizeof d->song.title);
+    replaygain_mpg_open(&d->replaygain, s->mh);
     long rate = 0;
     int channels = 0;
     int encoding = 0;
@@ -165,6 +166,7 @@ int32_t ffmpeg_backend_open(tHandleDecoder *d, const char *path) {
         return -1;
     f->eq = &d->equalizer;
     equalizer_start(&d->equalizer, f->rate);
+    replaygain_ffmpeg_open(&d->replaygain, f);
     tSongTags tags;
     ffmpeg_tags(f, &tags);
     tags_display_title(&tags, d->song.title, sizeof d->song.title);
@@ -479,6 +481,17 @@ int32_t decoder_set_eq(tHandleDecoder *d, int32_t index, int32_t value) {
 int32_t decoder_enable_eq(tHandleDecoder *d, int32_t flag) {
     d->eq_enabled = flag;
     return apply_eq(d);
+}
+
+int32_t decoder_set_replaygain(tHandleDecoder *d, const tReplayGainSettings *settings) {
+    pthread_mutex_lock(&d->mutex);
+    d->replaygain.settings = *settings;
+    if (d->stream.is_open && d->backend == &MPG_BACKEND)
+        replaygain_mpg_apply(&d->replaygain, d->stream.mh);
+    else if (d->stream.is_open)
+        replaygain_ffmpeg_apply(&d->replaygain, &d->ffmpeg);
+    pthread_mutex_unlock(&d->mutex);
+    return 0;
 }
 
 int32_t decoder_quiet_end(tHandleDecoder *d) {

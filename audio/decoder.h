@@ -7,6 +7,7 @@
 
 #include "audio/equalizer.h"
 #include "audio/ffmpeg_stream.h"
+#include "audio/replaygain.h"
 #include "core/types.h"
 
 struct tHandle;
@@ -72,6 +73,7 @@ struct tHandleDecoder {
     // The back end of the open file (the MPEG one while none is open) and its FFmpeg state.
     const tDecoderBackend *backend;
     tFfmpegStream ffmpeg;
+    tReplayGain replaygain;
     // The latest decoded piece; what the output had no room for is held here and handed on
     // over the following ticks, before anything new is decoded.
     tPcmChunk piece;
@@ -91,3 +93,5 @@ int32_t decoder_get_state(tHandleDecoder *d, int32_t *destination);
 int32_t decoder_set_eq(tHandleDecoder *d, int32_t index, int32_t value);
 int32_t decoder_enable_eq(tHandleDecoder *d, int32_t flag);
 int32_t decoder_quiet_end(tHandleDecoder *d);
+// The ReplayGain setting; it applies at once, to the open file too.
+int32_t decoder_set_replaygain(tHandleDecoder *d, const tReplayGainSettings *settings);

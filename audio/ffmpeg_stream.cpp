@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "audio/equalizer.h"
+#include "audio/replaygain.h"
 #include "audio/tags.h"
 
 namespace {
@@ -152,7 +153,7 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
 }
 
 // A frame in: trimmed to the sample a seek asked for, counted and converted.
-void take_frame(tFfmpegStream *s, const AVFrame *f) {
+void take_frame(tFfmpegStream *s, AVFrame *f) {
     const AVStream *st = s->format->streams[s->stream_index];
     int64_t start = s->position;
     if (f->pts != AV_NOPTS_VALUE)
@@ -166,6 +167,7 @@ void take_frame(tFfmpegStream *s, const AVFrame *f) {
     }
     s->skip_to = 0;
     s->position = start + f->nb_samples;
+    replaygain_scale_frame(f, s->gain_db);
     convert(s, f, skip);
 }
 

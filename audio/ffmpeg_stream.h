@@ -31,6 +31,7 @@ struct tFfmpegStream {
     int64_t skip_to;   // after a seek: samples before this one are dropped
     int32_t flushing;  // the demuxer is done and the decoder is being drained
     int32_t ended;
+    float gain_db;      // ReplayGain, on the decoded samples before they are converted
     int32_t in_format;  // what the converter takes: the decoder's sample format, channels
     int32_t in_channels;
     // The equalizer the decoder set after opening (none: the samples go straight to 16 bits);

@@ -190,4 +190,45 @@ TEST_F(Preferences, OkayAppliesThePagesAndCancelDiscards) {
     EXPECT_TRUE(wait_until([&] { return x_.screenshot(*playlist).rgb != full_path.rgb; }));
 }
 
+// The "ReplayGain" row of the "Audio" page: the mode's drop-down and the preamp's box.
+TEST_F(Preferences, ReplayGainIsStoredAndShownAgain) {
+    const std::string config = dir_ / "data/audiooutout.config";
+    start();
+    open();
+    tab(1);
+    ASSERT_TRUE(wait_until([&] { return audio_page_shown(); }));
+    EXPECT_EQ(read_settings(config)["replaygain"], "off");
+    // The drop-down (its list opens below it), and the preamp's text typed over.
+    const Image off = x_.screenshot(dialog_);
+    ASSERT_TRUE(x_.click(dialog_, 137, 91));
+    std::this_thread::sleep_for(milliseconds(700));
+    ASSERT_TRUE(x_.click(dialog_, 117, 203));
+    std::this_thread::sleep_for(milliseconds(500));
+    ASSERT_TRUE(x_.click(dialog_, 270, 91));
+    ASSERT_TRUE(x_.key(dialog_, "ctrl+a BackSpace"));
+    ASSERT_TRUE(x_.key(dialog_, "minus 6 period 5"));
+    std::this_thread::sleep_for(milliseconds(300));
+    const Image album = x_.screenshot(dialog_).crop(88, 75, 98, 33);
+    EXPECT_NE(album.rgb, off.crop(88, 75, 98, 33).rgb);
+    // Applied with the text still being typed: it counts.
+    okay();
+    ASSERT_TRUE(hidden());
+    EXPECT_TRUE(wait_until([&] { return read_settings(config)["replaygain"] == "album"; }));
+    EXPECT_EQ(read_settings(config)["replaygain_preamp"], "-6.5");
+
+    // The next start shows the stored setting, and "Okay" keeps it.
+    p_->stop();
+    start();
+    open();
+    ASSERT_TRUE(wait_until([&] { return audio_page_shown(); }));
+    const Image shown = x_.screenshot(dialog_);
+    EXPECT_EQ(shown.crop(88, 75, 98, 33).rgb, album.rgb);
+    EXPECT_NE(shown.crop(248, 75, 55, 33).rgb, off.crop(248, 75, 55, 33).rgb);
+    okay();
+    ASSERT_TRUE(hidden());
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(read_settings(config)["replaygain"], "album");
+    EXPECT_EQ(read_settings(config)["replaygain_preamp"], "-6.5");
+}
+
 } // namespace

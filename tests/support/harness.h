@@ -352,6 +352,12 @@ private:
 //   track and year); flac_named.mp3 (flac16 under another name); video.mp4 (a picture
 //   track and ALAC sound); cover_only.m4a (one picture, no sound); truncated.flac (cut
 //   inside a frame); damaged.ogg (vorbis.ogg with 600 bytes overwritten in the middle)
+// ReplayGain, one 1 s tone of peak 0.25 under known tags: rg_tags.flac (track -6 dB, album
+//   -9.5 dB), rg_peak.flac and rg_peak.mp3 (+12 dB, stored peak 0.5), rg_bad.flac and
+//   rg_bad.mp3 (malformed values), rg_trackonly.ogg and rg_trackonly.mp3 (track +4.5 dB only),
+//   rg.wv (track -6 dB), rg.mp3 (TXXX track -6 dB, album -9.5 dB), rg_zero.mp3 (track 0 dB),
+//   rg_lame.mp3 (the encoder's own gain, which it reported into rg_lame.gain), rg_plain.opus
+//   and rg.opus (the same packets with a -5 dB header gain, R128 track -10 dB, album -6 dB)
 
 std::string fixture_path(std::string_view name);
 

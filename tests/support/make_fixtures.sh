@@ -139,4 +139,41 @@ for k in "${!eq_centres[@]}"; do
   encode "eqmpeg$k" -b 320
 done
 
+# ReplayGain: one quiet tone (peak 0.25, so +6 dB do not clip) under gains the tests know.
+synth_bits rgtone 44100 2 16 1 sine 440 sine 660 gain -12
+rg_flac() { # name tag...
+  local name=$1; shift
+  flac --silent --force -o "$out/$name.flac" "$work/rgtone.wav"
+  local t args=()
+  for t in "$@"; do args+=("--set-tag=$t"); done
+  metaflac "${args[@]}" "$out/$name.flac"
+}
+rg_flac rg_tags "REPLAYGAIN_TRACK_GAIN=-6.00 dB" REPLAYGAIN_TRACK_PEAK=0.25 \
+  "REPLAYGAIN_ALBUM_GAIN=-9.50 dB" REPLAYGAIN_ALBUM_PEAK=0.30
+rg_flac rg_peak "REPLAYGAIN_TRACK_GAIN=+12.00 dB" REPLAYGAIN_TRACK_PEAK=0.5
+rg_flac rg_bad REPLAYGAIN_TRACK_GAIN=loud "REPLAYGAIN_ALBUM_GAIN=-3 dBFS" REPLAYGAIN_TRACK_PEAK=nan \
+  "REPLAYGAIN_ALBUM_PEAK=0x10"
+oggenc --quiet --serial 6 -q 4 -o "$out/rg_trackonly.ogg" "$work/rgtone.wav"
+vorbiscomment -w -t "replaygain_track_gain=+4.50 dB" -t "replaygain_track_peak=0.25" "$out/rg_trackonly.ogg"
+wavpack -q -y -w "REPLAYGAIN_TRACK_GAIN=-6.00 dB" "$work/rgtone.wav" -o "$out/rg.wv"
+# Opus: an output gain of -5 dB in the header (1/256 dB), R128 gains of -10 and -6 dB
+# against -23 LUFS, and a ReplayGain tag that Opus files must not be played by.
+opusenc --quiet --serial 7 --bitrate 96 "$work/rgtone.wav" "$out/rg_plain.opus"
+ff -i "$out/rg_plain.opus" -map_metadata -1 -fflags +bitexact -c:a copy -bsf:a opus_metadata=gain=-1280 \
+  -metadata R128_TRACK_GAIN=-2560 -metadata r128_album_gain=-1536 -metadata "REPLAYGAIN_TRACK_GAIN=-20.00 dB" \
+  "$out/rg.opus"
+rg_mp3() { # name TXXX-description=value...
+  local name=$1; shift
+  local t args=()
+  for t in "$@"; do args+=(--tv "TXXX=$t"); done
+  lame --quiet --noreplaygain -b 128 "${args[@]}" "$work/rgtone.wav" "$out/$name.mp3"
+}
+rg_mp3 rg "replaygain_track_gain=-6.00 dB" replaygain_track_peak=0.25 "REPLAYGAIN_ALBUM_GAIN=-9.50 dB"
+rg_mp3 rg_trackonly "replaygain_track_gain=+4.50 dB"
+rg_mp3 rg_peak "replaygain_track_gain=+12.00 dB" replaygain_track_peak=0.5
+rg_mp3 rg_zero "replaygain_track_gain=+0.00 dB"
+rg_mp3 rg_bad replaygain_track_gain=abc replaygain_track_peak=inf
+# The encoder's own gain in its info tag, and what it says it stored.
+lame --nohist -b 128 "$work/rgtone.wav" "$out/rg_lame.mp3" 2>&1 | sed -n 's/^ReplayGain: \(.*\)dB$/\1/p' > "$out/rg_lame.gain"
+
 touch "$out/.stamp"
