@@ -33,6 +33,7 @@ inline double child_cpu_seconds(const std::vector<std::string> &args) {
     for (std::string &a : copies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    fflush(stdout);  // or the child's freopen writes what is buffered a second time
     const pid_t pid = fork();
     if (pid == 0) {
         if (!freopen("/dev/null", "w", stdout))
