@@ -119,8 +119,9 @@ bool reserve(tFfmpegStream *s, int32_t frames) {
 // While the equalizer acts, the converter gives it float planes.
 bool wants_float(const tFfmpegStream *s) { return s->eq != nullptr && s->eq->active && s->channels <= EQUALIZER_CHANNELS; }
 
-// The frame's samples after the pcm already there, from sample `skip` of the frame on.
-void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
+// `count` of the frame's samples from sample `skip` on, after the pcm already there; no frame
+// drains the converter.
+void convert(tFfmpegStream *s, const AVFrame *f, int skip, int count) {
     if (f && (f->ch_layout.nb_channels > MAX_CHANNELS ||
               ((f->format != s->in_format || f->ch_layout.nb_channels != s->in_channels ||
                 wants_float(s) != (s->out_float != 0)) &&
@@ -128,7 +129,7 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
         return;
     if (s->swr == nullptr)
         return;
-    const int in = f ? f->nb_samples - skip : 0;
+    const int in = f ? count : 0;
     const int room = swr_get_out_samples(s->swr, in);
     if (room <= 0 || !reserve(s, s->pcm_frames + room))
         return;
@@ -152,7 +153,8 @@ void convert(tFfmpegStream *s, const AVFrame *f, int skip) {
         s->pcm_frames += got;
 }
 
-// A frame in: trimmed to the sample a seek asked for, counted and converted.
+// A frame in: trimmed to the sample a seek asked for and to the end of the sound, counted and
+// converted.
 void take_frame(tFfmpegStream *s, AVFrame *f) {
     const AVStream *st = s->format->streams[s->stream_index];
     int64_t start = s->position;
@@ -167,8 +169,13 @@ void take_frame(tFfmpegStream *s, AVFrame *f) {
     }
     s->skip_to = 0;
     s->position = start + f->nb_samples;
-    replaygain_scale_frame(f, s->gain_db);
-    convert(s, f, skip);
+    int count = f->nb_samples - skip;
+    if (s->end > 0 && start + f->nb_samples > s->end)
+        count = s->end > start + skip ? static_cast<int>(s->end - start - skip) : 0;
+    if (count > 0) {
+        replaygain_scale_frame(f, s->gain_db);
+        convert(s, f, skip, count);
+    }
 }
 
 // A converter from this sample format and layout to the output's; again whenever a frame
@@ -299,6 +306,12 @@ int32_t ffmpeg_open(tFfmpegStream *s, int fd) {
         s->length = av_rescale_q(st->duration, st->time_base, AVRational{1, s->rate});
     else if (s->format->duration != AV_NOPTS_VALUE && s->format->duration > 0)
         s->length = av_rescale_q(s->format->duration, AVRational{1, AV_TIME_BASE}, AVRational{1, s->rate});
+    // An MP4's edit list says where the sound ends; the decoder goes on to the end of the
+    // encoder's last frame, whose padding would sit as a gap before the next track.
+    if (av_match_name("mov", s->format->iformat->name) && st->duration != AV_NOPTS_VALUE && st->duration > 0) {
+        const int64_t from = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        s->end = av_rescale_q(from + st->duration, st->time_base, AVRational{1, s->rate});
+    }
     const int64_t bits = s->format->bit_rate > 0 ? s->format->bit_rate : st->codecpar->bit_rate;
     s->bitrate = static_cast<int32_t>(bits / 1000 > INT32_MAX ? INT32_MAX : bits / 1000);
     return 0;
@@ -319,7 +332,7 @@ int32_t ffmpeg_decode(tFfmpegStream *s) {
         }
         if (rc != AVERROR(EAGAIN)) {
             // Drained (or a decoder that cannot go on): what the converter holds comes last.
-            convert(s, nullptr, 0);
+            convert(s, nullptr, 0, 0);
             s->ended = 1;
             return 1;
         }

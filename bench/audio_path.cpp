@@ -1,10 +1,6 @@
 // The decode-and-output path (decoder tick, conversion into the ring, the playing side's
 // callback) against the mpg123 command decoding the same files to a null output, and the
 // longest time one decoder tick holds the main thread.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -21,31 +17,9 @@ namespace {
 
 // CPU seconds the mpg123 command spends decoding the files to a null output.
 double run_reference(const std::vector<std::string> &files) {
-    std::vector<char *> argv;
-    std::string prog = "mpg123", q = "-q", s = "-s";
-    argv.push_back(prog.data());
-    argv.push_back(q.data());
-    argv.push_back(s.data());
-    std::vector<std::string> copies = files;
-    for (std::string &f : copies)
-        argv.push_back(f.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!freopen("/dev/null", "w", stdout))
-            _exit(127);
-        execvp("mpg123", argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fprintf(stderr, "mpg123 failed\n");
-        exit(2);
-    }
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    std::vector<std::string> args = {"mpg123", "-q", "-s"};
+    args.insert(args.end(), files.begin(), files.end());
+    return child_cpu_seconds(args);
 }
 
 std::vector<std::string> repeated(const char *name, int times) {

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "audio/audiooutput.h"
 #include "audio/decoder.h"
 #include "core/handle.h"
@@ -19,6 +23,33 @@ inline double process_cpu_seconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds (user and system) of a command run to its end with standard output thrown
+// away; the program ends with status 2 when the command fails.
+inline double child_cpu_seconds(const std::vector<std::string> &args) {
+    std::vector<std::string> copies = args;
+    std::vector<char *> argv;
+    for (std::string &a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    fflush(stdout);  // or the child's freopen writes what is buffered a second time
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!freopen("/dev/null", "w", stdout))
+            _exit(127);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        fprintf(stderr, "%s failed\n", argv[0]);
+        exit(2);
+    }
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 struct PathResult {

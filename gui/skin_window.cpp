@@ -374,12 +374,34 @@ void skin_menu_popup(GtkWidget *popover, int32_t x, int32_t y, int32_t width, in
     gtk_popover_popup(GTK_POPOVER(popover));
 }
 
-void skin_choose_file(GtkWidget *parent, const tSkinChooser &kind,
-                      void (*chosen)(void *record, int32_t kind, const char *path), void *record,
-                      int32_t kind_id) {
+static_assert(SKIN_CHOOSER_OPEN_FILE.action == GTK_FILE_CHOOSER_ACTION_OPEN);
+
+GtkFileChooserNative *skin_chooser_new(GtkWidget *parent, const tSkinChooser &kind) {
     GtkFileChooserNative *dialog = gtk_file_chooser_native_new(
         kind.title, parent != nullptr ? GTK_WINDOW(parent) : nullptr,
         static_cast<GtkFileChooserAction>(kind.action), kind.accept, "_Cancel");
+    if (kind.suffixes != nullptr) {
+        GtkFileFilter *named = gtk_file_filter_new();
+        gtk_file_filter_set_name(named, kind.filter_name);
+        // Suffixes match whatever the case: "SONG.FLAC" is shown as "song.flac" is.
+        for (int32_t i = 0; i < kind.suffix_count; i++)
+            gtk_file_filter_add_suffix(named, kind.suffixes[i]);
+        GtkFileFilter *all = gtk_file_filter_new();
+        gtk_file_filter_set_name(all, "All files");
+        gtk_file_filter_add_pattern(all, "*");
+        gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), named);
+        gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), all);
+        gtk_file_chooser_set_filter(GTK_FILE_CHOOSER(dialog), named);
+        g_object_unref(named);
+        g_object_unref(all);
+    }
+    return dialog;
+}
+
+void skin_choose_file(GtkWidget *parent, const tSkinChooser &kind,
+                      void (*chosen)(void *record, int32_t kind, const char *path), void *record,
+                      int32_t kind_id) {
+    GtkFileChooserNative *dialog = skin_chooser_new(parent, kind);
     g_object_set_data(G_OBJECT(dialog), "pThis", record);
     if (kind.proposed_name != nullptr)
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), kind.proposed_name);

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "gui/hitbox.h"
+#include "playlist/playlist.h"
 
 typedef struct _GtkApplication GtkApplication;
 typedef struct _GtkWidget GtkWidget;
@@ -26,6 +27,7 @@ typedef struct _GMenu GMenu;
 typedef struct _GMenuItem GMenuItem;
 typedef struct _GSimpleAction GSimpleAction;
 typedef struct _GVariant GVariant;
+typedef struct _GtkFileChooserNative GtkFileChooserNative;
 
 // A rectangle in a window's base pixels.
 struct tSkinRect {
@@ -175,8 +177,20 @@ struct tSkinChooser {
     int32_t action; // a GtkFileChooserAction
     const char *accept;
     const char *proposed_name; // for saving; null for none
+    // A filter of these name suffixes (without the dot, any case), shown first under
+    // `filter_name`, and "All files" beside it; null for no filters.
+    const char *filter_name;
+    const char *const *suffixes;
+    int32_t suffix_count;
 };
 
+// "Open File" of the main and the playlist window: every type the player plays.
+// The action is GTK_FILE_CHOOSER_ACTION_OPEN (0; skin_window.cpp checks it).
+inline constexpr tSkinChooser SKIN_CHOOSER_OPEN_FILE = {
+    "Open File", 0, "_Open", nullptr, "Audio files", PLAYLIST_AUDIO_SUFFIXES, PLAYLIST_AUDIO_SUFFIX_COUNT};
+
+// The chooser for the window, not shown yet, with its filters; the caller owns it.
+GtkFileChooserNative *skin_chooser_new(GtkWidget *parent, const tSkinChooser &kind);
 // Opens a native file chooser for the window; on acceptance `chosen` gets the chosen file's
 // parse name. The dialog is destroyed after any response.
 void skin_choose_file(GtkWidget *parent, const tSkinChooser &kind,

@@ -179,8 +179,8 @@ gboolean on_close_request(GtkWindow *window, gpointer) {
 enum : int32_t { EQ_CHOOSER_SAVE, EQ_CHOOSER_LOAD };
 
 constexpr tSkinChooser EQ_CHOOSERS[] = {
-    {"Save presets", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", nullptr},
-    {"Load presets", GTK_FILE_CHOOSER_ACTION_OPEN, "Load", nullptr},
+    {"Save presets", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", nullptr, nullptr, nullptr, 0},
+    {"Load presets", GTK_FILE_CHOOSER_ACTION_OPEN, "Load", nullptr, nullptr, nullptr, 0},
 };
 
 void on_chosen(void *record, int32_t kind, const char *path) {

@@ -52,9 +52,9 @@ void show_menu(tHandleWindowMain *w) { skin_menu_popup(w->popover, w->press_x, w
 enum : int32_t { CHOOSER_FILE, CHOOSER_DIRECTORY, CHOOSER_WSZ };
 
 constexpr tSkinChooser CHOOSERS[] = {
-    {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", nullptr},
-    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr},
-    {"Open WSZ", GTK_FILE_CHOOSER_ACTION_OPEN, "Open", nullptr},
+    SKIN_CHOOSER_OPEN_FILE,
+    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr, nullptr, nullptr, 0},
+    {"Open WSZ", GTK_FILE_CHOOSER_ACTION_OPEN, "Open", nullptr, nullptr, nullptr, 0},
 };
 
 void on_chosen(void *record, int32_t kind, const char *path) {

@@ -113,10 +113,10 @@ enum : int32_t {
 };
 
 constexpr tSkinChooser CHOOSERS[4] = {
-    {"Open File", GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", nullptr},
-    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr},
-    {"Save playlist ", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", "Untitled document"},
-    {"Load Playlist ", GTK_FILE_CHOOSER_ACTION_OPEN, "_Load", nullptr},
+    SKIN_CHOOSER_OPEN_FILE,
+    {"Open Directory", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choose", nullptr, nullptr, nullptr, 0},
+    {"Save playlist ", GTK_FILE_CHOOSER_ACTION_SAVE, "Save", "Untitled document", nullptr, nullptr, 0},
+    {"Load Playlist ", GTK_FILE_CHOOSER_ACTION_OPEN, "_Load", nullptr, nullptr, nullptr, 0},
 };
 
 void on_chosen(void *record, int32_t kind, const char *path) {

@@ -81,16 +81,12 @@ void apply_permutation(tHandlePlaylist *p, int32_t *source) {
     }
 }
 
-// The extensions of the formats the decoder plays, matched without regard to case.
-constexpr const char *AUDIO_EXTENSIONS[] = {"mp3", "flac", "ogg", "oga", "opus", "m4a", "m4b",
-                                            "wav", "aif", "aiff", "aifc", "wv"};
-
 bool ends_in_audio(const char *name, size_t len) {
     size_t dot = len;
     while (dot > 0 && name[dot - 1] != '.') --dot;
     if (dot == 0) return false;
     const size_t n = len - dot;
-    for (const char *e : AUDIO_EXTENSIONS)
+    for (const char *e : PLAYLIST_AUDIO_SUFFIXES)
         if (strlen(e) == n && strncasecmp(name + dot, e, n) == 0) return true;
     return false;
 }

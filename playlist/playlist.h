@@ -7,6 +7,12 @@
 
 constexpr int PLAYLIST_CAPACITY = 16384;
 
+// The name suffixes of the formats the decoder plays, matched without regard to case: what
+// a folder adds and what the file choosers show.
+inline constexpr const char *PLAYLIST_AUDIO_SUFFIXES[] = {"mp3", "flac", "ogg",  "oga",  "opus", "m4a",
+                                                          "m4b", "wav",  "aif",  "aiff", "aifc", "wv"};
+constexpr int32_t PLAYLIST_AUDIO_SUFFIX_COUNT = sizeof PLAYLIST_AUDIO_SUFFIXES / sizeof PLAYLIST_AUDIO_SUFFIXES[0];
+
 enum : int32_t {
     PLAYLIST_SELECT_ALL = 0,
     PLAYLIST_SELECT_NONE = 1,

@@ -67,7 +67,9 @@ protected:
     }
     // A stretch from the middle of the file's decoded samples turns up in the device.
     bool heard(const std::string &path, const std::string &capture = "capture.raw") {
-        const ReferencePcm ref = decode_reference(path);
+        return heard(decode_reference(path), capture);
+    }
+    bool heard(const ReferencePcm &ref, const std::string &capture = "capture.raw") {
         if (!ref.ok || ref.samples.size() < 40000)
             return false;
         const std::vector<int16_t> probe(ref.samples.begin() + 30000, ref.samples.begin() + 31024);
@@ -94,6 +96,23 @@ protected:
 };
 
 } // namespace
+
+// The library's other types on the command line play as MP3s do, and a second start hands
+// them to the running player.
+TEST_F(Instance, OtherTypesFromTheCommandLinePlay) {
+    const std::string data = dir_ / "data";
+    const std::string flac = dir_ / "c.FLAC";
+    const std::string opus = dir_ / "d.opus";
+    std::filesystem::copy_file(fixture_path("flac16.flac"), flac);
+    std::filesystem::copy_file(fixture_path("opus.opus"), opus);
+    ProgramProcess first(options({flac}, data));
+    ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << first.out() << first.err();
+    EXPECT_TRUE(playing_url(flac)) << ctl({"metadata"});
+    EXPECT_TRUE(heard(decode_ffmpeg_reference(flac, 2))) << "the FLAC never reached the device\n" << first.err();
+    const ProgramResult second = run_program(options({opus}, data));
+    EXPECT_TRUE(second.exited_with(0)) << second;
+    EXPECT_TRUE(playing_url(opus)) << ctl({"metadata"});
+}
 
 TEST_F(Instance, FilesPlayAndASecondStartHandsItsFilesOver) {
     const std::string data = dir_ / "data";

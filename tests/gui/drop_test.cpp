@@ -140,6 +140,30 @@ TEST_F(Drop, OntoTheMainWindowReplacesTheListAndPlays) {
     EXPECT_EQ(playing(h), song);
 }
 
+// The library's other types come in by drop as MP3s do: files, a folder's by their names in
+// any case, and a playlist's lines; the first of them plays.
+TEST_F(Drop, EveryPlayedTypeComesInAndPlays) {
+    LiveHandle live;
+    ASSERT_TRUE(live.ok());
+    tHandle *h = live.get();
+    const std::string library = dir / "library";
+    std::filesystem::create_directories(library);
+    std::filesystem::copy_file(fixture_path("opus.opus"), library + "/a.OPUS");
+    std::filesystem::copy_file(fixture_path("aac.m4a"), library + "/b.m4a");
+    std::filesystem::copy_file(fixture_path("wavpack.wv"), library + "/c.wv");
+    const std::string listed = dir / "listed.m3u";
+    ASSERT_TRUE(write_file(listed, fixture_path("vorbis.ogg") + "\naiff16.aiff\n"));
+    std::filesystem::copy_file(fixture_path("aiff16.aiff"), dir / "aiff16.aiff");
+
+    EXPECT_TRUE(drop(h->gui.window_main.window, {fixture_path("flac16.flac"), library, listed}));
+    live.pump(100);
+    EXPECT_EQ(entries(h), (std::vector<std::string>{fixture_path("flac16.flac"), library + "/a.OPUS", library + "/b.m4a",
+                                                   library + "/c.wv", fixture_path("vorbis.ogg"), dir / "aiff16.aiff"}));
+    EXPECT_EQ(playing(h), fixture_path("flac16.flac"));
+    EXPECT_EQ(live.decoder_state(), DECODER_PLAYING);
+    EXPECT_EQ(h->decoder.song.rate, 44100);
+}
+
 // A replacing drop that adds nothing keeps the list, also when the list is full. The artist's
 // folder holds album folders without songs.
 TEST_F(Drop, OntoTheMainWindowNothingToAddKeepsTheList) {

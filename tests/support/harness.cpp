@@ -1037,3 +1037,52 @@ std::map<std::string, std::string> read_settings(const std::string &path) {
   }
   return out;
 }
+
+Alignment align_samples(const std::vector<int16_t> &a, size_t a_at, const std::vector<int16_t> &b,
+                        size_t b_at, size_t frames, int channels, int range) {
+  Alignment best;
+  const size_t ch = static_cast<size_t>(channels);
+  if ((a_at + frames) * ch > a.size())
+    return best;
+  double energy = 0;
+  for (size_t k = 0; k < frames * ch; ++k)
+    energy += static_cast<double>(a[a_at * ch + k]) * a[a_at * ch + k];
+  for (int shift = -range; shift <= range; ++shift) {
+    const long from = static_cast<long>(b_at) + shift;
+    if (from < 0 || (static_cast<size_t>(from) + frames) * ch > b.size())
+      continue;
+    double sum = 0;
+    for (size_t k = 0; k < frames * ch; ++k) {
+      const double d = a[a_at * ch + k] - b[static_cast<size_t>(from) * ch + k];
+      sum += d * d;
+    }
+    const double residual = energy > 0 ? sum / energy : (sum > 0 ? 1 : 0);
+    if (best.residual < 0 || residual < best.residual)
+      best = Alignment{shift, residual};
+  }
+  return best;
+}
+
+std::string seam_fault(const std::vector<int16_t> &heard, size_t at, const std::vector<int16_t> &tone,
+                       size_t cut, bool exact) {
+  const size_t frames = tone.size() / 2;
+  if ((at + frames) * 2 > heard.size())
+    return "only " + std::to_string(heard.size() / 2 - std::min(at, heard.size() / 2)) + " of " +
+           std::to_string(frames) + " frames were heard";
+  if (exact) {
+    const auto [t, h] = std::mismatch(tone.begin(), tone.end(), heard.begin() + static_cast<long>(2 * at));
+    if (t == tone.end())
+      return "";
+    const size_t k = static_cast<size_t>(t - tone.begin()) / 2;
+    return "frame " + std::to_string(k) + " (cut at " + std::to_string(cut) + ") is " + std::to_string(*h) +
+           ", not " + std::to_string(*t);
+  }
+  constexpr size_t WINDOW = 1024;
+  for (size_t w : {size_t{0}, cut - WINDOW, cut, frames - WINDOW}) {
+    const Alignment a = align_samples(tone, w, heard, at + w, WINDOW, 2, 16);
+    if (a.shift != 0 || a.residual < 0 || a.residual > 0.05)
+      return "from frame " + std::to_string(w) + " (cut at " + std::to_string(cut) + ") shifted by " +
+             std::to_string(a.shift) + ", residual " + std::to_string(a.residual);
+  }
+  return "";
+}

@@ -352,6 +352,9 @@ private:
 //   track and year); flac_named.mp3 (flac16 under another name); video.mp4 (a picture
 //   track and ALAC sound); cover_only.m4a (one picture, no sound); truncated.flac (cut
 //   inside a frame); damaged.ogg (vorbis.ogg with 600 bytes overwritten in the middle)
+//   gapless.wav (3 s of 48 kHz stereo) and its two parts, cut at frame 67891, as
+//   gapless_a/b .flac, .opus, .ogg, .m4a (exact edit list) and .mp3; gapless_lead.flac (1.5 s of
+//   silence in the same format)
 // ReplayGain, one 1 s tone of peak 0.25 under known tags: rg_tags.flac (track -6 dB, album
 //   -9.5 dB), rg_peak.flac and rg_peak.mp3 (+12 dB, stored peak 0.5), rg_bad.flac and
 //   rg_bad.mp3 (malformed values), rg_trackonly.ogg and rg_trackonly.mp3 (track +4.5 dB only),
@@ -380,3 +383,22 @@ ReferencePcm decode_reference(const std::string &mp3_path);
 // Any other format, with `ffmpeg -i FILE -f s16le -ac CHANNELS -` (the same libraries the
 // program uses); the rate comes from ffprobe.
 ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels);
+
+// How two interleaved sample streams of `channels` channels line up: the shift in frames
+// (within ±`range`) at which `b`, from frame `b_at + shift` on, best matches `a` from frame
+// `a_at` on over `frames` frames (least squares), and what is left of `a` there: the energy
+// of the difference over the energy of `a`. A lossy decode of a tone lines up with the tone
+// at shift 0 with a small residual; a sample dropped or inserted before `b_at` shows as a shift.
+struct Alignment {
+  int shift = 0;
+  double residual = -1; // -1: the window does not fit into both streams
+};
+Alignment align_samples(const std::vector<int16_t> &a, size_t a_at, const std::vector<int16_t> &b,
+                        size_t b_at, size_t frames, int channels, int range);
+
+// What is wrong with `heard` (interleaved stereo) as a play of `tone` from frame `at` on, where
+// `tone` was cut in two at frame `cut` and the parts were played in a row; empty when nothing.
+// `exact`: every sample as in `tone`. Otherwise (a lossy codec) the frames on both sides of
+// the cut and at both ends must line up with the tone at shift 0, with a residual of 5 % at most (-13 dB: a codec's first frame is rough).
+std::string seam_fault(const std::vector<int16_t> &heard, size_t at, const std::vector<int16_t> &tone,
+                       size_t cut, bool exact);

@@ -115,6 +115,23 @@ cp "$work/lib51.wav" "$out/wav51.wav"
 sox -D "$work/lib16.wav" --comment "" "$out/aiff16.aiff"
 wavpack -q -y "$work/lib16.wav" -o "$out/wavpack.wv"
 wavpack -q -y "$work/lib24.wav" -o "$out/wavpack24.wv"
+# One tone cut in two at a sample that ends no codec's frame, each part in every lossy and
+# lossless type that carries its exact length: played in a row they must join without a seam.
+# The M4A's movie time scale is the sample rate, so its edit list holds the exact length.
+synth_bits gapless 48000 2 16 3 sine 441.3 sine 887.9 gain -3
+sox -D "$work/gapless.wav" "$work/gapless_a.wav" trim 0 67891s
+sox -D "$work/gapless.wav" "$work/gapless_b.wav" trim 67891s
+cp "$work/gapless.wav" "$out/gapless.wav"
+sox -D -n -r 48000 -c 2 -b 16 "$work/gapless_lead.wav" trim 0 1.5
+flac --silent --force -o "$out/gapless_lead.flac" "$work/gapless_lead.wav"
+for part in a b; do
+  flac --silent --force -o "$out/gapless_$part.flac" "$work/gapless_$part.wav"
+  opusenc --quiet --serial 5 --bitrate 128 "$work/gapless_$part.wav" "$out/gapless_$part.opus"
+  oggenc --quiet --serial 6 -q 4 -o "$out/gapless_$part.ogg" "$work/gapless_$part.wav"
+  ff -i "$work/gapless_$part.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a aac -b:a 160k \
+    -movie_timescale 48000 "$out/gapless_$part.m4a"
+  lame --quiet --noreplaygain -b 192 "$work/gapless_$part.wav" "$out/gapless_$part.mp3"
+done
 # A FLAC under an MP3's name; a video with a sound track; a picture and nothing else.
 cp "$out/flac16.flac" "$out/flac_named.mp3"
 ff -f lavfi -i "testsrc=size=64x48:rate=10:duration=2" -i "$work/lib16.wav" -map_metadata -1 \
