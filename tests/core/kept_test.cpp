@@ -42,7 +42,8 @@ protected:
         o.args = std::move(args);
         o.env = bus_.env();
         p_ = std::make_unique<ProgramProcess>(o);
-        ASSERT_TRUE(x_.wait_window("ravlox main").has_value()) << p_->out() << p_->err();
+        // A loaded machine and the sanitizers make a start slow.
+        ASSERT_TRUE(x_.wait_window("ravlox main", milliseconds(60000)).has_value()) << p_->out() << p_->err();
         ASSERT_TRUE(wait_until([&] { return has_line(ctl({"-l"}).out, "ravlox"); })) << p_->out() << p_->err();
     }
 
