@@ -23,6 +23,7 @@ int32_t handle_init(tHandle *h, GtkApplication *application) {
     result |= gui_init(&h->gui, h, application, &h->playlist);
     result |= audiooutput_init(&h->audiooutput, h);
     result |= decoder_init(&h->decoder, h);
+    kept_init(&h->kept, h);
 
     // Without HOME, fall back to the password database; no home at all is a failed start.
     const char *home = getenv("HOME");
@@ -319,6 +320,7 @@ bool act(tHandle *h, uint32_t type, void *arg, tSnapshot s) {
         run_pages(h, h->page_apply);
         break;
     case EVENT_QUIT:
+        kept_save(&h->kept);
         // A sound server's client is closed in order, not dropped with the process.
         audiooutput_quit(&h->audiooutput);
         exit(0);
@@ -353,6 +355,7 @@ int32_t handle_dispatch(tHandle *h, uint32_t type, void *arg) {
     if (lock == 0)
         pthread_mutex_unlock(&h->mutex);
     mpris_announce(&h->mpris, type);
+    kept_note_event(&h->kept, type);
     return done ? RESULT_OK : RESULT_FAILED;
 }
 

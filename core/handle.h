@@ -23,6 +23,7 @@
 
 #include "audio/audiooutput.h"
 #include "audio/decoder.h"
+#include "core/kept.h"
 #include "core/mpris.h"
 #include "core/types.h"
 #include "gui/gui.h"
@@ -95,6 +96,7 @@ struct tHandle {
     tPageCallback page_apply[HANDLE_MAX_PAGES];
     void *page_context[HANDLE_MAX_PAGES];
     tHandleMpris mpris;
+    tHandleKept kept;
 };
 
 int32_t handle_get_size(int32_t *size);

@@ -222,8 +222,11 @@ int32_t handle_apply_options(tHandle *h, const tArgList *kept) {
         fprintf(stderr, "another player uses the data directory [%s]\n", h->data_dir);
         exit(1);
     }
-    for (int k = 0; k < kept->count; ++k)
+    for (int k = 0; k < kept->count; ++k) {
         result |= handle_parse_option(h, nullptr, kept->args[k]);
+        if (starts_with(kept->args[k], "--playlist.m3u="))
+            h->kept.replaced = 1;
+    }
     if (result == RESULT_DONE)
         exit(0);
     return result;
@@ -262,24 +265,35 @@ int32_t handle_create_data_dir(tHandle *h) {
 int32_t handle_read_configs(tHandle *h) {
     gui_read_config(&h->gui);
     audiooutput_start(&h->audiooutput);
+    int32_t position = 0;
+    kept_restore(&h->kept, &position);
     int32_t count = 0;
     int32_t current = 0;
     playlist_get_position(&h->playlist, &count, &current);
     if (count >= 1) {
+        // The first entry, or the one the kept list was at: open, never playing by itself.
         static tSongInfo entry;
-        playlist_get_entry(&h->playlist, 0, &entry, nullptr);
+        playlist_get_entry(&h->playlist, current, &entry, nullptr);
         entry.path[sizeof entry.path - 1] = '\0';
-        if (decoder_open(&h->decoder, entry.path) == RESULT_OK)
-            playlist_set_title(&h->playlist, 0, h->decoder.song.title);
+        if (decoder_open(&h->decoder, entry.path) == RESULT_OK) {
+            playlist_set_title(&h->playlist, current, h->decoder.song.title);
+            if (position > 0 && decoder_seek(&h->decoder, position) == RESULT_OK)
+                window_main_set_status(&h->gui.window_main, STATUS_PAUSED);
+        }
     }
     gui_refresh(&h->gui);
     mpris_init(&h->mpris, h);
+    kept_watch(&h->kept);
     return RESULT_OK;
 }
 
 namespace {
 
 tHandle *running; // the started player, once "activate", "open" or "command-line" has made it
+
+// Files on the first start's command line replace a kept list, once one of them is added
+// (a name mistyped keeps the list); after a playlist option they are added to its list.
+int32_t first_files_mode(const tHandle *h) { return h->kept.replaced ? INSTANCE_APPEND : INSTANCE_REPLACE; }
 
 // The player's options reach a running player as the values of this hidden option of the
 // application's command line. Declaring an option also keeps GTK's own parsing strict: an
@@ -319,9 +333,10 @@ int handle_local_options(GApplication *, GVariantDict *options, void *kept_list)
 }
 
 void handle_open(GApplication *application, GFile **files, int count, const char *, void *kept_list) {
-    if (!running)
+    const bool first = !running;
+    if (first)
         handle_activate(GTK_APPLICATION(application), kept_list);
-    instance_open_files(running, files, count, INSTANCE_APPEND);
+    instance_open_files(running, files, count, first ? first_files_mode(running) : INSTANCE_APPEND);
 }
 
 // A path in an option is the sender's: relative to its working directory.
@@ -372,7 +387,8 @@ int32_t apply_option(tHandle *h, GApplicationCommandLine *line, const char *a) {
 // The first command line is the player's own start; a later start's is applied here, its
 // options first, and answered with its exit status: 0, or 1 with a line on its standard error.
 int handle_command_line(GApplication *application, GApplicationCommandLine *line, void *kept_list) {
-    if (!running)
+    const bool first = !running;
+    if (first)
         handle_activate(GTK_APPLICATION(application), kept_list);
     int status = 0;
     if (g_application_command_line_get_is_remote(line)) {
@@ -393,7 +409,7 @@ int handle_command_line(GApplication *application, GApplicationCommandLine *line
     for (int k = 1; k < argc; ++k)
         files[k - 1] = g_application_command_line_create_file_for_arg(line, args[k]);
     if (argc > 1)
-        instance_open_files(running, files, argc - 1, INSTANCE_APPEND);
+        instance_open_files(running, files, argc - 1, first ? first_files_mode(running) : INSTANCE_APPEND);
     if (g_application_command_line_get_is_remote(line))
         instance_present(running);
     for (int k = 0; k + 1 < argc; ++k)

@@ -278,6 +278,7 @@ struct tPageSetting {
 constexpr tPageSetting PAGE_SETTINGS[WINDOW_PLAYLIST_SETTINGS] = {
     {"Show full path", "showfull", 1, &tHandleWindowPlaylist::showfull},
     {"Show titles from tags", "showtitles", 1, &tHandleWindowPlaylist::showtitles},
+    {"Remember the playlist", "remember", 1, &tHandleWindowPlaylist::remember},
     {"Read every playlist line as a path", "plainlines", 0, &tHandleWindowPlaylist::plainlines},
     {"Save plain paths", "plainsave", 0, &tHandleWindowPlaylist::plainsave},
     {"Add a folder's own files only, as the system lists them", "flatfolders", 0,
@@ -288,7 +289,10 @@ constexpr tPageSetting PAGE_SETTINGS[WINDOW_PLAYLIST_SETTINGS] = {
 void apply_store_options(tHandleWindowPlaylist *w) {
     if (!w->playlist)
         return;
-    int32_t options = w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN | PLAYLIST_FOLDERS_FLAT);
+    int32_t options =
+        w->playlist->options & ~(PLAYLIST_READ_PLAIN | PLAYLIST_SAVE_PLAIN | PLAYLIST_FOLDERS_FLAT | PLAYLIST_KEEP);
+    if (w->remember)
+        options |= PLAYLIST_KEEP;
     if (w->plainlines)
         options |= PLAYLIST_READ_PLAIN;
     if (w->plainsave)

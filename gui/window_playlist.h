@@ -21,6 +21,7 @@ constexpr int WINDOW_PLAYLIST_SORT_ITEMS = 16;
 enum : int32_t {
     WINDOW_PLAYLIST_SHOWFULL,
     WINDOW_PLAYLIST_SHOWTITLES,
+    WINDOW_PLAYLIST_REMEMBER,
     WINDOW_PLAYLIST_PLAINLINES,
     WINDOW_PLAYLIST_PLAINSAVE,
     WINDOW_PLAYLIST_FLATFOLDERS,
@@ -131,6 +132,8 @@ struct tHandleWindowPlaylist {
     int32_t showfull;
     // 1 shows the titles from the entries' tags where they have one, 0 only paths.
     int32_t showtitles;
+    // 1 keeps the list between runs in the data directory.
+    int32_t remember;
     // The first versions' ways, each one setting away: every M3U line a path, M3U files saved
     // as bare paths, a folder's own files in the system's order.
     int32_t plainlines;

@@ -102,8 +102,18 @@ void list_refuse_entry(int32_t index, const char *path);
 // Readers append to the store (`replace` empties it first, once the file has opened) and
 // return 0, or -1 when the file cannot be read (the list unchanged). Writers go through the
 // atomic save; mode 1 writes the entries under the playlist's folder relative to it.
-int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace);
-int32_t m3u_write(const tHandlePlaylist *p, const char *path, int32_t mode);
+// With `kept`, the list kept between runs: the marks, the current entry and the position go
+// along as directives that other readers skip, and the last line gives the number of entries,
+// so that a list cut short is told from a whole one. Reading then also says when the file is
+// not such a list whole (`damaged`); `entries` is -1 without that last line.
+struct tListKept {
+    int32_t current;
+    int32_t position;
+    int32_t entries;
+    bool damaged;
+};
+int32_t m3u_read(tHandlePlaylist *p, const char *path, bool replace, tListKept *kept = nullptr);
+int32_t m3u_write(const tHandlePlaylist *p, const char *path, int32_t mode, const tListKept *kept = nullptr);
 int32_t pls_read(tHandlePlaylist *p, const char *path, bool replace);
 int32_t pls_write(const tHandlePlaylist *p, const char *path);
 int32_t xspf_read(tHandlePlaylist *p, const char *path, bool replace);

@@ -26,6 +26,10 @@ static_assert(sizeof(tSongInfo::path) == PATH_SIZE, "paths are 1024-byte buffers
 // Position permutations live on the stack: no allocation, 64 KB each.
 using tPositions = std::array<int32_t, PLAYLIST_CAPACITY>;
 
+void touch(tHandlePlaylist *p) {
+    if (p->changed) p->changed(p->changed_context);
+}
+
 bool any_selected(const tHandlePlaylist *p) {
     for (int32_t i = 0; i < p->count; i++) {
         if (p->selected[i] != 0) return true;
@@ -98,6 +102,7 @@ void append_path(tHandlePlaylist *p, const char *path) {
     memcpy(e->path, path, n);  // the rest of the record is already zero
     p->selected[p->count] = 0;
     p->count++;
+    touch(p);
 }
 
 struct tM3uWrite {
@@ -142,8 +147,13 @@ int32_t playlist_init(tHandlePlaylist *p) {
 
 int32_t playlist_clear(tHandlePlaylist *p) {
     const int32_t options = p->options;
+    const tPlaylistChanged changed = p->changed;
+    void *changed_context = p->changed_context;
     memset(p, 0, sizeof *p);
     p->options = options;
+    p->changed = changed;
+    p->changed_context = changed_context;
+    touch(p);
     return RESULT_OK;
 }
 
@@ -157,6 +167,7 @@ int32_t playlist_add(tHandlePlaylist *p, const tSongInfo *entry) {
         clear_after_terminator(e->title, sizeof e->title);
         p->selected[p->count] = 0;
         p->count++;
+        touch(p);
     }
     return RESULT_OK;
 }
@@ -391,6 +402,7 @@ int32_t read_file(tHandlePlaylist *p, const char *path, bool replace) {
 void list_replace(tHandlePlaylist *p) {
     p->count = 0;
     p->current = 0;
+    touch(p);
 }
 
 int32_t playlist_read_m3u(tHandlePlaylist *p, const char *path) { return read_m3u(p, path, true); }
@@ -436,6 +448,27 @@ int32_t playlist_write_m3u(tHandlePlaylist *p, const char *path, int32_t mode) {
     return RESULT_OK;
 }
 
+int32_t playlist_write_kept(const tHandlePlaylist *p, const char *path, int32_t position) {
+    tListKept kept{p->current, position, 0, false};
+    return m3u_write(p, path, 0, &kept);
+}
+
+int32_t playlist_read_kept(tHandlePlaylist *p, const char *path, int32_t *position) {
+    if (path == nullptr) return RESULT_FAILED;
+    tListKept kept{0, 0, -1, false};
+    if (m3u_read(p, path, true, &kept) != RESULT_OK) {
+        struct stat info;
+        return lstat(path, &info) == 0 ? PLAYLIST_DAMAGED : RESULT_FAILED;
+    }
+    if (kept.damaged || kept.entries != p->count) {
+        playlist_clear(p);
+        return PLAYLIST_DAMAGED;
+    }
+    p->current = kept.current >= 0 && kept.current < p->count ? kept.current : 0;
+    if (position != nullptr) *position = kept.position > 0 ? kept.position : 0;
+    return RESULT_OK;
+}
+
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg) {
     static constexpr char PREFIX[] = "--playlist.m3u=";
     constexpr size_t PREFIX_LEN = sizeof PREFIX - 1;
@@ -451,7 +484,9 @@ int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *curre
 }
 
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index) {
+    if (p->current == index) return RESULT_OK;
     p->current = index;
+    touch(p);
     return RESULT_OK;
 }
 
@@ -460,10 +495,13 @@ int32_t playlist_set_title(tHandlePlaylist *p, int32_t index, const char *title)
         return RESULT_FAILED;
     tSongInfo &e = p->entries[index];
     e.tags_read = 1;
-    if (title[0] == '\0') return RESULT_OK;
+    const size_t n = strnlen(title, sizeof e.title - 1);
+    // The same title again (the usual case once a kept list is back) is no change.
+    if (n == 0 || (strncmp(e.title, title, n) == 0 && e.title[n] == '\0')) return RESULT_OK;
     // Zero after the terminator, as every text of an entry is kept.
     memset(e.title, 0, sizeof e.title);
-    memcpy(e.title, title, strnlen(title, sizeof e.title - 1));
+    memcpy(e.title, title, n);
+    touch(p);
     return RESULT_OK;
 }
 
@@ -496,6 +534,7 @@ int32_t playlist_sort_by_filename(tHandlePlaylist *p) {
     for (int32_t i = 0; i < p->count; i++) source[i] = i;
     for (int32_t k = 0; k < n; k++) source[work[k]] = order[k];
     apply_permutation(p, source.data());
+    touch(p);
     return RESULT_OK;
 }
 
@@ -515,6 +554,7 @@ int32_t playlist_sort_randomize(tHandlePlaylist *p) {
         std::swap(source[a], source[b]);
     }
     apply_permutation(p, source.data());
+    touch(p);
     return RESULT_OK;
 }
 
@@ -542,6 +582,7 @@ int32_t playlist_sort_reverse(tHandlePlaylist *p) {
         }
     }
     apply_permutation(p, source.data());
+    touch(p);
     return RESULT_OK;
 }
 
@@ -555,6 +596,7 @@ int32_t playlist_remove(tHandlePlaylist *p, int32_t index) {
     }
     p->selected[p->count] = 0;
     if (p->current > index) p->current--;
+    touch(p);
     return RESULT_OK;
 }
 
@@ -579,6 +621,7 @@ int32_t playlist_remove_selected(tHandlePlaylist *p) {
     for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
     p->count = kept;
     p->current = current;
+    if (removed > 0) touch(p);
     return RESULT_OK;
 }
 
@@ -592,11 +635,15 @@ int32_t playlist_remove_first(tHandlePlaylist *p, int32_t n) {
     for (int32_t i = kept; i < p->count; i++) p->selected[i] = 0;
     p->count = kept;
     p->current = p->current > n ? p->current - n : 0;
+    touch(p);
     return RESULT_OK;
 }
 
 int32_t playlist_toggle_selected(tHandlePlaylist *p, int32_t index) {
-    if (index >= 0 && index < p->count) p->selected[index] = static_cast<uint8_t>(1 - p->selected[index]);
+    if (index >= 0 && index < p->count) {
+        p->selected[index] = static_cast<uint8_t>(1 - p->selected[index]);
+        touch(p);
+    }
     return RESULT_OK;
 }
 
@@ -604,14 +651,16 @@ int32_t playlist_select(tHandlePlaylist *p, int32_t mode) {
     switch (mode) {
     case PLAYLIST_SELECT_ALL:
         memset(p->selected, 1, p->count);
-        return RESULT_OK;
+        break;
     case PLAYLIST_SELECT_NONE:
         memset(p->selected, 0, p->count);
-        return RESULT_OK;
+        break;
     case PLAYLIST_SELECT_INVERT:
         for (int32_t i = 0; i < p->count; i++) p->selected[i] = static_cast<uint8_t>(1 - p->selected[i]);
-        return RESULT_OK;
+        break;
     default:
         return RESULT_FAILED;
     }
+    touch(p);
+    return RESULT_OK;
 }

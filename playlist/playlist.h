@@ -27,7 +27,12 @@ enum : int32_t {
     PLAYLIST_SAVE_PLAIN = 2,
     // A folder adds its own files in the order the system lists them, without sub-folders.
     PLAYLIST_FOLDERS_FLAT = 4,
+    // The list is kept between runs in the data directory (read and written by the player).
+    PLAYLIST_KEEP = 8,
 };
+
+// Called after every change of the entries, their titles or marks, or the current index.
+using tPlaylistChanged = void (*)(void *context);
 
 // Main thread only (the dispatcher, the playlist window, start-up); no lock of its own.
 struct tHandlePlaylist {
@@ -36,6 +41,9 @@ struct tHandlePlaylist {
     int32_t count;
     int32_t current;
     int32_t options;
+    // Kept when the list is cleared, like `options`.
+    tPlaylistChanged changed;
+    void *changed_context;
 };
 
 int32_t playlist_init(tHandlePlaylist *p);
@@ -61,6 +69,13 @@ bool playlist_is_list_file(const char *path);
 const char *playlist_file_name(const char *path);
 // True for a URL entry ("http://..."): kept in the list, but not a file that can be opened.
 bool playlist_is_stream(const char *path);
+// The list kept between runs: entries with their titles, lengths and marks, the current entry
+// and the position in it (seconds), in an extended M3U file that other readers take as a plain
+// playlist. Written through the atomic save. Reading replaces the list: 0, -1 when there is no
+// such file, PLAYLIST_DAMAGED when it is there but damaged or unreadable (the list is then empty).
+constexpr int32_t PLAYLIST_DAMAGED = -2;
+int32_t playlist_write_kept(const tHandlePlaylist *p, const char *path, int32_t position);
+int32_t playlist_read_kept(tHandlePlaylist *p, const char *path, int32_t *position);
 int32_t playlist_parse_option(tHandlePlaylist *p, const char *arg);
 int32_t playlist_get_position(tHandlePlaylist *p, int32_t *count, int32_t *current);
 int32_t playlist_set_current(tHandlePlaylist *p, int32_t index);

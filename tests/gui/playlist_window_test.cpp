@@ -308,6 +308,18 @@ TEST(PlaylistInProcess, PageResizeSortMenuAndCloseRequest) {
         playlist_clear(&h->playlist);
         EXPECT_NE(h->playlist.options & way.option, 0) << "clearing the list keeps how it reads and saves";
     }
+    // Keeping the list is on at first, and one check button away from the first versions'.
+    GtkWidget *remember = w->setting_checks[WINDOW_PLAYLIST_REMEMBER];
+    ASSERT_NE(remember, nullptr);
+    EXPECT_STREQ(gtk_check_button_get_label(GTK_CHECK_BUTTON(remember)), "Remember the playlist");
+    live.dispatch_int(EVENT_PREFERENCES, 1);
+    EXPECT_TRUE(gtk_check_button_get_active(GTK_CHECK_BUTTON(remember)));
+    EXPECT_NE(h->playlist.options & PLAYLIST_KEEP, 0);
+    gtk_check_button_set_active(GTK_CHECK_BUTTON(remember), FALSE);
+    live.dispatch(EVENT_PREFERENCES_APPLY);
+    live.dispatch_int(EVENT_PREFERENCES, 0);
+    EXPECT_EQ(h->playlist.options & PLAYLIST_KEEP, 0);
+    EXPECT_NE(read_file(live.data_dir() + "/playlist.config").find("remember=0\n"), std::string::npos);
 
     // A resize moves the edge boxes and stores the size. (One handle per test process: GTK
     // stays on the display it first opened.)

@@ -335,6 +335,7 @@ private:
 //   stereo48.mp3   2 s, 48 kHz stereo
 //   len10_9.mp3    exactly 10.9 s, 44.1 kHz stereo (480690 frames)
 //   mono8.mp3      2 s, 8 kHz mono
+//   long80.mp3     80 s, 32 kHz mono at 32 kbit/s
 //   short.mp3      400 frames of 44.1 kHz stereo, shorter than one MP3 frame
 //   tagged.mp3     1 s, 44.1 kHz stereo, ID3v1+v2: "Fixture Title",
 //                  "Fixture Artist", "Fixture Album"

@@ -39,6 +39,10 @@ encode len10_9 -b 128
 synth mono8 8000 1 2 sine 300-1500 gain -3
 encode mono8 -b 32 --resample 8 -m m
 
+# 80 s of 32 kHz mono at a low bit rate: long enough to stand at 1:10, small and quick.
+synth long80 32000 1 80 sine 300-900 gain -3
+encode long80 -b 32 --resample 32 -m m
+
 # Shorter than one frame: 400 samples (a frame holds 1152).
 synth short 44100 2 400s sine 440 sine 660 gain -3
 encode short -b 128
