@@ -159,7 +159,9 @@ int32_t window_playlist_set_scale(tHandleWindowPlaylist *w, uint32_t scale);
 int32_t window_playlist_show(tHandleWindowPlaylist *w);
 int32_t window_playlist_hide(tHandleWindowPlaylist *w);
 
-// What the list shows for an entry: its title, its path or its file name, as the settings say.
+// What the list shows for an entry: its title, its path or its file name, as the settings say
+// (the PLAYLIST_SHOW_ flags of playlist/filter.h).
+uint32_t window_playlist_shown(const tHandleWindowPlaylist *w);
 const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry);
 
 // Shared by the window's drawing and input sources.
