@@ -139,6 +139,8 @@ void create(tHandleWindowJump *w) {
     gtk_window_set_child(GTK_WINDOW(w->window), box);
     w->entry = gtk_search_entry_new();
     gtk_box_append(GTK_BOX(box), w->entry);
+    // Typing goes on in the search wherever the focus is, after a click on a row too.
+    gtk_search_entry_set_key_capture_widget(GTK_SEARCH_ENTRY(w->entry), w->window);
 
     auto *matches = RAVLOX_JUMP_MATCHES(g_object_new(ravlox_jump_matches_get_type(), nullptr));
     matches->owner = w;

@@ -100,9 +100,9 @@ void on_menu_skins_wsz(GSimpleAction *, GVariant *, void *data) {
     open_chooser(static_cast<tHandleWindowMain *>(data), CHOOSER_WSZ);
 }
 
-void on_menu_jump(GSimpleAction *, GVariant *, void *data) {
-    window_jump_show(&static_cast<tHandleWindowMain *>(data)->handle->gui.window_jump);
-}
+void open_jump(tHandleWindowMain *w) { window_jump_show(&w->handle->gui.window_jump); }
+
+void on_menu_jump(GSimpleAction *, GVariant *, void *data) { open_jump(static_cast<tHandleWindowMain *>(data)); }
 
 void on_menu_skins_default(GSimpleAction *, GVariant *, void *data) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(data);
@@ -273,7 +273,7 @@ constexpr tMainBox MAIN_BOXES[] = {
     {MAIN_ID_BALANCE_LEFT, NO_ELEMENT, NO_ELEMENT, balance_left},
     {MAIN_ID_BALANCE_RIGHT, NO_ELEMENT, NO_ELEMENT,
      [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_BALANCE, step_up(w->balance, 100)); }},
-    {MAIN_ID_JUMP, NO_ELEMENT, NO_ELEMENT, [](tHandleWindowMain *w) { window_jump_show(&w->handle->gui.window_jump); }},
+    {MAIN_ID_JUMP, NO_ELEMENT, NO_ELEMENT, open_jump},
 };
 static_assert(skin_pressed_element(MAIN_BOXES, MAIN_ID_CLOSE) == 362 &&
               skin_pressed_element(MAIN_BOXES, MAIN_ID_EJECT) == 50);

@@ -115,6 +115,8 @@ TEST_F(JumpToFile, ATypedQueryDownAndReturnPlayTheSecondMatch) {
     EXPECT_TRUE(stereo44_heard_first(capture_)) << p_->out() << p_->err();
     EXPECT_TRUE(x_.wait_window_gone(JUMP, milliseconds(3000))) << "Return closes the window";
     EXPECT_TRUE(p_->running());
+    EXPECT_EQ(p_->err().find("-CRITICAL"), std::string::npos) << p_->err();
+    EXPECT_EQ(p_->err().find("-WARNING"), std::string::npos) << p_->err();
 }
 
 TEST_F(JumpToFile, EscapeClosesWithoutPlaying) {
