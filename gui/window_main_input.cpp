@@ -340,13 +340,14 @@ int32_t window_main_connect_input(tHandleWindowMain *w) {
 constexpr tSkinMenuItem MAIN_MENU[] = {
     {"Preferences...", "window_main_menu_preferences", "app.window_main_menu_preferences",
      on_menu_preferences},
+    // The theme items stay together, last.
+    {"Jump to file", "window_main_menu_jump", "app.window_main_menu_jump", on_menu_jump},
     {"Load skin from directory", "window_main_menu_skins", "app.window_main_menu_skins",
      on_menu_skins},
     {"Load skin from WSZ", "window_main_menu_skins_wsz", "app.window_main_menu_skins_wsz",
      on_menu_skins_wsz},
     {"Reset to default skin", "window_main_menu_skins_default",
      "app.window_main_menu_skins_default", on_menu_skins_default},
-    {"Jump to file", "window_main_menu_jump", "app.window_main_menu_jump", on_menu_jump},
 };
 
 int32_t window_main_build_menu(tHandleWindowMain *w) {
