@@ -103,7 +103,7 @@ gboolean on_key(GtkEventControllerKey *, guint keyval, guint, GdkModifierType, g
     }
 }
 
-// A double click on a row, or Return with the list focused.
+// A double click on a row.
 void on_activate(GtkListView *, guint position, gpointer data) {
     auto *w = static_cast<tHandleWindowJump *>(data);
     if (position < static_cast<guint>(w->count)) {
