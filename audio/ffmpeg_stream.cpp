@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "audio/equalizer.h"
+#include "audio/fileinfo.h"
 #include "audio/replaygain.h"
 #include "audio/tags.h"
 
@@ -268,6 +269,56 @@ int32_t ffmpeg_read_tags(int fd, tSongTags *tags) {
     return tags->title[0] != '\0' ? 0 : -1;
 }
 
+namespace {
+
+// What the dialog calls each allowed container; empty where the codec's name says it all.
+struct tContainerName {
+    const char *format;
+    const char *name;
+};
+constexpr tContainerName CONTAINER_NAMES[] = {
+    {"flac", ""}, {"ogg", "Ogg"}, {"mov", "MP4"}, {"wav", "WAV"}, {"aiff", "AIFF"}, {"wv", ""},
+};
+
+const char *container_name(const AVInputFormat *format) {
+    for (const tContainerName &c : CONTAINER_NAMES)
+        if (av_match_name(c.format, format->name))
+            return c.name;
+    return "";
+}
+
+int32_t clamp_int(int64_t v) { return v > INT32_MAX ? INT32_MAX : v < 0 ? 0 : static_cast<int32_t>(v); }
+
+}  // namespace
+
+int32_t ffmpeg_read_info(int fd, tFileInfo *info) {
+    tFfmpegStream s{};
+    int32_t result = -1;
+    if (open_container(&s, fd) == 0 && avformat_find_stream_info(s.format, nullptr) >= 0 &&
+        (s.stream_index = av_find_best_stream(s.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0)) >= 0) {
+        const AVStream *st = s.format->streams[s.stream_index];
+        const AVCodecParameters *par = st->codecpar;
+        const AVCodecDescriptor *codec = avcodec_descriptor_get(par->codec_id);
+        const char *container = container_name(s.format->iformat);
+        snprintf(info->format, sizeof info->format, "%s%s%s", codec != nullptr ? codec->long_name : "audio",
+                 container[0] ? " in " : "", container);
+        info->rate = par->sample_rate > 0 ? par->sample_rate : 0;
+        info->channels = par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : 0;
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+            info->length = clamp_int(av_rescale_q(st->duration, st->time_base, AVRational{1, 1}));
+        else if (s.format->duration != AV_NOPTS_VALUE && s.format->duration > 0)
+            info->length = clamp_int(s.format->duration / AV_TIME_BASE);
+        const int64_t bits = s.format->bit_rate > 0 ? s.format->bit_rate : par->bit_rate;
+        info->bitrate = clamp_int(bits / 1000);
+        // A stream without a bit rate of its own (lossless, variable) has the file's average.
+        info->average = par->bit_rate <= 0 && info->bitrate > 0;
+        ffmpeg_tags(&s, &info->tags);
+        result = 0;
+    }
+    ffmpeg_close(&s);
+    return result;
+}
+
 int32_t ffmpeg_open(tFfmpegStream *s, int fd) {
     if (open_container(s, fd) != 0)
         return -1;
@@ -392,6 +443,8 @@ void ffmpeg_tags(const tFfmpegStream *s, tSongTags *tags) {
     copy_tag(file, stream, "album", tags->album, sizeof tags->album);
     copy_tag(file, stream, "track", tags->track, sizeof tags->track);
     copy_tag(file, stream, "date", tags->year, sizeof tags->year);
+    copy_tag(file, stream, "genre", tags->genre, sizeof tags->genre);
+    copy_tag(file, stream, "comment", tags->comment, sizeof tags->comment);
     tags_tidy(tags);
 }
 

@@ -13,6 +13,7 @@ struct AVIOContext;
 struct SwrContext;
 struct tSongTags;
 struct tEqualizer;
+struct tFileInfo;
 
 struct tFfmpegStream {
     AVFormatContext *format;
@@ -55,9 +56,12 @@ int32_t ffmpeg_open(tFfmpegStream *s, int fd);
 int32_t ffmpeg_decode(tFfmpegStream *s);
 // To sample `sample` per channel; 0 or -1.
 int32_t ffmpeg_seek(tFfmpegStream *s, int64_t sample);
-// Title, artist, album, track and year of the open file.
+// Title, artist, album, track, year, genre and comment of the open file.
 void ffmpeg_tags(const tFfmpegStream *s, tSongTags *tags);
 // The tags of a file that ffmpeg_claims, read without setting up a decoder; 0 when it has a
 // title, -1 otherwise.
 int32_t ffmpeg_read_tags(int fd, tSongTags *tags);
+// The format, length, rate, channels, bit rate and tags of a file that ffmpeg_claims, for
+// the file-info dialog; 0, or -1 when it holds no audio stream.
+int32_t ffmpeg_read_info(int fd, tFileInfo *info);
 void ffmpeg_close(tFfmpegStream *s);

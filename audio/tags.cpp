@@ -18,6 +18,31 @@ namespace {
 
 constexpr size_t ID3V1_FIELD = 30;
 
+// ID3's genre numbers.
+constexpr const char *GENRES[] = {
+    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
+    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
+    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
+    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
+    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "Alternative Rock", "Bass", "Soul",
+    "Punk", "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic",
+    "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream",
+    "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle",
+    "Native US", "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi",
+    "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
+    "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebob", "Latin", "Revival",
+    "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
+    "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour",
+    "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
+    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
+    "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A Cappella",
+    "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie",
+    "BritPop", "Afro-Punk", "Polsk Punk", "Beat", "Christian Gangsta", "Heavy Metal",
+    "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
+    "Thrash Metal", "Anime", "JPop", "SynthPop"
+};
+static_assert(sizeof GENRES / sizeof GENRES[0] == 148);
+
 bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // A UTF-8 text into `size` bytes with its terminator, cut before a character that does not fit.
@@ -123,16 +148,24 @@ int32_t tags_read(mpg123_handle *mh, tSongTags *tags) {
     char v1_track[4] = "";
     if (has_v1 && v1->comment[28] == 0 && v1->comment[29] != 0)
         snprintf(v1_track, sizeof v1_track, "%u", static_cast<unsigned char>(v1->comment[29]));
+    char v1_genre[TAGS_TEXT_SIZE] = "";
+    if (has_v1 && tags_genre_name(v1->genre) != nullptr)
+        snprintf(v1_genre, sizeof v1_genre, "%s", tags_genre_name(v1->genre));
     const tField fields[] = {
         {tags->title, TAGS_TEXT_SIZE, v2 ? v2->title : nullptr, has_v1 ? v1->title : nullptr, ID3V1_FIELD},
         {tags->artist, TAGS_TEXT_SIZE, v2 ? v2->artist : nullptr, has_v1 ? v1->artist : nullptr, ID3V1_FIELD},
         {tags->album, TAGS_TEXT_SIZE, v2 ? v2->album : nullptr, has_v1 ? v1->album : nullptr, ID3V1_FIELD},
         {tags->track, sizeof tags->track, v2_text(v2, "TRCK"), v1_track[0] ? v1_track : nullptr, sizeof v1_track},
         {tags->year, sizeof tags->year, v2 ? v2->year : nullptr, has_v1 ? v1->year : nullptr, sizeof v1->year},
+        {tags->genre, sizeof tags->genre, v2 ? v2->genre : nullptr, v1_genre[0] ? v1_genre : nullptr, sizeof v1_genre},
+        // ID3v1.1's comment ends before the track.
+        {tags->comment, sizeof tags->comment, v2 ? v2->comment : nullptr, has_v1 ? v1->comment : nullptr,
+         v1_track[0] ? ID3V1_FIELD - 2 : ID3V1_FIELD},
     };
     for (const tField &f : fields)
         if (!take_v2(f.v2_text, f.out, f.size) && f.v1_text != nullptr)
             take_v1(f.v1_text, f.v1_width, f.out, f.size);
+    tags_tidy_genre(tags->genre, sizeof tags->genre);
     return tags->title[0] != '\0' ? 0 : -1;
 }
 
@@ -174,8 +207,40 @@ int32_t tags_read_file(const char *path, tSongTags *tags) {
 }
 
 void tags_tidy(tSongTags *tags) {
-    for (char *text : {tags->title, tags->artist, tags->album, tags->track, tags->year})
+    for (char *text : {tags->title, tags->artist, tags->album, tags->track, tags->year, tags->genre, tags->comment})
         trim(text);
+    tags_tidy_genre(tags->genre, sizeof tags->genre);
+}
+
+const char *tags_genre_name(int32_t number) {
+    constexpr int32_t count = static_cast<int32_t>(sizeof GENRES / sizeof GENRES[0]);
+    return number >= 0 && number < count ? GENRES[number] : nullptr;
+}
+
+void tags_tidy_genre(char *genre, size_t size) {
+    // "(17)", "(17)Rock", "(RX)" and "(CR)" as ID3v2.3 writes them, "17" as some taggers do.
+    const bool bracket = genre[0] == '(';
+    size_t end = bracket ? 1 : 0;
+    int32_t number = 0;
+    while (genre[end] >= '0' && genre[end] <= '9' && number < 1000)
+        number = number * 10 + (genre[end++] - '0');
+    const bool digits = end > (bracket ? 1u : 0u);
+    const char *name = nullptr;
+    if (bracket && (strncmp(genre, "(RX)", 4) == 0 || strncmp(genre, "(CR)", 4) == 0)) {
+        name = genre[1] == 'R' ? "Remix" : "Cover";
+        end = 3;
+    } else if (!digits || (bracket && genre[end] != ')') || (!bracket && genre[end] != '\0')) {
+        return;
+    } else {
+        name = tags_genre_name(number);
+    }
+    const char *refinement = genre + end + (bracket ? 1 : 0);
+    if (bracket && refinement[0] != '\0') {
+        memmove(genre, refinement, strlen(refinement) + 1);
+        trim(genre);
+    } else if (name != nullptr) {
+        snprintf(genre, size, "%s", name);
+    }
 }
 
 void tags_display_title(const tSongTags *tags, char *out, size_t size) {

@@ -14,6 +14,8 @@ struct tSongTags {
     char album[TAGS_TEXT_SIZE];
     char track[16];  // as the file gives it: "3" or "3/12"
     char year[16];   // the year, or the date the file gives
+    char genre[TAGS_TEXT_SIZE];   // by name, also where the file gives a genre number
+    char comment[TAGS_TEXT_SIZE]; // the comment without a description of its own
 };
 
 // Reads the tags of a stream the library has started on (at least its format is known).
@@ -29,5 +31,9 @@ void tags_tidy(tSongTags *tags);
 void tags_read_title(mpg123_handle *mh, char *out, size_t size);
 // "Artist - Title", the title alone, or "" when there is no title; cut at a character.
 void tags_display_title(const tSongTags *tags, char *out, size_t size);
+// The name of an ID3 genre number, null for numbers without one.
+const char *tags_genre_name(int32_t number);
+// A genre as files give it ("Rock", "17", "(17)", "(17)Rock") as its name, in place.
+void tags_tidy_genre(char *genre, size_t size);
 // Bytes of a Latin-1 or UTF-8 text (UTF-8 when they are valid as such) to UTF-8, bounded.
 void tags_to_utf8(const char *bytes, size_t length, char *out, size_t size);

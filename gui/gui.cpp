@@ -97,6 +97,8 @@ int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandle
     result |= window_equalizer_init(&g->window_equalizer, h, &g->theme, application);
     result |= window_playlist_init(&g->window_playlist, h, &g->theme, application, playlist);
     result |= window_preferences_init(&g->window_preferences, h, application);
+    result |= window_jump_init(&g->window_jump, h, application);
+    result |= window_fileinfo_init(&g->window_fileinfo, application);
     dock_init(&g->dock, &g->config);
     dock_attach(&g->dock, DOCK_MAIN, g->window_main.window, g->window_main.title_picture,
                 &g->window_main.input);

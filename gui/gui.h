@@ -8,6 +8,8 @@
 #include "gui/dock.h"
 #include "gui/hitbox.h"
 #include "gui/window_equalizer.h"
+#include "gui/window_fileinfo.h"
+#include "gui/window_jump.h"
 #include "gui/window_main.h"
 #include "gui/window_playlist.h"
 #include "gui/window_preferences.h"
@@ -28,6 +30,8 @@ struct tHandleGui {
     tHandleWindowPreferences window_preferences;
     tHandle *handle;
     tHandleDock dock; // where the windows stand on the screen
+    tHandleWindowJump window_jump;
+    tHandleWindowFileInfo window_fileinfo;
 };
 
 int32_t gui_init(tHandleGui *g, tHandle *h, GtkApplication *application, tHandlePlaylist *playlist);

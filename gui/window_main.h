@@ -64,6 +64,7 @@ enum : int32_t {
     MAIN_ID_VOLUME_DOWN = 77,
     MAIN_ID_BALANCE_LEFT = 78,
     MAIN_ID_BALANCE_RIGHT = 79,
+    MAIN_ID_JUMP = 80,
 };
 
 // Everything a composed frame is made of: two frames with equal inputs are the same picture.

@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t CONTROL = GDK_CONTROL_MASK;
 
-constexpr std::array<tKeyRow, 15> KEY_TABLE = {{
+constexpr std::array<tKeyRow, 16> KEY_TABLE = {{
     {GDK_KEY_o, CONTROL, MAIN_ID_MENU},
     {GDK_KEY_a, CONTROL, MAIN_ID_STRIP_2},
     {GDK_KEY_d, CONTROL, MAIN_ID_SCALE},
@@ -29,6 +29,7 @@ constexpr std::array<tKeyRow, 15> KEY_TABLE = {{
     {GDK_KEY_Down, 0, MAIN_ID_VOLUME_DOWN},
     {GDK_KEY_Left, 0, MAIN_ID_BALANCE_LEFT},
     {GDK_KEY_Right, 0, MAIN_ID_BALANCE_RIGHT},
+    {GDK_KEY_j, 0, MAIN_ID_JUMP},
 }};
 static_assert(GDK_CONTROL_MASK == 4);
 
@@ -98,6 +99,10 @@ void on_menu_skins(GSimpleAction *, GVariant *, void *data) {
 void on_menu_skins_wsz(GSimpleAction *, GVariant *, void *data) {
     open_chooser(static_cast<tHandleWindowMain *>(data), CHOOSER_WSZ);
 }
+
+void open_jump(tHandleWindowMain *w) { window_jump_show(&w->handle->gui.window_jump); }
+
+void on_menu_jump(GSimpleAction *, GVariant *, void *data) { open_jump(static_cast<tHandleWindowMain *>(data)); }
 
 void on_menu_skins_default(GSimpleAction *, GVariant *, void *data) {
     tHandleWindowMain *w = static_cast<tHandleWindowMain *>(data);
@@ -268,6 +273,7 @@ constexpr tMainBox MAIN_BOXES[] = {
     {MAIN_ID_BALANCE_LEFT, NO_ELEMENT, NO_ELEMENT, balance_left},
     {MAIN_ID_BALANCE_RIGHT, NO_ELEMENT, NO_ELEMENT,
      [](tHandleWindowMain *w) { handle_send_int(w->handle, EVENT_BALANCE, step_up(w->balance, 100)); }},
+    {MAIN_ID_JUMP, NO_ELEMENT, NO_ELEMENT, open_jump},
 };
 static_assert(skin_pressed_element(MAIN_BOXES, MAIN_ID_CLOSE) == 362 &&
               skin_pressed_element(MAIN_BOXES, MAIN_ID_EJECT) == 50);
@@ -334,6 +340,8 @@ int32_t window_main_connect_input(tHandleWindowMain *w) {
 constexpr tSkinMenuItem MAIN_MENU[] = {
     {"Preferences...", "window_main_menu_preferences", "app.window_main_menu_preferences",
      on_menu_preferences},
+    // The theme items stay together, last.
+    {"Jump to file", "window_main_menu_jump", "app.window_main_menu_jump", on_menu_jump},
     {"Load skin from directory", "window_main_menu_skins", "app.window_main_menu_skins",
      on_menu_skins},
     {"Load skin from WSZ", "window_main_menu_skins_wsz", "app.window_main_menu_skins_wsz",
@@ -345,7 +353,9 @@ constexpr tSkinMenuItem MAIN_MENU[] = {
 int32_t window_main_build_menu(tHandleWindowMain *w) {
     tSkinMenu menu{nullptr, nullptr, w->menu_items, w->actions, &w->menu_count,
                    WINDOW_MAIN_MENU_SLOTS};
-    const int32_t result = skin_menu_build(&menu, w->application, w->box, MAIN_MENU, 4, w);
+    constexpr int32_t items = static_cast<int32_t>(sizeof MAIN_MENU / sizeof MAIN_MENU[0]);
+    static_assert(items <= WINDOW_MAIN_MENU_SLOTS);
+    const int32_t result = skin_menu_build(&menu, w->application, w->box, MAIN_MENU, items, w);
     w->menu = menu.model;
     w->popover = menu.popover;
     return result;

@@ -8,6 +8,7 @@
 
 #include "core/handle.h"
 #include "gui/drop.h"
+#include "playlist/filter.h"
 #include "theme/render.h"
 
 namespace {
@@ -323,11 +324,13 @@ int32_t page_apply(void *context) {
 
 } // namespace
 
-const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry) {
+uint32_t window_playlist_shown(const tHandleWindowPlaylist *w) {
     // The title a playlist file gave shows until the tags give one.
-    if (w->showtitles && entry->title[0] != '\0')
-        return entry->title;
-    return w->showfull ? entry->path : playlist_file_name(entry->path);
+    return (w->showtitles ? PLAYLIST_SHOW_TITLES : 0u) | (w->showfull ? PLAYLIST_SHOW_FULL_PATH : 0u);
+}
+
+const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry) {
+    return playlist_shown_text(entry, window_playlist_shown(w));
 }
 
 int32_t window_playlist_init(tHandleWindowPlaylist *w, tHandle *h, tHandleTheme *theme,

@@ -61,7 +61,7 @@ enum : int32_t {
     PLAYLIST_ID_SELECT_NONE = 57,
     PLAYLIST_ID_SELECT_ALL = 58,
     PLAYLIST_ID_MISC_SORT = 59,
-    PLAYLIST_ID_MISC_INFO = 60,    // inert
+    PLAYLIST_ID_MISC_INFO = 60,
     PLAYLIST_ID_MISC_OPTIONS = 61, // inert
     PLAYLIST_ID_LIST_NEW = 62,
     PLAYLIST_ID_LIST_SAVE = 63,
@@ -162,7 +162,9 @@ int32_t window_playlist_set_scale(tHandleWindowPlaylist *w, uint32_t scale);
 int32_t window_playlist_show(tHandleWindowPlaylist *w);
 int32_t window_playlist_hide(tHandleWindowPlaylist *w);
 
-// What the list shows for an entry: its title, its path or its file name, as the settings say.
+// What the list shows for an entry: its title, its path or its file name, as the settings say
+// (the PLAYLIST_SHOW_ flags of playlist/filter.h).
+uint32_t window_playlist_shown(const tHandleWindowPlaylist *w);
 const char *window_playlist_shown_text(const tHandleWindowPlaylist *w, const tSongInfo *entry);
 
 // Shared by the window's drawing and input sources.

@@ -268,6 +268,18 @@ int32_t selected_entry(tHandleWindowPlaylist *w, bool last) {
     return -1;
 }
 
+// The first selected entry's, or else the current entry's.
+void show_file_info(tHandleWindowPlaylist *w) {
+    int32_t index = selected_entry(w, false);
+    if (index < 0)
+        playlist_get_position(w->playlist, nullptr, &index);
+    static tSongInfo entry; // too large for the stack
+    if (playlist_get_entry(w->playlist, index, &entry, nullptr) != 0 || w->handle == nullptr)
+        return;
+    entry.path[sizeof entry.path - 1] = '\0';
+    window_fileinfo_show(&w->handle->gui.window_fileinfo, entry.path, w->window);
+}
+
 void set_offset(tHandleWindowPlaylist *w, int32_t offset) {
     w->scroll_offset = std::clamp(offset, 0, std::max(0, w->entry_count - 1));
 }
@@ -390,6 +402,9 @@ void act(void *record, int32_t id, int32_t presses, double, double y) {
         break;
     case PLAYLIST_ID_MISC_SORT:
         show_sort_menu(w);
+        break;
+    case PLAYLIST_ID_MISC_INFO:
+        show_file_info(w);
         break;
     case PLAYLIST_ID_LIST_SAVE:
         open_chooser(w, CHOOSER_SAVE);

@@ -1,6 +1,7 @@
 // Other people's MP3 files (../shared/corpus, from other projects' test suites): every one
 // is opened and played to its end by the decoder in this process, without a sound device
-// and without pacing, and whatever libmpg123 decodes matches the mpg123 command exactly.
+// and without pacing, and whatever libmpg123 decodes matches the mpg123 command exactly; the
+// file-info dialog reads of each what the manifest says the library found.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <glib.h>
+
 #include "audio/decoder.h"
+#include "audio/fileinfo.h"
 #include "support/harness.h"
 
 namespace {
@@ -120,4 +124,44 @@ TEST(Corpus, EveryMp3PlaysToItsEndAsTheLibraryDecodesIt) {
            "%d refused\n%s",
            files, exact, switching, differ, no_reference, refused, report.c_str());
     EXPECT_GT(exact, 0);
+}
+
+TEST(Corpus, FileInfoSaysWhatTheLibraryFound) {
+    const std::string dir = corpus_dir();
+    if (dir.empty() || !is_directory(dir + "/mp3"))
+        GTEST_SKIP() << "no corpus beside the repository (set RAVLOX_CORPUS_DIR)";
+    std::map<std::string, std::map<std::string, std::string>> m;
+    for (const char *column : {"lib_open", "lib_mpeg", "lib_layer", "lib_rate", "lib_channels", "lib_mode", "lib_vbr", "lib_length_s"})
+        m[column] = manifest_column(dir, column);
+    const std::map<std::string, std::string> modes = {
+        {"stereo", "stereo"}, {"joint", "joint stereo"}, {"dual", "dual channel"}, {"mono", "mono"}};
+    const std::map<std::string, std::string> layers = {{"1", "I"}, {"2", "II"}, {"3", "III"}};
+    int described = 0, unreadable = 0;
+    for (const std::string &rel : files_under(dir, "mp3")) {
+        tFileInfo info;
+        const int32_t result = fileinfo_read((dir + "/" + rel).c_str(), &info);
+        for (const char *text : {info.format, info.error, info.tags.title, info.tags.artist, info.tags.album,
+                                 info.tags.year, info.tags.track, info.tags.genre, info.tags.comment})
+            EXPECT_TRUE(g_utf8_validate(text, -1, nullptr)) << rel;
+        if (result != 0) {
+            unreadable++;
+            EXPECT_NE(info.error[0], '\0') << rel;
+            EXPECT_NE(m["lib_open"][rel], "0") << rel << " opens in the library: " << info.error;
+            continue;
+        }
+        if (m["lib_open"][rel] != "0")
+            continue; // found by a closer look than the manifest's
+        described++;
+        const std::string vbr = m["lib_vbr"][rel];
+        const std::string expected = "MPEG-" + m["lib_mpeg"][rel] + " Layer " + layers.at(m["lib_layer"][rel]) + ", " +
+                                     modes.at(m["lib_mode"][rel]) +
+                                     (vbr == "vbr" ? ", VBR" : vbr == "abr" ? ", ABR" : "");
+        EXPECT_EQ(info.format, expected) << rel;
+        EXPECT_EQ(std::to_string(info.rate), m["lib_rate"][rel]) << rel;
+        EXPECT_EQ(std::to_string(info.channels), m["lib_channels"][rel]) << rel;
+        EXPECT_EQ(std::to_string(info.length), m["lib_length_s"][rel]) << rel;
+        EXPECT_GE(info.bitrate, 0) << rel;
+    }
+    printf("file info: %d described as the library found them, %d unreadable\n", described, unreadable);
+    EXPECT_GT(described, 100);
 }

@@ -216,6 +216,54 @@ TEST(Tags, NothingWithoutATitle) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+TEST(Tags, GenresAndComments) {
+    // Genres as taggers write them: by name, by number, ID3v2.3's bracketed numbers with and
+    // without a refinement, and numbers without a name.
+    struct Genre {
+        const char *given;
+        const char *shown;
+    };
+    for (const Genre &g : {Genre{"Rock", "Rock"}, Genre{"17", "Rock"}, Genre{"(17)", "Rock"}, Genre{"(8)Bebop", "Bebop"},
+                           Genre{"(0)", "Blues"}, Genre{"(147)", "SynthPop"}, Genre{"(148)", "(148)"},
+                           Genre{"(RX)", "Remix"}, Genre{"(CR)", "Cover"}, Genre{"(17", "(17"}, Genre{"1999", "1999"},
+                           Genre{"80s", "80s"}, Genre{"", ""}}) {
+        char genre[TAGS_TEXT_SIZE];
+        snprintf(genre, sizeof genre, "%s", g.given);
+        tags_tidy_genre(genre, sizeof genre);
+        EXPECT_STREQ(genre, g.shown) << g.given;
+    }
+    EXPECT_EQ(tags_genre_name(-1), nullptr);
+    EXPECT_EQ(tags_genre_name(255), nullptr) << "ID3v1's number for none";
+
+    TempDir dir("ravlox-tags-genre");
+    // A comment with a description of its own (a player's loudness data) is not the comment.
+    const std::string v2 = tagged_file(
+        dir, "v2.mp3",
+        id3v2(3, {{"TIT2", "T", UTF8}, {"TCON", "(17)", LATIN1}, {"COMM", std::string("eng") + "iTunNORM" + '\0' + " 000001F4", UTF8},
+                  {"COMM", std::string("eng") + '\0' + "Kept comment", UTF8}}));
+    tSongTags tags = read_tags(v2);
+    EXPECT_STREQ(tags.genre, "Rock");
+    EXPECT_STREQ(tags.comment, "Kept comment");
+    // ID3v1.1: a genre number, and a comment two bytes shorter to make room for the track.
+    const std::string v1 = tagged_file(dir, "v1.mp3", "",
+                                       "TAG" + field("Title", 30) + field("", 30) + field("", 30) + "1999" +
+                                           field("Twenty-eight letters long ok", 28) + '\0' + '\x05' + '\x08');
+    tags = read_tags(v1);
+    EXPECT_STREQ(tags.genre, "Jazz");
+    EXPECT_STREQ(tags.comment, "Twenty-eight letters long ok");
+    EXPECT_STREQ(tags.track, "5");
+    // Written by lame into both versions, and into version one alone.
+    tags = read_tags(fixture_path("info.mp3"));
+    EXPECT_STREQ(tags.genre, "Jazz");
+    EXPECT_STREQ(tags.comment, "Info comment");
+    EXPECT_STREQ(tags.track, "3/9");
+    EXPECT_STREQ(tags.year, "2018");
+    tags = read_tags(lame_file(dir, "old.mp3", {"--id3v1-only", "--tt", "Old", "--tg", "Hard Rock", "--tc", "Old comment", "--tn", "4"}));
+    EXPECT_STREQ(tags.genre, "Hard Rock");
+    EXPECT_STREQ(tags.comment, "Old comment");
+    EXPECT_STREQ(tags.track, "4");
+}
+
 TEST(Tags, LongTextsAreCutAtACharacter) {
     // 100 two-byte letters each: "Artist - Title" needs 404 bytes, the field holds 255.
     tSongTags tags{};
@@ -270,7 +318,7 @@ TEST(Tags, OtherPeoplesFiles) {
         const std::string path = entry.path().string();
         tSongTags tags;
         tags_read_file(path.c_str(), &tags);
-        for (const char *text : {tags.title, tags.artist, tags.album}) {
+        for (const char *text : {tags.title, tags.artist, tags.album, tags.genre, tags.comment}) {
             EXPECT_TRUE(g_utf8_validate(text, -1, nullptr)) << path;
             EXPECT_LT(strlen(text), TAGS_TEXT_SIZE) << path;
         }

@@ -54,7 +54,7 @@ TEST_F(Install, WhatLandsPassesTheDesktopsValidators) {
     EXPECT_EQ(entry.out + entry.err, "") << "no warnings either";
     const std::string text = read_file(desktop);
     for (const char *line : {"Type=Application", "Exec=ravlox %U", "Categories=AudioVideo;Audio;Player;",
-                             "MimeType=audio/mpeg;audio/flac;audio/ogg;audio/x-vorbis+ogg;audio/opus;audio/mp4;audio/x-m4a;audio/wav;audio/x-aiff;audio/x-wavpack;audio/x-mpegurl;", "Icon=org.ravlox.Ravlox"})
+                             "MimeType=audio/mpeg;audio/flac;audio/ogg;audio/x-vorbis+ogg;audio/opus;audio/mp4;audio/x-m4a;audio/wav;audio/x-aiff;audio/x-wavpack;audio/x-mpegurl;audio/mpegurl;audio/x-scpls;application/xspf+xml;", "Icon=org.ravlox.Ravlox"})
         EXPECT_NE(("\n" + text).find(std::string("\n") + line + "\n"), std::string::npos) << line;
 
     const std::string metainfo = share("metainfo/") + ID + ".metainfo.xml";

@@ -339,6 +339,8 @@ private:
 //   short.mp3      400 frames of 44.1 kHz stereo, shorter than one MP3 frame
 //   tagged.mp3     1 s, 44.1 kHz stereo, ID3v1+v2: "Fixture Title",
 //                  "Fixture Artist", "Fixture Album"
+//   info.mp3       2 s, 22.05 kHz mono, VBR, ID3v1+v2: "Info Title", "Info Artist",
+//                  "Info Album", 2018, track 3/9, Jazz, "Info comment"
 //   switch_a.mp3   2.3 s, 44.1 kHz stereo, the last 0.3 s silent, no info frame
 //   switch_b.mp3   2.3 s, 8 kHz mono, the same
 //   switch.mp3     switch_a, switch_b and switch_a again in one file
@@ -350,7 +352,8 @@ private:
 //   opus.opus, opus16ch.opus (16 channels at 48 kHz, 1 s), aac.m4a, alac.m4a, wav16.wav, wav24.wav (as flac24), wav96.wav (24-bit 96 kHz),
 //   wav192.wav (16-bit 192 kHz 1 s), wav51.wav (5.1 at 48 kHz), aiff16.aiff, wavpack.wv,
 //   wavpack24.wv (as flac24); tagged.flac, tagged.ogg, tagged.m4a (title, artist, album,
-//   track and year); flac_named.mp3 (flac16 under another name); video.mp4 (a picture
+//   track and year; tagged.flac also a genre, "Flac Genre", and a comment, "Flac comment");
+//   flac_named.mp3 (flac16 under another name); video.mp4 (a picture
 //   track and ALAC sound); cover_only.m4a (one picture, no sound); truncated.flac (cut
 //   inside a frame); damaged.ogg (vorbis.ogg with 600 bytes overwritten in the middle)
 //   gapless.wav (3 s of 48 kHz stereo) and its two parts, cut at frame 67891, as

@@ -51,6 +51,11 @@ encode short -b 128
 synth tagged 44100 2 1 sine 523 sine 784 gain -3
 encode tagged -b 128 --add-id3v2 --tt "Fixture Title" --ta "Fixture Artist" --tl "Fixture Album"
 
+# Every tag the file-info dialog shows, in both ID3 versions, at 22.05 kHz mono VBR.
+synth info 22050 1 2 sine 440 gain -3
+encode info -V 4 --resample 22.05 -m m --add-id3v2 --tt "Info Title" --ta "Info Artist" --tl "Info Album" \
+  --ty 2018 --tn 3/9 --tg Jazz --tc "Info comment"
+
 # A stream whose format changes between frames: 44.1 kHz stereo, 8 kHz mono, 44.1 kHz
 # stereo again. Without the encoder's info frame and with silence at the end of each part,
 # every part decodes inside the whole exactly as it does alone.
@@ -100,7 +105,8 @@ flac --silent --force -o "$out/flac16.flac" "$work/lib16.wav"
 flac --silent --force -o "$out/flac24.flac" "$work/lib24.wav"
 flac --silent --force -o "$out/flacmono.flac" "$work/libmono.wav"
 flac --silent --force --tag=TITLE="Flac Title" --tag=ARTIST="Flac Artist" --tag=ALBUM="Flac Album" \
-  --tag=TRACKNUMBER=7 --tag=DATE=2019 -o "$out/tagged.flac" "$work/libmono.wav"
+  --tag=TRACKNUMBER=7 --tag=DATE=2019 --tag=GENRE="Flac Genre" --tag=DESCRIPTION="Flac comment" \
+  -o "$out/tagged.flac" "$work/libmono.wav"
 oggenc --quiet --serial 1 -q 4 -o "$out/vorbis.ogg" "$work/lib16.wav"
 oggenc --quiet --serial 2 -q 2 -t "Ogg Title" -a "Ogg Artist" -l "Ogg Album" -N 4 -d 2021 \
   -o "$out/tagged.ogg" "$work/libmono.wav"
