@@ -401,10 +401,10 @@ bool list_has_control(const char *text) {
     return false;
 }
 
-void list_percent_encode(FILE *f, const char *text) {
+void list_percent_encode(FILE *f, const char *text, bool ascii_only) {
     for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; ++c) {
         if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '-' ||
-            *c == '.' || *c == '_' || *c == '~' || *c == '/')
+            *c == '.' || *c == '_' || *c == '~' || *c == '/' || (!ascii_only && *c >= 0x80))
             fputc(*c, f);
         else
             fprintf(f, "%%%02X", *c);

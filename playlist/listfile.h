@@ -80,8 +80,10 @@ bool list_percent_decode(const char *text, char *out, size_t size);
 bool list_directory(const char *path, char (&dir)[LIST_PATH_SIZE]);
 // True when the path holds a byte below 0x20; such a path is never written.
 bool list_has_control(const char *text);
-// Writes `text` with %XX escapes for everything but unreserved bytes and "/".
-void list_percent_encode(FILE *f, const char *text);
+// Writes `text` with %XX escapes for everything but unreserved bytes and "/", and but bytes
+// from 0x80 on unless `ascii_only`: escaped, a name of non-ASCII letters would grow past the
+// readers' line length.
+void list_percent_encode(FILE *f, const char *text, bool ascii_only);
 // The text an entry is saved with: relative to the playlist's folder where it lies under it
 // and the relative text reads back as the same path, as a file URL where the bare path would
 // not read back (blanks at its ends), otherwise as stored. `hash_special` marks formats where

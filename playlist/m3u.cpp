@@ -130,7 +130,7 @@ bool write_entries(FILE *f, const void *context) {
         const tListPath saved = list_saved_path(path, w->dir, w->mode == 1 && w->has_dir, true);
         if (saved.as_url) {
             fputs("file://", f);
-            list_percent_encode(f, saved.text);
+            list_percent_encode(f, saved.text, false);
         } else {
             fputs(saved.text, f);
         }

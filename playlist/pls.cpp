@@ -49,7 +49,7 @@ bool write_entries(FILE *f, const void *context) {
         const tListPath saved = list_saved_path(e.path, w->dir, w->has_dir, false);
         fprintf(f, "File%d=%s", n, saved.as_url ? "file://" : "");
         if (saved.as_url)
-            list_percent_encode(f, saved.text);
+            list_percent_encode(f, saved.text, false);
         else
             fputs(saved.text, f);
         fputc('\n', f);

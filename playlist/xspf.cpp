@@ -151,7 +151,7 @@ bool write_tracks(FILE *f, const void *context) {
         } else {
             if (e.path[0] == '/')
                 fputs("file://", f);
-            list_percent_encode(f, e.path);
+            list_percent_encode(f, e.path, true);
         }
         fputs("</location>\n", f);
         if (e.title[0] != '\0') {
