@@ -60,19 +60,8 @@ protected:
         }
     }
 
-    ProgramResult ctl(std::vector<std::string> args) {
-        std::vector<std::string> argv = {"playerctl"};
-        if (args.empty() || args[0] != "-l")
-            argv.insert(argv.end(), {"-p", "ravlox"});
-        argv.insert(argv.end(), args.begin(), args.end());
-        return run_command(argv, bus_.env(), milliseconds(10000));
-    }
-    std::string ctl_out(std::vector<std::string> args) {
-        std::string out = ctl(std::move(args)).out;
-        while (!out.empty() && out.back() == '\n')
-            out.pop_back();
-        return out;
-    }
+    ProgramResult ctl(std::vector<std::string> args) { return bus_.playerctl(args); }
+    std::string ctl_out(std::vector<std::string> args) { return bus_.playerctl_out(args); }
     bool ctl_says(std::vector<std::string> args, const std::string &want) {
         return wait_until([&] { return ctl_out(args) == want; });
     }

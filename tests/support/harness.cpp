@@ -492,6 +492,21 @@ bool wait_until(const std::function<bool()> &done, milliseconds timeout) {
   return done();
 }
 
+ProgramResult SessionBus::playerctl(const std::vector<std::string> &args) const {
+    std::vector<std::string> argv = {"playerctl"};
+    if (args.empty() || args[0] != "-l")
+        argv.insert(argv.end(), {"-p", "ravlox"});
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_command(argv, env(), std::chrono::milliseconds(10000));
+}
+
+std::string SessionBus::playerctl_out(const std::vector<std::string> &args) const {
+    std::string out = playerctl(args).out;
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
 SessionBus::SessionBus() {
   SpawnRequest request;
   request.path = find_in_path("dbus-daemon");

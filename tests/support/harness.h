@@ -150,6 +150,10 @@ public:
   bool ok() const { return !address_.empty(); }
   const std::string &address() const { return address_; }
   Env env() const { return {{"DBUS_SESSION_BUS_ADDRESS", address_}}; }
+  // playerctl on this bus, for the player "ravlox" unless the arguments start with -l; the
+  // second gives its output without the line ends at its end.
+  struct ProgramResult playerctl(const std::vector<std::string> &args) const;
+  std::string playerctl_out(const std::vector<std::string> &args) const;
 
 private:
   pid_t pid_ = -1;
