@@ -264,7 +264,7 @@ int32_t list_read_line(tListReader *r, char (&line)[LIST_LINE_SIZE]) {
 }
 
 void list_refuse_long(const tListReader *r) {
-    fprintf(stderr, "playlist [%s], line %d: longer than 1023 bytes, left out\n", r->path, r->line);
+    fprintf(stderr, "playlist [%s], line %d: longer than %zu bytes, left out\n", r->path, r->line, LIST_LINE_SIZE - 1);
 }
 
 void list_to_utf8(const tListReader *r, const char *line, char *out, size_t size) {

@@ -10,8 +10,10 @@
 #include "playlist/playlist.h"
 
 constexpr size_t LIST_PATH_SIZE = sizeof(tSongInfo::path);
-// A line of the file, without its end: at most 1023 bytes.
-constexpr size_t LIST_LINE_SIZE = 1024;
+// A line of the file, without its end: room for the longest line this program writes, a PLS
+// "FileN=" with a file URL of the longest path, every byte of it escaped.
+constexpr size_t LIST_LINE_SIZE = 4096;
+static_assert(LIST_LINE_SIZE > sizeof "File16384=file://" + 3 * (LIST_PATH_SIZE - 1));
 
 enum tListEncoding : int32_t {
     LIST_UTF8 = 0,   // bytes taken as they are (UTF-8, or a name's own bytes)
@@ -46,10 +48,10 @@ void list_close(tListReader *r);
 // Back to the first line.
 void list_rewind(tListReader *r);
 // The next line ended by LF, CR or CR LF, UTF-16 already in UTF-8 and Latin-1 still in its own
-// bytes: 1 for a line, 0 at the end, -1 for a line longer than 1023 bytes (read to its end;
-// `line` holds its first 1023 bytes).
+// bytes: 1 for a line, 0 at the end, -1 for a line longer than 4095 bytes (read to its end;
+// `line` holds its first 4095 bytes).
 int32_t list_read_line(tListReader *r, char (&line)[LIST_LINE_SIZE]);
-// "playlist [%s], line %d: longer than 1023 bytes, left out"
+// "playlist [%s], line %d: longer than 4095 bytes, left out"
 void list_refuse_long(const tListReader *r);
 // The line in UTF-8: converted from Latin-1, otherwise as it is.
 void list_to_utf8(const tListReader *r, const char *line, char *out, size_t size);

@@ -21,7 +21,7 @@ struct tXspfRead {
     tField field;
     bool have_location;
     bool location_too_long;
-    char location[2 * LIST_PATH_SIZE];
+    char location[LIST_LINE_SIZE];
     size_t location_len;
     char title[sizeof(tSongInfo::title) * 2];
     size_t title_len;

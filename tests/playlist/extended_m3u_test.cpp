@@ -121,15 +121,18 @@ TEST_F(ExtendedM3u, FileUrlsStreamsAndWindowsPaths) {
 
 TEST_F(ExtendedM3u, BoundsLongLinesAndAFullStore) {
     const std::string d = tmp.path();
-    // A line of more than 1023 bytes is one refused entry, not two; its title goes with it.
+    // A path longer than an entry holds is one refused entry, not two; its title goes with it.
+    // So is a line longer than any this program writes.
     testing::internal::CaptureStderr();
     const std::string longest = "/" + std::string(1022, 'a');
-    EXPECT_EQ(read("#EXTINF:1,long\n/" + std::string(2000, 'x') + "\r\n#" + std::string(3000, 'c') + "\n" +
-                   longest + "\nnext.mp3\n"),
+    EXPECT_EQ(read("#EXTINF:1,long\n/" + std::string(2000, 'x') + "\r\n#" + std::string(5000, 'c') + "\n" +
+                   longest + "\n#EXTINF:2,longer\n" + std::string(5000, 'z') + "\nnext.mp3\n"),
               (Paths{longest, d + "/next.mp3"}));
     EXPECT_EQ(title(0), "");
+    EXPECT_EQ(title(1), "") << "the title of a refused line goes with it";
     std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("line 2: longer than 1023 bytes, left out"), std::string::npos) << said;
+    EXPECT_NE(said.find("line 2: the path is longer than 1023 bytes, left out"), std::string::npos) << said;
+    EXPECT_NE(said.find("line 6: longer than 4095 bytes, left out"), std::string::npos) << said;
     EXPECT_EQ(said.find("line 3"), std::string::npos) << "a long comment is no loss: " << said;
 
     // A full store takes no more and says how many it left out.

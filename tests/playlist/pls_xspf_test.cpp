@@ -94,6 +94,14 @@ TEST_F(PlsXspf, RoundTripsKeepEveryEntryTitleAndLength) {
         {"https://example.com/s?x=1&y=2", "Stream", 0},
         // Saved as a URL for its blank: escaped, its letters would make a line too long to read.
         {d + "/" + [] { std::string n; for (int k = 0; k < 300; k++) n += "\xc3\xa9"; return n; }() + ".mp3 ", "Long", 9},
+        // The longest path, and nearly every byte of its URL escaped.
+        {[&d] {
+             std::string n = d + "/\xc3\xa9";
+             while (n.size() + 5 < 1018) n += "%# !(";
+             n.resize(1018, 'x');
+             return n + ".mp3 ";
+         }(),
+         "Longest", 10},
     };
     for (const auto &[path, title, length] : stored) {
         tSongInfo s{};
@@ -114,7 +122,7 @@ TEST_F(PlsXspf, RoundTripsKeepEveryEntryTitleAndLength) {
     EXPECT_EQ(read_file(tmp / "list.pls").substr(0, 11), "[playlist]\n");
     const std::string pls = read_file(tmp / "list.pls");
     EXPECT_NE(pls.find("File2=sub/a=b;c.mp3\nTitle2=Equals\nLength2=-1\n"), std::string::npos) << pls;
-    EXPECT_NE(pls.find("NumberOfEntries=6\n"), std::string::npos) << pls;
+    EXPECT_NE(pls.find("NumberOfEntries=7\n"), std::string::npos) << pls;
     EXPECT_NE(read_file(tmp / "list.xspf").find("<duration>61000</duration>"), std::string::npos);
 }
 
