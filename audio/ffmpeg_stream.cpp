@@ -2,6 +2,7 @@
 #include "audio/ffmpeg_stream.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -160,7 +161,7 @@ void take_frame(tFfmpegStream *s, AVFrame *f) {
     const AVStream *st = s->format->streams[s->stream_index];
     int64_t start = s->position;
     if (f->pts != AV_NOPTS_VALUE)
-        start = av_rescale_q(f->pts, st->time_base, AVRational{1, s->rate});
+        start = av_rescale_q(f->pts, st->time_base, AVRational{1, s->rate}) - s->lead;
     int skip = 0;
     if (s->skip_to > start)
         skip = s->skip_to - start >= f->nb_samples ? f->nb_samples : static_cast<int>(s->skip_to - start);
@@ -177,6 +178,20 @@ void take_frame(tFfmpegStream *s, AVFrame *f) {
         replaygain_scale_frame(f, s->gain_db);
         convert(s, f, skip, count);
     }
+}
+
+// Without an edit list, an M4A may give the encoder's delay and the sound's length in an
+// "iTunSMPB" tag: " 00000000 <delay> <padding> <length>", in hexadecimal. It counts only when
+// the stream still holds the delay, so that an edit list that already dropped it wins.
+void take_smpb(tFfmpegStream *s, int64_t samples) {
+    const AVDictionaryEntry *tag = av_dict_get(s->format->metadata, "iTunSMPB", nullptr, 0);
+    unsigned zero = 0, delay = 0, padding = 0;
+    unsigned long long length = 0;
+    if (tag == nullptr || sscanf(tag->value, "%x %x %x %llx", &zero, &delay, &padding, &length) != 4 ||
+        length == 0 || static_cast<int64_t>(length) > samples - static_cast<int64_t>(delay))
+        return;
+    s->lead = delay;
+    s->end = s->length = static_cast<int64_t>(length);
 }
 
 // A converter from this sample format and layout to the output's; again whenever a frame
@@ -362,6 +377,7 @@ int32_t ffmpeg_open(tFfmpegStream *s, int fd) {
     if (av_match_name("mov", s->format->iformat->name) && st->duration != AV_NOPTS_VALUE && st->duration > 0) {
         const int64_t from = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
         s->end = av_rescale_q(from + st->duration, st->time_base, AVRational{1, s->rate});
+        take_smpb(s, s->end - av_rescale_q(from, st->time_base, AVRational{1, s->rate}));
     }
     const int64_t bits = s->format->bit_rate > 0 ? s->format->bit_rate : st->codecpar->bit_rate;
     s->bitrate = static_cast<int32_t>(bits / 1000 > INT32_MAX ? INT32_MAX : bits / 1000);
@@ -413,7 +429,7 @@ int32_t ffmpeg_seek(tFfmpegStream *s, int64_t sample) {
     if (s->codec == nullptr)
         return -1;
     const AVStream *st = s->format->streams[s->stream_index];
-    const int64_t ts = av_rescale_q(sample, AVRational{1, s->rate}, st->time_base);
+    const int64_t ts = av_rescale_q(sample + s->lead, AVRational{1, s->rate}, st->time_base);
     if (av_seek_frame(s->format, s->stream_index, ts, AVSEEK_FLAG_BACKWARD) < 0)
         return -1;
     avcodec_flush_buffers(s->codec);

@@ -31,6 +31,7 @@ struct tFfmpegStream {
     int64_t position;  // samples per channel decoded so far
     int64_t skip_to;   // after a seek: samples before this one are dropped
     int64_t end;       // samples from this one on are the encoder's padding; 0 when unknown
+    int64_t lead;      // the encoder's delay at the start, where no edit list drops it
     int32_t flushing;  // the demuxer is done and the decoder is being drained
     int32_t ended;
     float gain_db;      // ReplayGain, on the decoded samples before they are converted

@@ -389,7 +389,8 @@ TEST(FfmpegEqualizer, SilenceLeavesNoDenormalState) {
 
 // Parts of one tone, cut at a frame that ends no codec's frame: each decodes to exactly its
 // own length, lined up with the tone, so played in a row they join without a seam. FFmpeg's
-// MP4 reader leaves the encoder's padding at the end; the edit list says where the sound ends.
+// MP4 reader leaves the encoder's padding at the end; the edit list, or else the iTunSMPB tag,
+// says where the sound ends.
 TEST(FfmpegDecoder, PartsOfOneToneKeepTheirExactLengths) {
     if (tools_missing())
         GTEST_SKIP() << "ffmpeg missing";
@@ -397,7 +398,7 @@ TEST(FfmpegDecoder, PartsOfOneToneKeepTheirExactLengths) {
     ASSERT_EQ(tone.size(), 2u * 144000);
     constexpr size_t CUT = 67891;
     tHandleDecoder *d = new_decoder();
-    for (const char *type : {"flac", "opus", "ogg", "m4a", "mp3"}) {
+    for (const char *type : {"flac", "opus", "ogg", "m4a", "smpb.m4a", "mp3"}) {
         std::vector<int16_t> joined;
         for (const char *part : {"a", "b"}) {
             const std::string path = fixture_path(std::string("gapless_") + part + "." + type);
@@ -411,4 +412,14 @@ TEST(FfmpegDecoder, PartsOfOneToneKeepTheirExactLengths) {
         const bool exact = strcmp(type, "flac") == 0;
         EXPECT_EQ(seam_fault(joined, 0, tone, CUT, exact), "") << type;
     }
+    // The same frames of sound in both M4As: a seek lands on the same sample of either.
+    std::vector<int16_t> after_seek[2];
+    for (int k = 0; k < 2; k++) {
+        ASSERT_EQ(decoder_open(d, fixture_path(k ? "gapless_b.smpb.m4a" : "gapless_b.m4a").c_str()), 0);
+        ASSERT_EQ(decoder_seek(d, 1), 0);
+        decoder_play(d);
+        after_seek[k] = play_out(d);
+    }
+    EXPECT_EQ(after_seek[1].size() / 2, 144000 - CUT - 48000);
+    EXPECT_EQ(after_seek[1], after_seek[0]);
 }

@@ -142,6 +142,13 @@ for part in a b; do
     -movie_timescale 48000 "$out/gapless_$part.m4a"
   lame --quiet --noreplaygain -b 192 "$work/gapless_$part.wav" "$out/gapless_$part.mp3"
 done
+# The same without an edit list: the encoder's delay (1024) and the length in an "iTunSMPB" tag.
+for part in a b; do
+  [ $part = a ] && length=67891 || length=$((144000 - 67891))
+  smpb=$(printf ' 00000000 00000400 %08X %016X' $(((length + 1024 + 1023) / 1024 * 1024 - length - 1024)) $length)
+  ff -i "$work/gapless_$part.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a aac -b:a 160k \
+    -use_editlist 0 -movflags +use_metadata_tags -metadata iTunSMPB="$smpb" "$out/gapless_$part.smpb.m4a"
+done
 # A FLAC under an MP3's name; a video with a sound track; a picture and nothing else.
 cp "$out/flac16.flac" "$out/flac_named.mp3"
 ff -f lavfi -i "testsrc=size=64x48:rate=10:duration=2" -i "$work/lib16.wav" -map_metadata -1 \
