@@ -1271,7 +1271,7 @@ TEST(AudioOutput, PartsOfOneToneJoinWithoutASeamOnAPacedDevice) {
     const std::string missing = missing_program({"jack_rec", "jack_lsp", "jack_connect", "ffmpeg"});
     if (!missing.empty())
         GTEST_SKIP() << missing << " missing";
-    JackServer jack(48000, 64);
+    JackServer jack(48000, 1024);
     if (!jack.ok())
         GTEST_SKIP() << "no JACK server: " << jack.log();
     ScopedEnv server("JACK_DEFAULT_SERVER", jack.name());
@@ -1281,7 +1281,13 @@ TEST(AudioOutput, PartsOfOneToneJoinWithoutASeamOnAPacedDevice) {
     keep_output(live);
     tHandle *h = live.get();
     tPortaudioOutput *p = &h->audiooutput.portaudio;
-    auto xruns = [&] { return count_of(jack.log(), "XRun"); };
+    // The dummy driver says "XRun" whenever its timer woke late, even by a microsecond; it then
+    // goes on with the next period, and no client misses one. Only a client late for its
+    // period leaves a hole in the recording.
+    auto xruns = [&] {
+        const std::string log = jack.log();
+        return count_of(log, "XRun") - count_of(log, "JackTimedDriver::Process XRun");
+    };
     const std::vector<int16_t> tone = decode_ffmpeg_reference(fixture_path("gapless.wav"), 2).samples;
     ASSERT_EQ(tone.size(), 2u * 144000);
     constexpr size_t CUT = 67891;
