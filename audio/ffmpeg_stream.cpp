@@ -459,6 +459,8 @@ void ffmpeg_tags(const tFfmpegStream *s, tSongTags *tags) {
     copy_tag(file, stream, "album", tags->album, sizeof tags->album);
     copy_tag(file, stream, "track", tags->track, sizeof tags->track);
     copy_tag(file, stream, "date", tags->year, sizeof tags->year);
+    if (tags->year[0] == '\0') // APE tags
+        copy_tag(file, stream, "year", tags->year, sizeof tags->year);
     copy_tag(file, stream, "genre", tags->genre, sizeof tags->genre);
     copy_tag(file, stream, "comment", tags->comment, sizeof tags->comment);
     tags_tidy(tags);

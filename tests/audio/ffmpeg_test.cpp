@@ -241,6 +241,9 @@ TEST(FfmpegDecoder, TagsGiveTheTitles) {
         {"tagged.flac", "Flac Title", "Flac Artist", "Flac Album", "7", "2019"},
         {"tagged.ogg", "Ogg Title", "Ogg Artist", "Ogg Album", "4", "2021"},
         {"tagged.m4a", "Mp4 Title", "Mp4 Artist", "Mp4 Album", "2", "2020"},
+        {"tagged.wav", "Id3 Wav Title", "Id3 Artist", "Id3 Album", "3", "2018"},
+        {"tagged.aiff", "Id3 Aiff Title", "Id3 Artist", "Id3 Album", "3", "2018"},
+        {"tagged.wv", "Ape Title", "Ape Artist", "Ape Album", "6", "2016"},
     };
     tHandleDecoder *d = new_decoder();
     for (const Case &c : cases) {

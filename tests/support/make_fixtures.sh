@@ -116,6 +116,13 @@ ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c
 ff -i "$work/lib16.wav" -map_metadata -1 -fflags +bitexact -flags:a +bitexact -c:a alac "$out/alac.m4a"
 ff -i "$work/lib16.wav" -fflags +bitexact -flags:a +bitexact -c:a alac -metadata title="Mp4 Title" \
   -metadata artist="Mp4 Artist" -metadata album="Mp4 Album" -metadata track=2 -metadata date=2020 "$out/tagged.m4a"
+# ID3 in WAV and AIFF, APE in WavPack (whose year is "Year", not "date").
+for type in wav aiff; do
+  ff -i "$work/libmono.wav" -map_metadata -1 -fflags +bitexact -write_id3v2 1 -metadata title="Id3 ${type^} Title" \
+    -metadata artist="Id3 Artist" -metadata album="Id3 Album" -metadata track=3 -metadata date=2018 "$out/tagged.$type"
+done
+wavpack -q -y -w "Title=Ape Title" -w "Artist=Ape Artist" -w "Album=Ape Album" -w "Track=6" -w "Year=2016" \
+  "$work/libmono.wav" -o "$out/tagged.wv"
 cp "$work/lib16.wav" "$out/wav16.wav"
 cp "$work/lib24.wav" "$out/wav24.wav"
 cp "$work/lib96.wav" "$out/wav96.wav"
