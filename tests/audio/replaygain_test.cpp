@@ -110,6 +110,8 @@ TEST(ReplayGain, TaggedFilesPlayAtTheirGain) {
         {"rg_trackonly.ogg", REPLAYGAIN_ALBUM, 0, 4.5},
         {"rg_trackonly.ogg", REPLAYGAIN_ALBUM, 55, 10.0},
         {"rg.wv", REPLAYGAIN_ALBUM, 0, -6.0},
+        {"rg.m4a", REPLAYGAIN_TRACK, 0, -6.0},
+        {"rg.m4a", REPLAYGAIN_ALBUM, 0, -9.5},
         // MP3: ID3v2 TXXX frames in either case, and the encoder's own info tag.
         {"rg.mp3", REPLAYGAIN_TRACK, 0, -6.0},
         {"rg.mp3", REPLAYGAIN_ALBUM, 0, -9.5},

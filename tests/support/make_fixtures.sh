@@ -197,6 +197,9 @@ rg_flac rg_bad REPLAYGAIN_TRACK_GAIN=loud "REPLAYGAIN_ALBUM_GAIN=-3 dBFS" REPLAY
 oggenc --quiet --serial 6 -q 4 -o "$out/rg_trackonly.ogg" "$work/rgtone.wav"
 vorbiscomment -w -t "replaygain_track_gain=+4.50 dB" -t "replaygain_track_peak=0.25" "$out/rg_trackonly.ogg"
 wavpack -q -y -w "REPLAYGAIN_TRACK_GAIN=-6.00 dB" "$work/rgtone.wav" -o "$out/rg.wv"
+# M4A keeps them as free-form atoms.
+ff -i "$work/rgtone.wav" -map_metadata -1 -fflags +bitexact -c:a alac -movflags +use_metadata_tags \
+  -metadata "replaygain_track_gain=-6.00 dB" -metadata "replaygain_album_gain=-9.50 dB" "$out/rg.m4a"
 # Opus: an output gain of -5 dB in the header (1/256 dB), R128 gains of -10 and -6 dB
 # against -23 LUFS, and a ReplayGain tag that Opus files must not be played by.
 opusenc --quiet --serial 7 --bitrate 96 "$work/rgtone.wav" "$out/rg_plain.opus"
