@@ -182,7 +182,9 @@ int32_t ring_room(tPortaudioOutput *p) {
 // Moves staged frames into the ring for as long as buffers are free; never waits. Frames
 // behind a tail wait until it is padded, frames of a new format until its stream is open.
 void place_stage(tPortaudioOutput *p) {
-    if (p->switch_state == 2)
+    // While the format changes only the old one's tail goes in: the old stream would play
+    // whatever follows it.
+    if (p->switch_state == 2 || (p->switch_state == 1 && p->tail_frames < 0))
         return;
     while (p->stage_pos < p->stage_frames && p->tail_frames != 0) {
         int i = p->write_index;
@@ -1136,6 +1138,10 @@ int32_t audiooutput_write(tHandleAudioOutput *a, const tPcmChunk *chunk) {
     tPortaudioOutput *p = &a->portaudio;
     if (__atomic_exchange_n(&p->format_lost, 0, __ATOMIC_ACQ_REL))
         forget_stream(p);
+    // The stream is stereo whatever the sound: at the same rate, mono and stereo play on in it.
+    if (chunk->channels != p->cur_channels && chunk->rate == p->cur_rate && chunk->format == p->cur_format &&
+        p->switch_state == 0 && load_atomic(&p->stream_live))
+        p->cur_channels = chunk->channels;
     if (chunk->channels != p->cur_channels || chunk->rate != p->cur_rate ||
         chunk->format != p->cur_format) {
         // The last of the old sound plays before the change; the new one's rate is not known

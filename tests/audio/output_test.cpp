@@ -108,16 +108,6 @@ std::vector<int16_t> sound_only(const std::vector<int16_t> &s) {
                                               s.begin() + static_cast<long>(2 * last)));
 }
 
-std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
-    if (ref.channels == 2)
-        return ref.samples;
-    std::vector<int16_t> s;
-    for (int16_t v : ref.samples) {
-        s.push_back(v);
-        s.push_back(v);
-    }
-    return s;
-}
 
 int16_t clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
 
@@ -281,15 +271,8 @@ TEST(AudioOutput, OtherFormatsPlayBitExactThroughTheRing) {
         // Each file changes the format: a new stream, which starts a new capture file. Where
         // both tones cross zero together the silent frame may join a gap in the capture, so
         // silent frames are left out on both sides.
-        auto sounding = [](const std::vector<int16_t> &v) {
-            std::vector<int16_t> s;
-            for (size_t k = 0; k + 1 < v.size(); k += 2)
-                if (v[k] != 0 || v[k + 1] != 0)
-                    s.insert(s.end(), {v[k], v[k + 1]});
-            return s;
-        };
-        const std::vector<int16_t> heard = sounding(out.samples());
-        const std::vector<int16_t> want = sounding(as_stereo(ref));
+        const std::vector<int16_t> heard = audible_frames(out.samples());
+        const std::vector<int16_t> want = audible_frames(as_stereo(ref));
         size_t same = 0;
         while (same < heard.size() && same < want.size() && heard[same] == want[same])
             same++;
@@ -1045,6 +1028,33 @@ TEST(AudioOutput, EachTrackPlaysOutOnItsOwnStream) {
     bb.insert(bb.end(), b.begin(), b.end());
     EXPECT_TRUE(out.sound(8000) == bb) << out.sound(8000).size() << " values, want " << bb.size();
     EXPECT_TRUE(out.sound(44100) == a);
+}
+
+// Tracks that begin with sound at once: mono after stereo at the same rate plays on in the
+// same stream, and a new rate's first frames go to the new stream, not to the end of the old.
+TEST(AudioOutput, ChangesOfFormatBetweenTracksMoveNoFrame) {
+    if (!missing_program({"ffmpeg", "ffprobe"}).empty())
+        GTEST_SKIP() << "ffmpeg missing";
+    RateFiles out;
+    LiveHandle live;
+    Quiet quiet(live);
+    ASSERT_TRUE(live.ok());
+    keep_output(live);
+    tHandle *h = live.get();
+    std::vector<int16_t> at44 = as_stereo(decode_ffmpeg_reference(fixture_path("flac16.flac"), 2));
+    const std::vector<int16_t> mono = as_stereo(decode_ffmpeg_reference(fixture_path("tagged.flac"), 1));
+    at44.insert(at44.end(), mono.begin(), mono.end());
+    const std::vector<int16_t> at48 = sound_only(decode_ffmpeg_reference(fixture_path("gapless_a.flac"), 2).samples);
+    for (const char *name : {"flac16.flac", "tagged.flac", "gapless_a.flac"})
+        add_entry(h, fixture_path(name));
+    playlist_set_current(&h->playlist, 0);
+    open_file(live, fixture_path("flac16.flac"));
+    live.dispatch(EVENT_PLAY);
+    ASSERT_TRUE(pump_until(live, [&] { return live.status() == STATUS_TRACK_ENDED && audiooutput_queued(&h->audiooutput) == 0; }, 30000));
+    live.pump(300);
+    EXPECT_EQ(out.files(), (std::vector<std::string>{"capture-44100.raw", "capture-48000.raw"}));
+    EXPECT_TRUE(out.sound(44100) == sound_only(at44)) << out.sound(44100).size() << " values at 44.1 kHz, want " << sound_only(at44).size();
+    EXPECT_TRUE(out.sound(48000) == at48) << out.sound(48000).size() << " values at 48 kHz, want " << at48.size();
 }
 
 // One file whose frames change format (44.1 kHz stereo, 8 kHz mono, 44.1 kHz stereo):

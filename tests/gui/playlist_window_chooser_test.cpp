@@ -100,6 +100,107 @@ TEST(PlaylistChoosers, AddFileAddDirectorySaveAndLoad) {
     EXPECT_EQ(lines_with_text(run, h, 6), 3);
 }
 
+// A library of every type in album folders, added by "Open Directory": the albums in natural
+// order, each file once, then played through to the end, every file heard whole in its turn,
+// and every entry titled from its tags in the list kept for the next start.
+TEST(PlaylistChoosers, AFolderOfEveryTypePlaysThroughWithTitlesFromTags) {
+    if (!missing_program({"ffmpeg", "ffprobe", "mpg123"}).empty())
+        GTEST_SKIP() << "reference decoders missing";
+    PlaylistRun run;
+    PlaylistSetup s;
+    s.rows = 3;
+    s.alsa = AlsaConfig::FileAppend;
+    ASSERT_TRUE(run.start(s)) << run.why;
+    struct Song {
+        std::string fixture, name, title;
+        int channels;
+        bool dithered = false;  // float samples in: within 1 of the reference, not equal to it
+    };
+    const std::vector<Song> songs = {
+        {"tagged.flac", "Album One/01 a.flac", "Flac Artist - Flac Title", 1},
+        {"tagged.ogg", "Album One/02 b.ogg", "Ogg Artist - Ogg Title", 1, true},
+        {"tagged.m4a", "Album One/10 c.M4A", "Mp4 Artist - Mp4 Title", 2},
+        {"tagged.wav", "Album Two/1 d.wav", "Id3 Artist - Id3 Wav Title", 1},
+        {"tagged.aiff", "Album Two/2 e.aiff", "Id3 Artist - Id3 Aiff Title", 1},
+        {"tagged.wv", "Album Two/3 f.wv", "Ape Artist - Ape Title", 1},
+        {"tagged.mp3", "Album Two/4 g.mp3", "Fixture Artist - Fixture Title", 2},
+    };
+    const std::string music = run.dir / "Artist";
+    std::filesystem::create_directories(music + "/Album One");
+    std::filesystem::create_directories(music + "/Album Two");
+    for (const Song &song : songs)
+        std::filesystem::copy_file(fixture_path(song.fixture), music + "/" + song.name);
+    write_file(music + "/Album One/cover.jpg", "not music");
+
+    ASSERT_TRUE(run.x.click(run.window, 25, H + 29 - 30 + 9));
+    run.shot();
+    ASSERT_TRUE(run.x.click(run.window, 25, H + 29 - 48 + 9));
+    ASSERT_TRUE(choose(run, "Open Directory", music + "/")) << run.log();
+    // Nothing is open yet: a double click opens the first entry, and Play plays it.
+    ASSERT_TRUE(run.x.double_click(run.window, 100, line_middle(1, 0, line_height(1))));
+    pause_ms(400);
+    ASSERT_TRUE(run.x.key(run.main_window, "x"));
+    const auto start = std::chrono::steady_clock::now();
+
+    // Every file's sound in the capture, in the list's order (silent frames left out on both
+    // sides, as the paced device plays silence where the busy machine let it run dry).
+    std::vector<std::vector<int16_t>> want;
+    size_t total = 0;
+    for (const Song &song : songs) {
+        const std::string path = fixture_path(song.fixture);
+        const ReferencePcm ref =
+            song.fixture == "tagged.mp3" ? decode_reference(path) : decode_ffmpeg_reference(path, song.channels);
+        ASSERT_TRUE(ref.ok) << path;
+        want.push_back(audible_frames(as_stereo(ref)));
+        total += want.back().size();
+    }
+    // Each new stream goes to a file of its own: "capture.raw", then "capture.raw.0001" and on.
+    auto captured = [&run] {
+        std::vector<int16_t> all;
+        for (const std::string &f : list_dir(run.dir.path()))
+            if (f.rfind("capture.raw", 0) == 0) {
+                const std::vector<int16_t> s = read_samples(run.dir / f);
+                all.insert(all.end(), s.begin(), s.end());
+            }
+        return audible_frames(all);
+    };
+    // Played through once the capture holds enough and has stopped growing.
+    std::vector<int16_t> heard;
+    for (size_t last = SIZE_MAX; heard.size() != last || heard.size() < total;) {
+        if (std::chrono::steady_clock::now() > start + std::chrono::seconds(90))
+            break;
+        last = heard.size();
+        pause_ms(1000);
+        heard = captured();
+    }
+    ASSERT_GE(heard.size(), total) << run.log();
+    // A dithered file's frames are counted between the files around it.
+    size_t from = 0;
+    size_t dithered = 0;
+    for (size_t i = 0; i < songs.size(); i++) {
+        if (songs[i].dithered) {
+            dithered = want[i].size();
+            continue;
+        }
+        const std::optional<size_t> at = find_samples(heard, want[i], from);
+        EXPECT_TRUE(at.has_value()) << songs[i].name << " not heard whole after value " << from;
+        if (!at)
+            continue;
+        EXPECT_NEAR(static_cast<double>(*at - from), static_cast<double>(dithered), dithered / 100.0 + 1)
+            << "before " << songs[i].name;
+        from = *at + want[i].size();
+        dithered = 0;
+    }
+
+    const std::string kept = read_file(run.data + "/playlist.m3u8");
+    size_t line = 0;
+    for (const Song &song : songs) {
+        line = kept.find("," + song.title + "\n" + music + "/" + song.name + "\n", line);
+        EXPECT_NE(line, std::string::npos) << song.name << " untitled or out of order:\n" << kept;
+    }
+    EXPECT_NE(kept.find("\n#RAVLOX-ENTRIES:7\n"), std::string::npos) << "the picture is no entry:\n" << kept;
+}
+
 TEST(PlaylistChoosers, CancelChangesNothing) {
     PlaylistRun run;
     PlaylistSetup s;

@@ -1015,6 +1015,21 @@ ReferencePcm decode_reference(const std::string &mp3_path) {
   return ref;
 }
 
+std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
+  if (ref.channels == 2) return ref.samples;
+  std::vector<int16_t> s;
+  s.reserve(ref.samples.size() * 2);
+  for (int16_t v : ref.samples) s.insert(s.end(), {v, v});
+  return s;
+}
+
+std::vector<int16_t> audible_frames(const std::vector<int16_t> &stereo) {
+  std::vector<int16_t> s;
+  for (size_t k = 0; k + 1 < stereo.size(); k += 2)
+    if (stereo[k] != 0 || stereo[k + 1] != 0) s.insert(s.end(), {stereo[k], stereo[k + 1]});
+  return s;
+}
+
 ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels) {
   ReferencePcm ref;
   auto probe = run_command({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",

@@ -391,6 +391,11 @@ ReferencePcm decode_reference(const std::string &mp3_path);
 // Any other format, with `ffmpeg -i FILE -f s16le -ac CHANNELS -` (the same libraries the
 // program uses); the rate comes from ffprobe.
 ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels);
+// The samples as the output plays them: mono on both channels.
+std::vector<int16_t> as_stereo(const ReferencePcm &ref);
+// The stereo frames that are not silent: where a busy machine let the device run dry, it
+// played silence between them.
+std::vector<int16_t> audible_frames(const std::vector<int16_t> &stereo);
 
 // How two interleaved sample streams of `channels` channels line up: the shift in frames
 // (within ±`range`) at which `b`, from frame `b_at + shift` on, best matches `a` from frame
