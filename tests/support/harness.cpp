@@ -1096,7 +1096,7 @@ Alignment align_samples(const std::vector<int16_t> &a, size_t a_at, const std::v
 std::string seam_fault(const std::vector<int16_t> &heard, size_t at, const std::vector<int16_t> &tone,
                        size_t cut, bool exact) {
   const size_t frames = tone.size() / 2;
-  if ((at + frames) * 2 > heard.size())
+  if (at > heard.size() / 2 || heard.size() / 2 - at < frames)
     return "only " + std::to_string(heard.size() / 2 - std::min(at, heard.size() / 2)) + " of " +
            std::to_string(frames) + " frames were heard";
   if (exact) {
