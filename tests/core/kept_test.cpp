@@ -16,10 +16,6 @@
 
 namespace {
 
-bool has_line(const std::string &text, const std::string &line) {
-    return ("\n" + text + "\n").find("\n" + line + "\n") != std::string::npos;
-}
-
 class KeptRun : public testing::Test {
 protected:
     void SetUp() override {

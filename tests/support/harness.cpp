@@ -1015,6 +1015,10 @@ ReferencePcm decode_reference(const std::string &mp3_path) {
   return ref;
 }
 
+bool has_line(const std::string &text, const std::string &line) {
+  return ("\n" + text + "\n").find("\n" + line + "\n") != std::string::npos;
+}
+
 std::vector<int16_t> as_stereo(const ReferencePcm &ref) {
   if (ref.channels == 2) return ref.samples;
   std::vector<int16_t> s;

@@ -391,6 +391,8 @@ ReferencePcm decode_reference(const std::string &mp3_path);
 // Any other format, with `ffmpeg -i FILE -f s16le -ac CHANNELS -` (the same libraries the
 // program uses); the rate comes from ffprobe.
 ReferencePcm decode_ffmpeg_reference(const std::string &path, int channels);
+// True when `line` is one whole line of `text`.
+bool has_line(const std::string &text, const std::string &line);
 // The samples as the output plays them: mono on both channels.
 std::vector<int16_t> as_stereo(const ReferencePcm &ref);
 // The stereo frames that are not silent: where a busy machine let the device run dry, it
